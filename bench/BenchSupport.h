@@ -1,0 +1,21 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The synthetic 24-megapixel photo the benchmarks share.
+#pragma once
+
+#include <QString>
+
+#include "render/Image.h"
+
+namespace lumetra::bench {
+
+constexpr int kPhotoWidth = 6000;
+constexpr int kPhotoHeight = 4000;
+
+// A smooth gradient with noise, saved once as JPEG quality 90 in the
+// system's temporary folder; returns its path.
+const QString& PhotoJpegPath();
+
+// The same photo decoded and held as floats.
+const Image& PhotoAsFloat();
+
+}  // namespace lumetra::bench

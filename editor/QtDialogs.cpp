@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <QColorDialog>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "editor/Dialogs.h"
+
+namespace lumetra {
+namespace {
+
+QString NameFilter(const QString& title, const QStringList& extensions) {
+    QStringList patterns;
+    for (const QString& ext : extensions) {
+        // Accept any case on a case-sensitive file system: photo.JPG too.
+        QString pattern = QStringLiteral("*.");
+        for (const QChar c : ext) {
+            if (c.isLetter())
+                pattern += QStringLiteral("[%1%2]").arg(c.toLower()).arg(c.toUpper());
+            else
+                pattern += c;
+        }
+        patterns << pattern;
+    }
+    return QStringLiteral("%1 (%2)").arg(title, patterns.join(u' '));
+}
+
+}  // namespace
+
+void QtDialogs::Alert(QWidget* parent, const QString& text, AlertStyle style) {
+    QMessageBox box(parent);
+    box.setIcon(style == AlertStyle::Warning ? QMessageBox::Warning : QMessageBox::Information);
+    box.setWindowTitle(QStringLiteral("Lumetra"));
+    box.setText(QString());
+    box.setInformativeText(text);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+}
+
+bool QtDialogs::AskYesNo(QWidget* parent, const QString& text) {
+    QMessageBox box(parent);
+    box.setIcon(QMessageBox::Warning);
+    box.setWindowTitle(QStringLiteral("Lumetra"));
+    box.setText(QString());
+    box.setInformativeText(text);
+    QPushButton* yes = box.addButton(QObject::tr("Yes"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QObject::tr("No"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.exec();
+    return box.clickedButton() != no;
+}
+
+Dialogs::FileChoice QtDialogs::ChooseFileToOpen(QWidget* parent, const QString& title,
+                                                const QStringList& extensions) {
+    QFileDialog dialog(parent, title);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilter(NameFilter(title, extensions));
+    if (dialog.exec() != QDialog::Accepted) return {};
+    const QStringList files = dialog.selectedFiles();
+    return {true, files.isEmpty() ? QString() : files.first()};
+}
+
+Dialogs::FileChoice QtDialogs::ChooseFileToSave(QWidget* parent, const QString& proposedName,
+                                                const QString& extension) {
+    QFileDialog dialog(parent, QObject::tr("Save Image"));
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(NameFilter(extension.toUpper(), {extension}));
+    dialog.setDefaultSuffix(extension);
+    dialog.selectFile(proposedName);
+    if (dialog.exec() != QDialog::Accepted) return {};
+    const QStringList files = dialog.selectedFiles();
+    return {true, files.isEmpty() ? QString() : files.first()};
+}
+
+std::optional<RgbaColor> QtDialogs::ChooseColor(QWidget* parent, const RgbaColor& current) {
+    QColor initial;
+    initial.setRgbF(float(current.red), float(current.green), float(current.blue),
+                    float(current.alpha));
+    const QColor chosen = QColorDialog::getColor(initial, parent, QObject::tr("Text Colour"),
+                                                 QColorDialog::ShowAlphaChannel);
+    if (!chosen.isValid()) return std::nullopt;
+    return RgbaColor{chosen.redF(), chosen.greenF(), chosen.blueF(), chosen.alphaF()};
+}
+
+void QtDialogs::OpenUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
+
+}  // namespace lumetra

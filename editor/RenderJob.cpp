@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "editor/RenderJob.h"
+
+#include <new>
+
+#include "files/ImageReader.h"
+#include "render/RenderPipeline.h"
+
+namespace lumetra {
+
+RenderResult RunRenderPass(const QString& sourcePath, const EditSettings& settings,
+                           const Image& logo) {
+    RenderResult result;
+    try {
+        ReadResult source = ReadImageFile(sourcePath);
+        if (!source.ok()) {
+            result.error = QStringLiteral("The source image can no longer be read: %1")
+                               .arg(source.error);
+            return result;
+        }
+        const Image finished = RenderPipeline(source.image, settings, logo);
+        source = ReadResult();  // let the source go before the 8-bit copy is made
+        result.image = finished.toQImage();
+        if (result.image.isNull())
+            result.error = QStringLiteral("The result could not be rendered.");
+    } catch (const std::bad_alloc&) {
+        result = RenderResult();
+        result.error = QStringLiteral("Not enough memory to render the image.");
+    }
+    return result;
+}
+
+}  // namespace lumetra

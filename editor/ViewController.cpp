@@ -1,0 +1,242 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The controller's life: construction, start-up set-up, the reset of the
+// whole panel, reading and writing the panel as settings, and the window and
+// help commands.
+#include "editor/ViewController.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QEvent>
+#include <QFileInfo>
+#include <QGraphicsOpacityEffect>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QToolButton>
+#include <cmath>
+
+#include "files/CustomImageView.h"
+
+namespace lumetra {
+
+namespace {
+
+int CheckState(const QCheckBox* box) {
+    switch (box->checkState()) {
+        case Qt::Checked:
+            return 1;
+        case Qt::PartiallyChecked:
+            return -1;
+        default:
+            return 0;
+    }
+}
+
+void SetCheckState(QCheckBox* box, int state) {
+    if (state == -1) {
+        box->setTristate(true);
+        box->setCheckState(Qt::PartiallyChecked);
+    } else {
+        box->setTristate(false);
+        box->setCheckState(state == 1 ? Qt::Checked : Qt::Unchecked);
+    }
+}
+
+}  // namespace
+
+ViewController::ViewController(std::shared_ptr<Dialogs> dialogs, QWidget* parent)
+    : QWidget(parent), dialogs_(dialogs ? std::move(dialogs) : std::make_shared<QtDialogs>()) {
+    renderPool_.setMaxThreadCount(1);
+    renderFunction_ = &RunRenderPass;
+    connect(&renderWatcher_, &QFutureWatcherBase::finished, this,
+            &ViewController::OnRenderPassCompleted);
+    BuildPanel();
+}
+
+ViewController::~ViewController() {
+    // A pass still running reads nothing of ours (it has its own snapshot),
+    // but its completion must not reach a half-destroyed controller.
+    renderWatcher_.disconnect(this);
+    renderPool_.waitForDone();
+}
+
+void ViewController::viewDidLoad() {
+    // The window the controller sits in asks it before closing.
+    if (window() != this) window()->installEventFilter(this);
+
+    comboTextFontType->clear();
+    comboTextFontType->addItems(FontFamilyNames());
+    comboTextPosition->clear();
+    comboTextPosition->addItems(PositionTitles());
+    comboImagePosition->clear();
+    comboImagePosition->addItems(PositionTitles());
+
+    for (QToolButton* button : {buttonZoomIn, buttonZoomOut, buttonResetZoom}) {
+        auto* effect = new QGraphicsOpacityEffect(button);
+        effect->setOpacity(0.5);
+        button->setGraphicsEffect(effect);
+    }
+
+    sliderVignetteRadius->setRange(-0.25f, 0.25f);
+    sliderPixellatePixelSize->setRange(0.f, 0.2f);
+    sliderHalftoneDotSize->setRange(0.f, 0.2f);
+
+    for (const FieldSpec& field : SettingsFields())
+        if (field.kind == FieldKind::Stepper && field.group == Group::Transform3D)
+            static_cast<Stepper*>(Control(field))->setIncrement(0.01f);
+
+    comboFormat->clear();
+    comboFormat->addItems(FormatTitles());
+
+    checkKeepExifInfo->setToolTip(
+        QStringLiteral("Keep the EXIF information and creation date of the original image"));
+
+    ResetInterface();
+
+    connect(imageView, &CustomImageView::dragPerformed, this, &ViewController::DragPerformed,
+            Qt::UniqueConnection);
+}
+
+void ViewController::ResetInterface() {
+    originalImagePath.clear();
+    originalImageName.clear();
+    originalImageSize = QSizeF(0, 0);
+    logo = Image();
+
+    tabView->setCurrentIndex(0);
+
+    ApplySettings(EditSettings());
+
+    sliderQuality->setEnabled(true);
+    sliderQuality->setFloatValue(80.f);
+    labelQuality->setText(QStringLiteral("80"));
+
+    buttonSaveImage->setEnabled(false);
+    progressIndicator->setVisible(false);
+    imageView->setImage(QImage());
+
+    // A pass still running belongs to the picture that was just put away:
+    // its result must not bring that picture back.
+    if (updating) discardRunningPass_ = true;
+
+    UpdateImageSize();
+}
+
+FieldValue ViewController::ReadControl(const FieldSpec& field) const {
+    QWidget* control = Control(field);
+    switch (field.kind) {
+        case FieldKind::Slider:
+            return static_cast<FloatSlider*>(control)->floatValue();
+        case FieldKind::CheckBox:
+            return CheckState(static_cast<QCheckBox*>(control));
+        case FieldKind::TextField:
+            return static_cast<QLineEdit*>(control)->text();
+        case FieldKind::Stepper:
+            return static_cast<Stepper*>(control)->floatValue();
+        case FieldKind::ColorWell:
+            return static_cast<ColorWell*>(control)->color();
+        case FieldKind::PopUp:
+            return static_cast<QComboBox*>(control)->currentIndex();
+    }
+    return {};
+}
+
+void ViewController::WriteControl(const FieldSpec& field, const FieldValue& value) {
+    QWidget* control = Control(field);
+    switch (field.kind) {
+        case FieldKind::Slider:
+            static_cast<FloatSlider*>(control)->setFloatValue(std::get<float>(value));
+            break;
+        case FieldKind::CheckBox:
+            SetCheckState(static_cast<QCheckBox*>(control), std::get<int>(value));
+            break;
+        case FieldKind::TextField:
+            static_cast<QLineEdit*>(control)->setText(std::get<QString>(value));
+            break;
+        case FieldKind::Stepper:
+            static_cast<Stepper*>(control)->setFloatValue(std::get<float>(value));
+            break;
+        case FieldKind::ColorWell:
+            static_cast<ColorWell*>(control)->setColor(std::get<RgbaColor>(value));
+            break;
+        case FieldKind::PopUp:
+            static_cast<QComboBox*>(control)->setCurrentIndex(std::get<int>(value));
+            break;
+    }
+}
+
+EditSettings ViewController::CurrentSettings() const {
+    EditSettings settings;
+    for (const FieldSpec& field : SettingsFields()) SetField(settings, field, ReadControl(field));
+    return settings;
+}
+
+void ViewController::ApplySettings(const EditSettings& settings) {
+    for (const FieldSpec& field : SettingsFields()) WriteControl(field, GetField(settings, field));
+}
+
+bool ViewController::windowShouldClose() { return true; }
+
+bool ViewController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == customViewImage && event->type() == QEvent::Resize) {
+        imageView->setGeometry(customViewImage->rect());
+        return false;
+    }
+    if (event->type() == QEvent::Close && watched == window()) {
+        if (windowShouldClose())
+            event->accept();
+        else
+            event->ignore();
+        return !event->isAccepted();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ViewController::OnAppQuit() { QCoreApplication::quit(); }
+
+void ViewController::OnFileNew() {
+    ResetInterface();
+    if (window() != this) window()->setWindowTitle(QStringLiteral("Lumetra"));
+}
+
+QUrl ViewController::HelpPageUrl(const QString& page) {
+    // Built and installed alike: the pages sit in share/lumetra/help next to
+    // the bin folder that holds the program.
+    const QDir bin(QCoreApplication::applicationDirPath());
+    return QUrl::fromLocalFile(
+        QDir::cleanPath(bin.absoluteFilePath(QStringLiteral("../share/lumetra/help/") + page)));
+}
+
+void ViewController::OnHowToRotateImages() {
+    const QUrl url = HelpPageUrl(QStringLiteral("rotating-images.html"));
+    if (!url.isValid()) return;
+    if (!QFileInfo::exists(url.toLocalFile())) {
+        emit statusMessage(tr("The help page is not installed: %1").arg(url.toLocalFile()));
+        return;
+    }
+    dialogs_->OpenUrl(url);
+}
+
+void ViewController::OnHowToAddArtisticEffectsToImages() {
+    const QUrl url = HelpPageUrl(QStringLiteral("artistic-effects.html"));
+    if (!url.isValid()) return;
+    if (!QFileInfo::exists(url.toLocalFile())) {
+        emit statusMessage(tr("The help page is not installed: %1").arg(url.toLocalFile()));
+        return;
+    }
+    dialogs_->OpenUrl(url);
+}
+
+QString ViewController::FloatToFormattedString(float value) {
+    if (value > -0.001f && value < 0.001f) return QStringLiteral("0");
+    // Two decimals with a point whatever the user's locale; a small negative
+    // number that rounds to zero is shown as zero, without a sign.
+    const QString text = QString::number(double(value), 'f', 2);
+    return text == QLatin1String("-0.00") ? QStringLiteral("0.00") : text;
+}
+
+}  // namespace lumetra

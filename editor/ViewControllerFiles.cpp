@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Opening a source picture (dialog or drop) and choosing the logo.
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "editor/ViewController.h"
+#include "files/CustomImageView.h"
+#include "files/ImageReader.h"
+
+namespace lumetra {
+namespace {
+
+const QString kCouldNotLoad = QStringLiteral("The image could not be loaded.");
+
+// The file's name without its folder and without its last extension
+// (beach.day.JPG gives beach.day); a name that only starts with a dot keeps
+// it.
+QString NameWithoutExtension(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot > 0 ? name.left(dot) : name;
+}
+
+}  // namespace
+
+void ViewController::OnSelectImage() {
+    const Dialogs::FileChoice choice =
+        dialogs_->ChooseFileToOpen(this, tr("Open Image"), imageView->acceptedTypes());
+    if (!choice.accepted) return;
+    if (choice.path.isEmpty()) {
+        dialogs_->Alert(this, kCouldNotLoad, Dialogs::AlertStyle::Warning);
+        return;
+    }
+    LoadOriginalImage(choice.path);
+}
+
+void ViewController::LoadOriginalImage(const QString& path) {
+    const ReadResult read = ReadImageFile(path);
+    if (!read.ok()) {
+        emit statusMessage(tr("%1: %2").arg(QFileInfo(path).fileName(), read.error));
+        dialogs_->Alert(this, kCouldNotLoad, Dialogs::AlertStyle::Warning);
+        return;
+    }
+    originalImagePath = path;
+    originalImageName = NameWithoutExtension(path);
+    originalImageSize = QSizeF(read.image.width(), read.image.height());
+    imageView->setImage(read.image.toQImage());
+    buttonSaveImage->setEnabled(true);
+    emit statusMessage(tr("Opened %1 (%2 × %3 pixels)")
+                           .arg(QFileInfo(path).fileName())
+                           .arg(read.image.width())
+                           .arg(read.image.height()));
+    UpdateImageEffect();
+}
+
+void ViewController::DragPerformed(const QVariantMap& userInfo) {
+    const QVariant path = userInfo.value(QStringLiteral("path"));
+    if (!path.isValid() || path.typeId() != QMetaType::QString) {
+        dialogs_->Alert(this, kCouldNotLoad, Dialogs::AlertStyle::Warning);
+        return;
+    }
+    LoadOriginalImage(path.toString());
+}
+
+void ViewController::OnSelectLogo() {
+    const Dialogs::FileChoice choice =
+        dialogs_->ChooseFileToOpen(this, tr("Choose Logo"), {"png", "jpg", "jpeg"});
+    if (!choice.accepted || choice.path.isEmpty()) return;
+    const ReadResult read = ReadImageFile(choice.path);
+    if (!read.ok()) return;
+    logo = read.image;
+    textFieldImage->setText(QFileInfo(choice.path).fileName());
+    RenderIfOn(checkImageWatermark);
+}
+
+}  // namespace lumetra

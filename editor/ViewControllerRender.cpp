@@ -1,0 +1,84 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The render pass: at most one runs at a time on the worker; requests that
+// arrive meanwhile are folded into one more pass, and the interrupted pass's
+// result is never shown.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QtConcurrent/QtConcurrentRun>
+#include <cmath>
+
+#include "editor/ViewController.h"
+#include "files/CustomImageView.h"
+#include "render/BufferPool.h"
+
+namespace lumetra {
+
+void ViewController::UpdateImageEffect() {
+    if (updating) {
+        selectionChanged = true;
+        return;
+    }
+    updating = true;
+    const QSize shown = imageView->image().size();
+    if (shown.width() < 1 || shown.height() < 1) {
+        updating = false;
+        return;
+    }
+    progressIndicator->setVisible(true);
+
+    // The worker gets its own copy of everything it reads: the settings as
+    // they are now, the source path and the logo.
+    const EditSettings settings = CurrentSettings();
+    const QString path = originalImagePath;
+    const Image logoImage = logo;
+    const RenderFunction render = renderFunction_;
+    renderWatcher_.setFuture(QtConcurrent::run(
+        &renderPool_, [render, path, settings, logoImage] { return render(path, settings, logoImage); }));
+    emit renderPassStarted();
+}
+
+void ViewController::OnRenderPassCompleted() {
+    RenderResult result = renderWatcher_.future().result();
+    renderWatcher_.setFuture(QFuture<RenderResult>());
+    updating = false;
+    const bool discard = discardRunningPass_;
+    discardRunningPass_ = false;
+
+    if (selectionChanged) {
+        selectionChanged = false;
+        UpdateImageEffect();
+        // The size test may find nothing to render (New was chosen during
+        // the pass): then no pass is running and the indicator goes.
+        if (!updating) progressIndicator->setVisible(false);
+        emit renderPassFinished();
+        return;
+    }
+
+    progressIndicator->setVisible(false);
+    if (discard) {
+        // The picture this pass rendered has been put away (New).
+    } else if (!result.ok()) {
+        // The preview stays as it was; the user learns why nothing changed.
+        emit statusMessage(result.error);
+    } else {
+        imageView->setImage(result.image);
+        UpdateImageSize();
+        SaveCurrentState();
+    }
+    emit renderPassFinished();
+}
+
+void ViewController::UpdateImageSize() {
+    if (!(originalImageSize.width() > 0) || !(originalImageSize.height() > 0)) {
+        textFieldWidth->setText(QStringLiteral("0"));
+        textFieldHeight->setText(QStringLiteral("0"));
+        return;
+    }
+    const QSize shown = imageView->image().size();
+    textFieldWidth->setText(QString::number(shown.width()));
+    textFieldHeight->setText(QString::number(shown.height()));
+}
+
+}  // namespace lumetra

@@ -1,0 +1,101 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "render/BufferPool.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <mutex>
+#include <new>
+#include <vector>
+
+namespace lumetra {
+namespace {
+
+// Two frames cover the pattern of a pass (one stage's input and its output).
+constexpr std::size_t kMaxCachedBuffers = 2;
+// Frames below this size are not worth keeping: malloc serves them well.
+constexpr std::size_t kMinPooledBytes = std::size_t(4) << 20;
+
+struct CachedBuffer {
+    float* data;
+    std::size_t floats;
+};
+
+class Pool {
+public:
+    float* Take(std::size_t floats) {
+        std::lock_guard lock(mutex_);
+        for (std::size_t i = 0; i < cached_.size(); ++i) {
+            if (cached_[i].floats == floats) {
+                float* data = cached_[i].data;
+                cached_.erase(cached_.begin() + std::ptrdiff_t(i));
+                return data;
+            }
+        }
+        return nullptr;
+    }
+
+    void Give(float* data, std::size_t floats) {
+        {
+            std::lock_guard lock(mutex_);
+            if (cached_.size() < kMaxCachedBuffers) {
+                cached_.push_back({data, floats});
+                return;
+            }
+        }
+        std::free(data);
+    }
+
+    void Clear() {
+        std::vector<CachedBuffer> old;
+        {
+            std::lock_guard lock(mutex_);
+            old.swap(cached_);
+        }
+        for (const CachedBuffer& buffer : old) std::free(buffer.data);
+    }
+
+    std::size_t Bytes() {
+        std::lock_guard lock(mutex_);
+        std::size_t bytes = 0;
+        for (const CachedBuffer& buffer : cached_) bytes += buffer.floats * sizeof(float);
+        return bytes;
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<CachedBuffer> cached_;
+};
+
+// Never destroyed: frames may still come back while the program ends.
+Pool& ThePool() {
+    static Pool* pool = new Pool;
+    return *pool;
+}
+
+}  // namespace
+
+std::shared_ptr<float[]> AcquireFloatBuffer(std::size_t floats) {
+    const std::size_t bytes = ((floats * sizeof(float) + 63) / 64) * 64;
+    if (bytes < kMinPooledBytes) {
+        float* data = static_cast<float*>(std::aligned_alloc(64, std::max<std::size_t>(bytes, 64)));
+        if (!data) throw std::bad_alloc();
+        return std::shared_ptr<float[]>(data, [](float* p) { std::free(p); });
+    }
+    float* data = ThePool().Take(floats);
+    if (!data) {
+        data = static_cast<float*>(std::aligned_alloc(64, bytes));
+        if (!data) {
+            // Give the cached frames back and try once more before failing.
+            ThePool().Clear();
+            data = static_cast<float*>(std::aligned_alloc(64, bytes));
+            if (!data) throw std::bad_alloc();
+        }
+    }
+    return std::shared_ptr<float[]>(data, [floats](float* p) { ThePool().Give(p, floats); });
+}
+
+void ReleaseCachedBuffers() { ThePool().Clear(); }
+
+std::size_t CachedBufferBytes() { return ThePool().Bytes(); }
+
+}  // namespace lumetra

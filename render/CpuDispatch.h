@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Kernels whose arithmetic, not memory, limits them are compiled twice: for
+// the baseline x86-64 every machine has, and with AVX2 and FMA, chosen once
+// at run time. The kernel body is one inline function; the two entry points
+// only differ in how the compiler may vectorise it.
+#pragma once
+
+namespace lumetra {
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define LUMETRA_HAS_AVX2_VARIANT 1
+#define LUMETRA_TARGET_AVX2 __attribute__((target("avx2,fma")))
+inline bool CpuHasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    return has;
+}
+#else
+#define LUMETRA_HAS_AVX2_VARIANT 0
+#define LUMETRA_TARGET_AVX2
+inline bool CpuHasAvx2() { return false; }
+#endif
+
+}  // namespace lumetra

@@ -1,0 +1,157 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "render/Image.h"
+
+#include <array>
+#include <cstring>
+#include <stdexcept>
+#include <vector>
+
+#include "render/BufferPool.h"
+#include "render/Parallel.h"
+
+namespace lumetra {
+namespace {
+
+bool IsBgraLayout(QImage::Format format) {
+    // ARGB32 and RGB32 are stored as 0xAARRGGBB words: B, G, R, A in memory
+    // on the little-endian machines we run on.
+    return format == QImage::Format_ARGB32 || format == QImage::Format_RGB32;
+}
+
+bool IsKeptEightBitLayout(QImage::Format format) {
+    return format == QImage::Format_RGBA8888 || format == QImage::Format_RGBX8888 ||
+           IsBgraLayout(format);
+}
+
+bool IsDeepLayout(QImage::Format format) {
+    switch (format) {
+        case QImage::Format_RGBX64:
+        case QImage::Format_RGBA64:
+        case QImage::Format_RGBA64_Premultiplied:
+        case QImage::Format_Grayscale16:
+        case QImage::Format_RGBX16FPx4:
+        case QImage::Format_RGBA16FPx4:
+        case QImage::Format_RGBA16FPx4_Premultiplied:
+        case QImage::Format_RGBX32FPx4:
+        case QImage::Format_RGBA32FPx4:
+        case QImage::Format_RGBA32FPx4_Premultiplied:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CheckSize(int width, int height) {
+    if (width < 0 || height < 0) throw std::invalid_argument("negative image size");
+}
+
+}  // namespace
+
+const float* ByteToFloatTable() {
+    static const std::array<float, 256> table = [] {
+        std::array<float, 256> t{};
+        for (int i = 0; i < 256; ++i) t[std::size_t(i)] = float(i) / 255.f;
+        return t;
+    }();
+    return table.data();
+}
+
+Image Image::CreateUninitialised(int width, int height) {
+    CheckSize(width, height);
+    Image image;
+    if (width == 0 || height == 0) return image;
+    image.width_ = width;
+    image.height_ = height;
+    image.pixels_ = AcquireFloatBuffer(std::size_t(width) * std::size_t(height) * 4);
+    return image;
+}
+
+Image Image::Create(int width, int height) {
+    Image image = CreateUninitialised(width, height);
+    if (image.isEmpty()) return image;
+    const std::size_t rowBytes = image.rowFloats() * sizeof(float);
+    ParallelBands(height, width, [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) std::memset(image.row(y), 0, rowBytes);
+    });
+    return image;
+}
+
+Image Image::FromQImage(const QImage& source) {
+    Image image;
+    if (source.isNull() || source.width() <= 0 || source.height() <= 0) return image;
+    const QImage::Format format = source.format();
+    if (IsKeptEightBitLayout(format)) {
+        image.bytes_ = source;
+    } else if (IsDeepLayout(format)) {
+        const QImage deep = source.convertToFormat(QImage::Format_RGBA32FPx4);
+        image = CreateUninitialised(deep.width(), deep.height());
+        const std::size_t rowBytes = image.rowFloats() * sizeof(float);
+        ParallelBands(image.height_, image.width_, [&](int y0, int y1) {
+            for (int y = y0; y < y1; ++y) std::memcpy(image.row(y), deep.constScanLine(y), rowBytes);
+        });
+        return image;
+    } else {
+        image.bytes_ = source.convertToFormat(source.hasAlphaChannel() ? QImage::Format_ARGB32
+                                                                       : QImage::Format_RGB32);
+    }
+    if (image.bytes_.isNull()) return Image();  // out of memory while converting
+    image.width_ = image.bytes_.width();
+    image.height_ = image.bytes_.height();
+    return image;
+}
+
+const float* Image::rowAsFloat(int y, float* scratch) const {
+    if (pixels_) return row(y);
+    const float* table = ByteToFloatTable();
+    const unsigned char* src = bytes_.constScanLine(y);
+    const int n = width_;
+    if (IsBgraLayout(bytes_.format())) {
+        for (int x = 0; x < n; ++x) {
+            scratch[4 * x + 0] = table[src[4 * x + 2]];
+            scratch[4 * x + 1] = table[src[4 * x + 1]];
+            scratch[4 * x + 2] = table[src[4 * x + 0]];
+            scratch[4 * x + 3] = table[src[4 * x + 3]];
+        }
+    } else {
+        for (int x = 0; x < 4 * n; ++x) scratch[x] = table[src[x]];
+    }
+    return scratch;
+}
+
+Image Image::toFloat() const {
+    if (pixels_ || isEmpty()) return *this;
+    Image out = CreateUninitialised(width_, height_);
+    ParallelBands(height_, width_, [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            float* dst = out.row(y);
+            const float* src = rowAsFloat(y, dst);
+            if (src != dst) std::memcpy(dst, src, rowFloats() * sizeof(float));
+        }
+    });
+    return out;
+}
+
+QImage Image::toQImage() const {
+    if (isEmpty()) return QImage();
+    if (!pixels_) return bytes_;
+    QImage out(width_, height_, QImage::Format_RGBA8888);
+    if (out.isNull()) return out;
+    unsigned char* bits = out.bits();  // detach once, before the threads start
+    const qsizetype stride = out.bytesPerLine();
+    ParallelBands(height_, width_, [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            const float* src = row(y);
+            unsigned char* dst = bits + y * stride;
+            for (std::size_t i = 0; i < rowFloats(); ++i) dst[i] = FloatToByte(src[i]);
+        }
+    });
+    return out;
+}
+
+bool Image::sharesPixelsWith(const Image& other) const {
+    if (isEmpty() || other.isEmpty()) return false;
+    if (pixels_) return pixels_ == other.pixels_;
+    return !other.pixels_ && bytes_.constBits() == other.bytes_.constBits();
+}
+
+}  // namespace lumetra

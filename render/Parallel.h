@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The one way the engine spreads work over the processor's cores: a kernel
+// says how its rows divide into bands, the OpenMP pool runs the bands.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+
+#ifdef _OPENMP
+#include <omp.h>
+#endif
+
+namespace lumetra {
+
+// Number of threads a kernel can use.
+inline int WorkerThreads() {
+#ifdef _OPENMP
+    return omp_get_max_threads();
+#else
+    return 1;
+#endif
+}
+
+// Runs body(firstRow, endRow) over [0, rows) in bands. Small jobs run on the
+// calling thread; larger ones are split into a few bands per thread and
+// handed out dynamically so that uneven rows (a rotated picture's corners)
+// still balance. body must not throw.
+template <class Body>
+void ParallelBands(int rows, std::int64_t workPerRow, Body&& body) {
+    if (rows <= 0) return;
+    const int threads = WorkerThreads();
+    const std::int64_t work = std::int64_t(rows) * std::max<std::int64_t>(workPerRow, 1);
+    if (threads <= 1 || rows < 2 || work < 65536) {
+        body(0, rows);
+        return;
+    }
+    const int bands = std::min(rows, threads * 8);
+#ifdef _OPENMP
+#pragma omp parallel for schedule(dynamic, 1)
+#endif
+    for (int b = 0; b < bands; ++b) {
+        const int y0 = int(std::int64_t(rows) * b / bands);
+        const int y1 = int(std::int64_t(rows) * (b + 1) / bands);
+        if (y1 > y0) body(y0, y1);
+    }
+}
+
+}  // namespace lumetra

@@ -1,0 +1,16 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The fixed order of a render pass's stages, from the source picture to the
+// finished result. The editor's worker and the batch tool call this same
+// function, so both give the same pixels for the same settings.
+#pragma once
+
+#include "editor/EditSettings.h"
+#include "render/Image.h"
+
+namespace lumetra {
+
+// Runs every stage the settings switch on, in order, and the final redraw.
+// The colour adjustments always run (they return their input when at rest).
+Image RenderPipeline(const Image& source, const EditSettings& settings, const Image& logo);
+
+}  // namespace lumetra

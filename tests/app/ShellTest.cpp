@@ -1,0 +1,111 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The application shell: closing and quitting end the program at once, New
+// clears the editor, the help commands open their pages.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
+
+#include "app/AppDelegate.h"
+#include "app/EditorWindow.h"
+#include "editor/ViewController.h"
+#include "files/CustomImageView.h"
+#include "support/TestImages.h"
+
+namespace lumetra {
+namespace {
+
+// Runs the application's event loop as main() does and reports whether it
+// ended within the time allowed.
+bool LoopEndsAfter(const std::function<void()>& action) {
+    AppDelegate delegate;
+    QApplication::setQuitOnLastWindowClosed(
+        delegate.applicationShouldTerminateAfterLastWindowClosed());
+    bool timedOut = false;
+    QTimer::singleShot(0, action);
+    QTimer::singleShot(10000, [&] {
+        timedOut = true;
+        QCoreApplication::quit();
+    });
+    QApplication::exec();
+    return !timedOut;
+}
+
+TEST(Shell, ClosingTheWindowEndsTheProgramEvenWithAnEditedPicture) {
+    auto fake = std::make_shared<test::FakeDialogs>();
+    auto* window = new EditorWindow(fake);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    window->controller()->sliderBrightness->moveTo(0.4f);
+    EXPECT_TRUE(window->controller()->windowShouldClose());
+    EXPECT_TRUE(LoopEndsAfter([window] { window->close(); }));
+    EXPECT_TRUE(fake->alerts.isEmpty()) << "closing must not ask anything";
+}
+
+TEST(Shell, QuitEndsTheProgram) {
+    EditorWindow window(std::make_shared<test::FakeDialogs>());
+    window.show();
+    EXPECT_TRUE(LoopEndsAfter([&window] { window.controller()->OnAppQuit(); }));
+}
+
+TEST(Shell, MenusCarryTheStandardShortcuts) {
+    EditorWindow window(std::make_shared<test::FakeDialogs>());
+    QStringList shortcuts;
+    for (QAction* action : window.findChildren<QAction*>())
+        if (!action->shortcut().isEmpty()) shortcuts << action->shortcut().toString();
+    EXPECT_TRUE(shortcuts.contains("Ctrl+N"));
+    EXPECT_TRUE(shortcuts.contains("Ctrl+O"));
+    EXPECT_TRUE(shortcuts.contains("Ctrl+Q"));
+}
+
+TEST(Shell, NewClearsTheEditorAndNamesTheWindow) {
+    QTemporaryDir dir;
+    const QString path = test::WriteImageFile(dir, "p.png", test::PhotoLike(30, 20));
+    auto fake = std::make_shared<test::FakeDialogs>();
+    EditorWindow window(fake);
+    ViewController& vc = *window.controller();
+    window.setWindowTitle("something else");
+    fake->openAnswers.enqueue(test::FakeDialogs::Choose(path));
+    QSignalSpy finished(&vc, &ViewController::renderPassFinished);
+    vc.OnSelectImage();
+    ASSERT_TRUE(finished.wait(10000));
+    vc.sliderSepiaIntensity->setFloatValue(0.3f);
+    vc.stateImagesPath = QStringList{"kept"};
+    vc.currenState = 0;
+    const QRect frame = vc.imageView->geometry();
+
+    for (int i = 0; i < 2; ++i) {  // twice is the same as once
+        vc.OnFileNew();
+        EXPECT_EQ(window.windowTitle(), "Lumetra");
+        EXPECT_TRUE(vc.CurrentSettings() == EditSettings());
+        EXPECT_TRUE(vc.imageView->image().isNull());
+        EXPECT_FALSE(vc.buttonSaveImage->isEnabled());
+        EXPECT_EQ(vc.stateImagesPath, QStringList{"kept"});
+        EXPECT_EQ(vc.currenState, 0);
+        EXPECT_EQ(vc.imageView->geometry(), frame);
+        EXPECT_FALSE(vc.updating);
+    }
+}
+
+TEST(Shell, HelpCommandsOpenTheShippedPages) {
+    auto fake = std::make_shared<test::FakeDialogs>();
+    EditorWindow window(fake);
+    window.controller()->OnHowToRotateImages();
+    window.controller()->OnHowToAddArtisticEffectsToImages();
+    ASSERT_EQ(fake->openedUrls.size(), 2);
+    EXPECT_TRUE(fake->openedUrls[0].toLocalFile().endsWith("help/rotating-images.html"));
+    EXPECT_TRUE(fake->openedUrls[1].toLocalFile().endsWith("help/artistic-effects.html"));
+    for (const QUrl& url : fake->openedUrls)
+        EXPECT_TRUE(QFileInfo(url.toLocalFile()).isFile()) << url.toString().toStdString();
+    EXPECT_TRUE(window.controller()->CurrentSettings() == EditSettings());
+}
+
+}  // namespace
+}  // namespace lumetra

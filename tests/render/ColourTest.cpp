@@ -1,0 +1,235 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The colour adjustments against formulas computed independently in double
+// precision, and the promise that a pass at rest gives back the source.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+#include "editor/EditSettings.h"
+#include "render/FastMath.h"
+#include "render/ImageTools.h"
+#include "render/RenderPipeline.h"
+#include "support/TestImages.h"
+
+namespace lumetra {
+namespace {
+
+using test::Flat;
+using test::PhotoLike;
+using test::PixelAt;
+
+double Clamp(double v) { return std::min(1.0, std::max(0.0, v)); }
+
+struct Px {
+    double r, g, b;
+};
+
+// A few pixels that reach into the corners of the colour cube.
+const Px kSamples[] = {{0.2, 0.5, 0.9}, {1.0, 0.0, 0.0}, {0.0, 0.0, 0.0},
+                       {1.0, 1.0, 1.0}, {0.75, 0.6, 0.1}, {0.05, 0.95, 0.5}};
+
+Image SampleImage(float alpha) {
+    const int n = int(std::size(kSamples));
+    Image image = Image::CreateUninitialised(n, 1);
+    for (int i = 0; i < n; ++i) {
+        float* p = image.row(0) + 4 * i;
+        p[0] = float(kSamples[i].r);
+        p[1] = float(kSamples[i].g);
+        p[2] = float(kSamples[i].b);
+        p[3] = alpha;
+    }
+    return image;
+}
+
+struct ColourCase {
+    const char* name;
+    std::function<Image(const Image&)> apply;
+    std::function<Px(const Px&)> expected;
+};
+
+class ColourFormula : public ::testing::TestWithParam<ColourCase> {};
+
+TEST_P(ColourFormula, MatchesFormulaAndKeepsAlpha) {
+    const ColourCase& c = GetParam();
+    const Image input = SampleImage(0.37f);
+    const Image output = c.apply(input);
+    ASSERT_EQ(output.width(), input.width());
+    ASSERT_EQ(output.height(), input.height());
+    for (int i = 0; i < input.width(); ++i) {
+        const Px want = c.expected(kSamples[i]);
+        const test::Rgba got = PixelAt(output, i, 0);
+        EXPECT_NEAR(got.r, Clamp(want.r), 2e-5) << c.name << " sample " << i;
+        EXPECT_NEAR(got.g, Clamp(want.g), 2e-5) << c.name << " sample " << i;
+        EXPECT_NEAR(got.b, Clamp(want.b), 2e-5) << c.name << " sample " << i;
+        EXPECT_EQ(got.a, 0.37f) << c.name << ": alpha must be untouched";
+    }
+    // The input is never changed.
+    EXPECT_EQ(PixelAt(input, 0, 0).r, float(kSamples[0].r));
+}
+
+double Luma(const Px& p) { return 0.2125 * p.r + 0.7154 * p.g + 0.0721 * p.b; }
+
+Px HueReference(const Px& p, double degrees) {
+    // Independent oracle: through the chroma's polar form.
+    const double y = 0.299 * p.r + 0.587 * p.g + 0.114 * p.b;
+    const double i = 0.595716 * p.r - 0.274453 * p.g - 0.321263 * p.b;
+    const double q = 0.211456 * p.r - 0.522591 * p.g + 0.31135 * p.b;
+    const double chroma = std::hypot(i, q);
+    const double angle = std::atan2(q, i) - std::fmod(degrees, 360.0) * M_PI / 180.0;
+    const double i2 = chroma * std::cos(angle);
+    const double q2 = chroma * std::sin(angle);
+    return {y + 0.9563 * i2 + 0.6210 * q2, y - 0.2721 * i2 - 0.6474 * q2,
+            y - 1.1070 * i2 + 1.7046 * q2};
+}
+
+Px SepiaReference(const Px& p, double k) {
+    const Px s{0.3588 * p.r + 0.7044 * p.g + 0.1368 * p.b, 0.2990 * p.r + 0.5870 * p.g + 0.1140 * p.b,
+               0.2392 * p.r + 0.4696 * p.g + 0.0912 * p.b};
+    return {p.r + (s.r - p.r) * k, p.g + (s.g - p.g) * k, p.b + (s.b - p.b) * k};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Colour, ColourFormula,
+    ::testing::Values(
+        ColourCase{"brightness",
+                   [](const Image& i) { return ImageTools::BrightnessImage(i, 0.25f); },
+                   [](const Px& p) { return Px{p.r + 0.25, p.g + 0.25, p.b + 0.25}; }},
+        ColourCase{"darker", [](const Image& i) { return ImageTools::BrightnessImage(i, -0.4f); },
+                   [](const Px& p) { return Px{p.r - 0.4, p.g - 0.4, p.b - 0.4}; }},
+        ColourCase{"exposure", [](const Image& i) { return ImageTools::ExposureImage(i, 1.5f); },
+                   [](const Px& p) {
+                       const double k = std::pow(2.0, 1.5);
+                       return Px{p.r * k, p.g * k, p.b * k};
+                   }},
+        ColourCase{"contrast", [](const Image& i) { return ImageTools::ContrastImage(i, 1.8f); },
+                   [](const Px& p) {
+                       const auto f = [](double c) { return (c - 0.5) * 1.8 + 0.5; };
+                       return Px{f(p.r), f(p.g), f(p.b)};
+                   }},
+        ColourCase{"grey", [](const Image& i) { return ImageTools::SaturationImage(i, 0.f); },
+                   [](const Px& p) { return Px{Luma(p), Luma(p), Luma(p)}; }},
+        ColourCase{"saturation", [](const Image& i) { return ImageTools::SaturationImage(i, 1.6f); },
+                   [](const Px& p) {
+                       const double l = Luma(p);
+                       return Px{l + (p.r - l) * 1.6, l + (p.g - l) * 1.6, l + (p.b - l) * 1.6};
+                   }},
+        ColourCase{"gamma", [](const Image& i) { return ImageTools::GammaImage(i, 2.2f); },
+                   [](const Px& p) {
+                       return Px{std::pow(p.r, 2.2), std::pow(p.g, 2.2), std::pow(p.b, 2.2)};
+                   }},
+        ColourCase{"gamma below one", [](const Image& i) { return ImageTools::GammaImage(i, 0.45f); },
+                   [](const Px& p) {
+                       return Px{std::pow(p.r, 0.45), std::pow(p.g, 0.45), std::pow(p.b, 0.45)};
+                   }},
+        ColourCase{"hue 90", [](const Image& i) { return ImageTools::HueImage(i, 90.f); },
+                   [](const Px& p) { return HueReference(p, 90.0); }},
+        ColourCase{"hue 400", [](const Image& i) { return ImageTools::HueImage(i, 400.f); },
+                   [](const Px& p) { return HueReference(p, 40.0); }},
+        ColourCase{"hue negative", [](const Image& i) { return ImageTools::HueImage(i, -30.f); },
+                   [](const Px& p) { return HueReference(p, -30.0); }},
+        ColourCase{"balance",
+                   [](const Image& i) { return ImageTools::RGBImage(i, 0.5f, 1.f, 2.f); },
+                   [](const Px& p) { return Px{p.r * 0.5, p.g, p.b * 2.0}; }},
+        ColourCase{"grayscale", [](const Image& i) { return ImageTools::GrayscaleImage(i); },
+                   [](const Px& p) { return Px{Luma(p), Luma(p), Luma(p)}; }},
+        ColourCase{"sepia", [](const Image& i) { return ImageTools::SepiaImage(i, 1.f); },
+                   [](const Px& p) { return SepiaReference(p, 1.0); }},
+        ColourCase{"half sepia", [](const Image& i) { return ImageTools::SepiaImage(i, 0.5f); },
+                   [](const Px& p) { return SepiaReference(p, 0.5); }}),
+    [](const ::testing::TestParamInfo<ColourCase>& info) {
+        std::string name = info.param.name;
+        for (char& c : name)
+            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+        return name;
+    });
+
+TEST(Colour, OperationsAtRestReturnTheirInputItself) {
+    const Image input = SampleImage(1.f);
+    EXPECT_TRUE(ImageTools::BrightnessImage(input, 0.f).sharesPixelsWith(input));
+    EXPECT_TRUE(ImageTools::ExposureImage(input, 0.f).sharesPixelsWith(input));
+    EXPECT_TRUE(ImageTools::ContrastImage(input, 1.f).sharesPixelsWith(input));
+    EXPECT_TRUE(ImageTools::SaturationImage(input, 1.f).sharesPixelsWith(input));
+    EXPECT_TRUE(ImageTools::GammaImage(input, 1.f).sharesPixelsWith(input));
+    EXPECT_TRUE(ImageTools::HueImage(input, 0.f).sharesPixelsWith(input));
+    EXPECT_TRUE(ImageTools::HueImage(input, 360.f).sharesPixelsWith(input));
+    EXPECT_TRUE(ImageTools::RGBImage(input, 1.f, 1.f, 1.f).sharesPixelsWith(input));
+    EXPECT_FALSE(ImageTools::RGBImage(input, 1.f, 1.f, 0.99f).sharesPixelsWith(input));
+}
+
+TEST(Colour, PassAtDefaultsGivesBackAnEightBitSourceBitForBit) {
+    for (const bool alpha : {false, true}) {
+        const QImage source = PhotoLike(97, 61, alpha);
+        const QImage expected = source.convertToFormat(QImage::Format_RGBA8888);
+        for (const bool asFloat : {false, true}) {
+            Image image = Image::FromQImage(source);
+            if (asFloat) image = image.toFloat();
+            const QImage out = RenderPipeline(image, EditSettings(), Image())
+                                   .toQImage()
+                                   .convertToFormat(QImage::Format_RGBA8888);
+            ASSERT_EQ(out.size(), expected.size());
+            for (int y = 0; y < out.height(); ++y)
+                ASSERT_EQ(0, std::memcmp(out.constScanLine(y), expected.constScanLine(y),
+                                         std::size_t(out.width()) * 4))
+                    << "row " << y << (asFloat ? " (float)" : " (8-bit)") << (alpha ? " alpha" : "");
+        }
+    }
+}
+
+TEST(Colour, EightBitLayoutsReadAsTheSameColours) {
+    // The same picture held as ARGB32 (B, G, R, A in memory) and as RGBA8888
+    // must give identical results: a swapped channel shows up here.
+    const QImage source = PhotoLike(33, 17, true);
+    const Image bgra = Image::FromQImage(source);
+    const Image rgba = Image::FromQImage(source.convertToFormat(QImage::Format_RGBA8888));
+    const Image a = ImageTools::RGBImage(bgra, 0.9f, 1.1f, 1.2f);
+    const Image b = ImageTools::RGBImage(rgba, 0.9f, 1.1f, 1.2f);
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const test::Rgba p = PixelAt(a, x, y);
+            const test::Rgba q = PixelAt(b, x, y);
+            ASSERT_EQ(p.r, q.r);
+            ASSERT_EQ(p.g, q.g);
+            ASSERT_EQ(p.b, q.b);
+            ASSERT_EQ(p.a, q.a);
+        }
+    const QRgb first = source.pixel(0, 0);
+    EXPECT_NEAR(PixelAt(a, 0, 0).r, std::min(1.0, qRed(first) / 255.0 * 0.9), 1e-6);
+    EXPECT_NEAR(PixelAt(a, 0, 0).b, std::min(1.0, qBlue(first) / 255.0 * 1.2), 1e-6);
+}
+
+TEST(Colour, NotANumberNeverLeaksIntoPixels) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const Image input = SampleImage(1.f);
+    const std::vector<Image> outputs = {
+        ImageTools::BrightnessImage(input, nan), ImageTools::ExposureImage(input, inf),
+        ImageTools::ContrastImage(input, nan),   ImageTools::SaturationImage(input, nan),
+        ImageTools::GammaImage(input, nan),      ImageTools::HueImage(input, nan),
+        ImageTools::RGBImage(input, nan, 1, 1),  ImageTools::SepiaImage(input, nan)};
+    for (const Image& out : outputs)
+        for (int x = 0; x < out.width(); ++x) {
+            const test::Rgba p = PixelAt(out, x, 0);
+            for (const float v : {p.r, p.g, p.b}) {
+                EXPECT_FALSE(std::isnan(v));
+                EXPECT_GE(v, 0.f);
+                EXPECT_LE(v, 1.f);
+            }
+        }
+}
+
+TEST(Colour, FastPowerFollowsTheLibraryOverTheUnitRange) {
+    double worst = 0.0;
+    for (const float g : {0.f, 0.1f, 0.45f, 1.f, 1.7f, 2.2f, 3.f}) {
+        for (int i = 0; i <= 1000; ++i) {
+            const float x = float(i) / 1000.f;
+            const double want = std::pow(double(x), double(g));
+            const double got = FastPow01(x, g);
+            worst = std::max(worst, std::abs(got - want));
+        }
+    }
+    EXPECT_LT(worst, 2e-6);
+}
+
+}  // namespace
+}  // namespace lumetra

@@ -1,0 +1,179 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Rotation and resizing: canvas sizes, direction of turn, transparent
+// corners, and Qt's own transform as an independent oracle.
+#include <gtest/gtest.h>
+
+#include <QPainter>
+#include <QTransform>
+#include <cmath>
+
+#include "render/ImageTools.h"
+#include "support/TestImages.h"
+
+namespace lumetra {
+namespace {
+
+using test::Flat;
+using test::PixelAt;
+
+// A white picture with a red block in its top-right corner.
+Image MarkedCorner(int w, int h) {
+    Image image = Flat(w, h, 1.f, 1.f, 1.f);
+    for (int y = 0; y < h / 4; ++y)
+        for (int x = w - w / 4; x < w; ++x) {
+            float* p = image.row(y) + 4 * x;
+            p[1] = 0.f;
+            p[2] = 0.f;
+        }
+    return image;
+}
+
+bool IsRed(const test::Rgba& p) { return p.a > 0.9f && p.r > 0.9f && p.g < 0.1f && p.b < 0.1f; }
+
+struct SizeCase {
+    double degrees;
+    int width;
+    int height;
+};
+
+class RotationCanvas : public ::testing::TestWithParam<SizeCase> {};
+
+TEST_P(RotationCanvas, HoldsTheTurnedPictureCutToWholePixels) {
+    const SizeCase c = GetParam();
+    const Image out = ImageTools::RotateImage(Flat(400, 200, 0.5f, 0.5f, 0.5f), c.degrees);
+    EXPECT_EQ(out.width(), c.width) << c.degrees;
+    EXPECT_EQ(out.height(), c.height) << c.degrees;
+}
+
+INSTANTIATE_TEST_SUITE_P(Geometry, RotationCanvas,
+                         ::testing::Values(SizeCase{90, 200, 400}, SizeCase{-90, 200, 400},
+                                           SizeCase{270, 200, 400}, SizeCase{180, 400, 200},
+                                           SizeCase{45, 424, 424}, SizeCase{-360, 400, 200},
+                                           SizeCase{720, 400, 200}, SizeCase{30, 446, 373}));
+
+TEST(Geometry, CanvasSizeIsTheBoundingBoxOfTheTurnedRectangle) {
+    double w = 0, h = 0;
+    ImageTools::RotatedCanvasSize(400, 200, 45, &w, &h);
+    EXPECT_NEAR(w, 424.264068711929, 1e-9);
+    EXPECT_NEAR(h, 424.264068711929, 1e-9);
+    ImageTools::RotatedCanvasSize(400, 200, 90, &w, &h);
+    EXPECT_NEAR(w, 200.0, 1e-9);
+    EXPECT_NEAR(h, 400.0, 1e-9);
+}
+
+TEST(Geometry, ZeroAndFullTurnReturnTheInputItself) {
+    const Image input = MarkedCorner(40, 20);
+    EXPECT_TRUE(ImageTools::RotateImage(input, 0.0).sharesPixelsWith(input));
+    EXPECT_TRUE(ImageTools::RotateImage(input, 360.0).sharesPixelsWith(input));
+    // Other multiples of a full turn are drawn anew, looking the same.
+    for (const double degrees : {-360.0, 720.0}) {
+        const Image drawn = ImageTools::RotateImage(input, degrees);
+        EXPECT_FALSE(drawn.sharesPixelsWith(input));
+        ASSERT_EQ(drawn.width(), 40);
+        ASSERT_EQ(drawn.height(), 20);
+        EXPECT_TRUE(IsRed(PixelAt(drawn, 37, 2)));
+        EXPECT_NEAR(PixelAt(drawn, 5, 15).g, 1.f, 1e-5);
+    }
+}
+
+TEST(Geometry, PositiveAnglesTurnCounterClockwiseAsSeen) {
+    const Image input = MarkedCorner(40, 20);
+    // Counter-clockwise: the top-right corner goes to the top-left.
+    const Image ccw = ImageTools::RotateImage(input, 90.0);
+    ASSERT_EQ(ccw.width(), 20);
+    ASSERT_EQ(ccw.height(), 40);
+    EXPECT_TRUE(IsRed(PixelAt(ccw, 1, 1)));
+    EXPECT_FALSE(IsRed(PixelAt(ccw, 18, 1)));
+    EXPECT_FALSE(IsRed(PixelAt(ccw, 1, 38)));
+    // Clockwise: to the bottom-right.
+    const Image cw = ImageTools::RotateImage(input, -90.0);
+    EXPECT_TRUE(IsRed(PixelAt(cw, 18, 38)));
+    EXPECT_FALSE(IsRed(PixelAt(cw, 1, 1)));
+}
+
+TEST(Geometry, QuarterTurnMovesEveryPixelExactly) {
+    const Image input = Image::FromQImage(test::PhotoLike(31, 17)).toFloat();
+    const Image out = ImageTools::RotateImage(input, 90.0);
+    ASSERT_EQ(out.width(), 17);
+    ASSERT_EQ(out.height(), 31);
+    // (x, y) of the source lands at (y, w - 1 - x).
+    for (int y = 0; y < 17; ++y)
+        for (int x = 0; x < 31; ++x) {
+            const test::Rgba s = PixelAt(input, x, y);
+            const test::Rgba d = PixelAt(out, y, 30 - x);
+            ASSERT_NEAR(d.r, s.r, 1e-5) << x << "," << y;
+            ASSERT_NEAR(d.g, s.g, 1e-5);
+            ASSERT_NEAR(d.b, s.b, 1e-5);
+            ASSERT_NEAR(d.a, 1.f, 1e-5);
+        }
+}
+
+TEST(Geometry, CornersOfAnOddTurnAreTransparentWithoutDarkFringes) {
+    const Image out = ImageTools::RotateImage(Flat(200, 100, 1.f, 1.f, 1.f), 45.0);
+    EXPECT_EQ(PixelAt(out, 0, 0).a, 0.f);
+    EXPECT_EQ(PixelAt(out, out.width() - 1, out.height() - 1).a, 0.f);
+    EXPECT_NEAR(PixelAt(out, out.width() / 2, out.height() / 2).a, 1.f, 1e-5);
+    // Along the picture's slanted edges alpha falls off smoothly while the
+    // colour stays white: no grey seam where it meets the transparency.
+    int partial = 0;
+    for (int y = 0; y < out.height(); ++y)
+        for (int x = 0; x < out.width(); ++x) {
+            const test::Rgba p = PixelAt(out, x, y);
+            if (p.a > 0.02f && p.a < 0.98f) {
+                ++partial;
+                ASSERT_GT(p.r, 0.999f);
+            }
+        }
+    EXPECT_GT(partial, 100);
+}
+
+TEST(Geometry, AgreesWithQtTransformOnASmoothPicture) {
+    // Qt's y axis points down, so its rotate(-a) turns counter-clockwise as
+    // seen, like ours.
+    const QImage source = test::PhotoLike(160, 90);
+    const double degrees = 30.0;
+    const Image ours = ImageTools::RotateImage(Image::FromQImage(source), degrees);
+    const QImage theirs = source.convertToFormat(QImage::Format_ARGB32)
+                              .transformed(QTransform().rotate(-degrees), Qt::SmoothTransformation);
+    // Compare around both centres, inside the picture.
+    double worst = 0.0;
+    for (int dy = -20; dy <= 20; dy += 5)
+        for (int dx = -40; dx <= 40; dx += 5) {
+            const test::Rgba p = PixelAt(ours, ours.width() / 2 + dx, ours.height() / 2 + dy);
+            const QColor q = theirs.pixelColor(theirs.width() / 2 + dx, theirs.height() / 2 + dy);
+            worst = std::max({worst, std::abs(double(p.r) - q.redF()), std::abs(double(p.g) - q.greenF())});
+        }
+    EXPECT_LT(worst, 0.03);
+}
+
+TEST(Geometry, ResizeStretchesWithoutKeepingTheAspect) {
+    // Left half red, right half blue.
+    Image input = Flat(400, 200, 0.f, 0.f, 1.f);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 200; ++x) {
+            input.row(y)[4 * x] = 1.f;
+            input.row(y)[4 * x + 2] = 0.f;
+        }
+    const Image out = ImageTools::ResizeImage(input, 100.7, 100.0);
+    ASSERT_EQ(out.width(), 100);
+    ASSERT_EQ(out.height(), 100);
+    EXPECT_NEAR(PixelAt(out, 10, 50).r, 1.f, 1e-5);
+    EXPECT_NEAR(PixelAt(out, 90, 50).b, 1.f, 1e-5);
+    // Shrinking averages: the overall colour stays balanced.
+    double red = 0, blue = 0;
+    for (int x = 0; x < 100; ++x) {
+        red += PixelAt(out, x, 50).r;
+        blue += PixelAt(out, x, 50).b;
+    }
+    EXPECT_NEAR(red, blue, 1.0);
+    EXPECT_TRUE(ImageTools::ResizeImage(input, 0.5, 100).isEmpty());
+    EXPECT_TRUE(ImageTools::ResizeImage(input, std::nan(""), 100).isEmpty());
+}
+
+TEST(Geometry, FinalRedrawLeavesThePictureAsItIs) {
+    const Image input = MarkedCorner(8, 8);
+    EXPECT_TRUE(ImageTools::AntiAliasImage(input).sharesPixelsWith(input));
+}
+
+}  // namespace
+}  // namespace lumetra

@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "support/FakeDialogs.h"
+
+namespace lumetra::test {
+
+void FakeDialogs::Alert(QWidget*, const QString& text, AlertStyle style) {
+    alerts.append({text, style});
+}
+
+bool FakeDialogs::AskYesNo(QWidget*, const QString& text) {
+    questions << text;
+    return yesNoAnswers.isEmpty() ? true : yesNoAnswers.dequeue();
+}
+
+Dialogs::FileChoice FakeDialogs::ChooseFileToOpen(QWidget*, const QString&,
+                                                  const QStringList& extensions) {
+    openExtensions << extensions;
+    return openAnswers.isEmpty() ? FileChoice{} : openAnswers.dequeue();
+}
+
+Dialogs::FileChoice FakeDialogs::ChooseFileToSave(QWidget*, const QString& proposedName,
+                                                  const QString&) {
+    proposedSaveNames << proposedName;
+    return saveAnswers.isEmpty() ? FileChoice{} : saveAnswers.dequeue();
+}
+
+std::optional<RgbaColor> FakeDialogs::ChooseColor(QWidget*, const RgbaColor&) {
+    if (colorAnswers.isEmpty()) return std::nullopt;
+    return colorAnswers.dequeue();
+}
+
+void FakeDialogs::OpenUrl(const QUrl& url) { openedUrls << url; }
+
+}  // namespace lumetra::test
