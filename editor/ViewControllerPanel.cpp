@@ -253,7 +253,7 @@ QWidget* ViewController::BuildPreview() {
         return button;
     };
     buttonZoomOut = zoomButton(QStringLiteral("−"), tr("Zoom out"), "buttonZoomOut");
-    buttonResetZoom = zoomButton(QStringLiteral("1:1"), tr("Fit the preview"), "buttonResetZoom");
+    buttonResetZoom = zoomButton(tr("Fit"), tr("Fit the preview"), "buttonResetZoom");
     buttonZoomIn = zoomButton(QStringLiteral("+"), tr("Zoom in"), "buttonZoomIn");
     toolbar->addWidget(buttonZoomOut);
     toolbar->addWidget(buttonResetZoom);

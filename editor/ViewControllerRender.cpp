@@ -40,8 +40,11 @@ void ViewController::UpdateImageEffect() {
 }
 
 void ViewController::OnRenderPassCompleted() {
-    RenderResult result = renderWatcher_.future().result();
-    renderWatcher_.setFuture(QFuture<RenderResult>());
+    if (!updating) return;  // no pass of ours is running
+    const QFuture<RenderResult> future = renderWatcher_.future();
+    RenderResult result;
+    if (future.resultCount() > 0) result = future.result();
+    else result.error = tr("The render pass ended without a result.");
     updating = false;
     const bool discard = discardRunningPass_;
     discardRunningPass_ = false;
