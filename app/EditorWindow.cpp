@@ -5,6 +5,8 @@
 #include <QKeySequence>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
 
 #include "editor/ViewController.h"
 
@@ -33,6 +35,33 @@ void EditorWindow::BuildMenus() {
     QAction* quit = file->addAction(tr("&Quit"), controller_, &ViewController::OnAppQuit);
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setMenuRole(QAction::QuitRole);
+
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    QAction* undo = edit->addAction(tr("&Undo"), controller_, &ViewController::OnUndo);
+    undo->setShortcut(QKeySequence::Undo);
+    undo->setIcon(QIcon::fromTheme(QStringLiteral("edit-undo"),
+                                   style()->standardIcon(QStyle::SP_ArrowBack)));
+    QAction* redo = edit->addAction(tr("&Redo"), controller_, &ViewController::OnRedo);
+    // Ctrl+Shift+Z everywhere, with the platform's own Redo keys as well.
+    QList<QKeySequence> redoKeys = {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)};
+    for (const QKeySequence& key : QKeySequence::keyBindings(QKeySequence::Redo))
+        if (!redoKeys.contains(key)) redoKeys << key;
+    redo->setShortcuts(redoKeys);
+    redo->setIcon(QIcon::fromTheme(QStringLiteral("edit-redo"),
+                                   style()->standardIcon(QStyle::SP_ArrowForward)));
+    const auto updateHistoryActions = [this, undo, redo] {
+        undo->setEnabled(controller_->CanUndo());
+        redo->setEnabled(controller_->CanRedo());
+    };
+    connect(controller_, &ViewController::historyChanged, this, updateHistoryActions);
+    updateHistoryActions();
+
+    QToolBar* toolbar = addToolBar(tr("History"));
+    toolbar->setObjectName(QStringLiteral("historyToolBar"));
+    toolbar->setMovable(false);
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toolbar->addAction(undo);
+    toolbar->addAction(redo);
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->addAction(tr("How to &Rotate Images"), controller_,

@@ -97,6 +97,8 @@ void ViewController::viewDidLoad() {
 
     ResetInterface();
 
+    imageView->setConfirm(
+        [this](const QString& question) { return dialogs_->AskYesNo(this, question); });
     connect(imageView, &CustomImageView::dragPerformed, this, &ViewController::DragPerformed,
             Qt::UniqueConnection);
 }

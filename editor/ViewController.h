@@ -92,6 +92,8 @@ signals:
     void renderPassFinished();
     // Something the status bar should tell the user.
     void statusMessage(const QString& message);
+    // The history changed: Undo and Redo may have become possible or not.
+    void historyChanged();
 
 public slots:
     // Start-up and the whole panel.
@@ -117,7 +119,13 @@ public slots:
     void DragPerformed(const QVariantMap& userInfo);
 
     // History.
+    void SaveState();
     void SaveCurrentState();
+    void LoadStateWithData(const QString& text);
+    void OnUndo();
+    void OnRedo();
+    bool CanUndo() const;
+    bool CanRedo() const;
 
     // Panel handlers.
     void OnBrightnessChanged();

@@ -48,6 +48,15 @@ void ViewController::LoadOriginalImage(const QString& path) {
     originalImageSize = QSizeF(read.image.width(), read.image.height());
     imageView->setImage(read.image.toQImage());
     buttonSaveImage->setEnabled(true);
+
+    // The new picture's history starts with the settings as they are now
+    // (the panel is not reset); the first pass must not record them twice.
+    stateImagesPath.clear();
+    SaveState();
+    currenState = 0;
+    needToSaveState = false;
+    emit historyChanged();
+
     emit statusMessage(tr("Opened %1 (%2 × %3 pixels)")
                            .arg(QFileInfo(path).fileName())
                            .arg(read.image.width())

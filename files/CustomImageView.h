@@ -7,6 +7,9 @@
 #include <QStringList>
 #include <QVariantMap>
 #include <QWidget>
+#include <functional>
+
+class QMimeData;
 
 namespace lumetra {
 
@@ -22,8 +25,17 @@ public:
     // nothing.
     const QImage& image() const { return image_; }
     void setImage(const QImage& image);
-    // True until the first picture is given: the view holds no image object.
+    // True once a picture (possibly the empty one) has been given.
     bool hasImage() const { return hasImage_; }
+
+    // Asks the user a yes/no question; true unless "No" was answered.
+    using Confirm = std::function<bool(const QString& question)>;
+    void setConfirm(Confirm confirm) { confirm_ = std::move(confirm); }
+
+    // Takes a drop: a file URL whose extension is accepted and whose file
+    // reads as a picture is handed on through dragPerformed(). Asks first
+    // unless the view shows the empty picture. True when the drop was taken.
+    bool performDragOperation(const QMimeData* data);
 
 signals:
     // A file was dropped and accepted: {"path": its path}.
@@ -32,6 +44,9 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     QRect pictureRect() const;
@@ -40,6 +55,7 @@ private:
     QImage image_;
     bool hasImage_ = false;
     QImage scaled_;  // the picture at its on-screen size, made once per change
+    Confirm confirm_;
 };
 
 }  // namespace lumetra

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "files/ImageReader.h"
 
+#include <QColorSpace>
 #include <QFileInfo>
 #include <QImageReader>
 #include <mutex>
@@ -63,6 +64,11 @@ ReadResult ReadImageFile(const QString& path) {
         result.error = QStringLiteral("The image is too large.");
         return result;
     }
+    // The engine works in sRGB: a photo with another embedded profile
+    // (Display P3, Adobe RGB) is converted so that it keeps its colours.
+    const QColorSpace space = decoded.colorSpace();
+    if (space.isValid() && space != QColorSpace(QColorSpace::SRgb))
+        decoded.convertToColorSpace(QColorSpace::SRgb);
     result.image = Image::FromQImage(decoded);
     if (result.image.isEmpty()) result.error = QStringLiteral("Not enough memory for the image.");
     return result;

@@ -1,0 +1,211 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The settings text: the exact lines of the defaults, number formatting in
+// any locale, round trips, and bad texts that must change nothing.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "editor/SettingsFields.h"
+#include "editor/SettingsText.h"
+
+namespace lumetra {
+namespace {
+
+bool SameFieldValue(const FieldValue& a, const FieldValue& b) {
+    if (const float* fa = std::get_if<float>(&a)) {
+        const float fb = std::get<float>(b);
+        return (std::isnan(*fa) && std::isnan(fb)) || *fa == fb;
+    }
+    return a == b;
+}
+
+void ExpectSameSettings(const EditSettings& a, const EditSettings& b) {
+    for (const FieldSpec& field : SettingsFields())
+        EXPECT_TRUE(SameFieldValue(GetField(a, field), GetField(b, field))) << field.name;
+}
+
+// Every field away from its default, with the awkward values a panel can
+// hold: NaN and infinities, an empty text, no pop-up selection, mixed boxes.
+EditSettings EveryFieldChanged() {
+    EditSettings s;
+    int i = 0;
+    for (const FieldSpec& field : SettingsFields()) {
+        ++i;
+        switch (field.kind) {
+            case FieldKind::Slider:
+            case FieldKind::Stepper:
+                SetField(s, field, 0.125f * float(i % 13) + 2.5f);
+                break;
+            case FieldKind::CheckBox:
+                SetField(s, field, std::get<int>(field.defaultValue) == 1 ? (i % 2 ? 0 : -1) : 1);
+                break;
+            case FieldKind::PopUp:
+                SetField(s, field, std::get<int>(field.defaultValue) == 1 ? 3 : 1);
+                break;
+            case FieldKind::TextField:
+                SetField(s, field, QStringLiteral("text %1 ü").arg(i));
+                break;
+            case FieldKind::ColorWell:
+                SetField(s, field, RgbaColor{0.1, 0.333333333333333, 0.987654321012345, 1.0});
+                break;
+        }
+    }
+    s.sliderBrightness = std::nanf("");
+    s.sliderExposure = std::numeric_limits<float>::infinity();
+    s.stepperTextXOffset = -std::numeric_limits<float>::infinity();
+    s.sliderHue = 1e-5f;
+    s.stepperImageScale = 1234560.f;
+    s.textFieldImage = QString();
+    s.comboTextPosition = -1;
+    return s;
+}
+
+TEST(SettingsText, DefaultsGiveTheKnownLines) {
+    const QString text = WriteSettingsText(EditSettings());
+    ASSERT_TRUE(text.endsWith(u'\n'));
+    const QStringList lines = text.split(u'\n');
+    ASSERT_EQ(lines.size(), 114);
+    EXPECT_EQ(lines.last(), "");
+    const QStringList head = {"0.0", "0.0", "1.0", "1.0", "1.0", "0.0", "1.0", "1.0",
+                              "1.0", "0",   "0",   "1.0"};
+    EXPECT_EQ(lines.mid(0, 12), head);
+    EXPECT_EQ(lines.mid(39, 12), QStringList({"1.0", "1.00", "0.0", "0", "0.0", "0", "0.0", "0",
+                                              "0.0", "0", "1.0", "1.00"}));
+    EXPECT_EQ(lines.mid(79, 9), QStringList({"0", "Watermark", "1.0", "1.0", "1.0", "12", "80.0",
+                                             "80", "70.0"}));
+    EXPECT_EQ(lines.at(102), "1");  // logo position
+    EXPECT_EQ(lines.mid(107, 6), QStringList({"0", "80.0", "0", "0", "1", "0"}));
+}
+
+TEST(SettingsText, NumbersAreWrittenAsTheGeneralFormatWithAPoint) {
+    EXPECT_EQ(FloatText(80.f), "80.0");
+    EXPECT_EQ(FloatText(0.f), "0.0");
+    EXPECT_EQ(FloatText(-0.f), "-0.0");
+    EXPECT_EQ(FloatText(0.2f), "0.2");
+    EXPECT_EQ(FloatText(-0.25f), "-0.25");
+    EXPECT_EQ(FloatText(0.71f), "0.71");
+    EXPECT_EQ(FloatText(100000.f), "100000.0");
+    EXPECT_EQ(FloatText(1e6f), "1e+06");
+    EXPECT_EQ(FloatText(1e-5f), "1e-05");
+    EXPECT_EQ(FloatText(1234567.f), "1.23457e+06");
+    EXPECT_EQ(FloatText(std::nanf("")), "nan");
+    EXPECT_EQ(FloatText(-std::nanf("")), "nan");
+    EXPECT_EQ(FloatText(std::numeric_limits<float>::infinity()), "inf");
+    EXPECT_EQ(FloatText(-std::numeric_limits<float>::infinity()), "-inf");
+    EXPECT_EQ(ColorComponentText(1.0), "1.0");
+    EXPECT_EQ(ColorComponentText(1.0 / 3.0), "0.333333333333333");
+}
+
+TEST(SettingsText, RoundTripsEveryField) {
+    const std::optional<EditSettings> defaults = ReadSettingsText(WriteSettingsText(EditSettings()));
+    ASSERT_TRUE(defaults);
+    ExpectSameSettings(*defaults, EditSettings());
+
+    const EditSettings changed = EveryFieldChanged();
+    const std::optional<EditSettings> back = ReadSettingsText(WriteSettingsText(changed));
+    ASSERT_TRUE(back);
+    ExpectSameSettings(*back, changed);
+    // Floats keep six significant digits; the colour comes back opaque.
+    EditSettings fine;
+    fine.sliderGamma = 1.23456789f;
+    fine.colorWellTextColor = RgbaColor{0.5, 0.25, 0.125, 0.3};
+    const EditSettings read = *ReadSettingsText(WriteSettingsText(fine));
+    EXPECT_EQ(read.sliderGamma, 1.23457f);
+    EXPECT_EQ(read.colorWellTextColor, (RgbaColor{0.5, 0.25, 0.125, 1.0}));
+}
+
+TEST(SettingsText, WritingIgnoresTheUsersLocale) {
+    // Build a decimal-comma locale in a private folder, so the test does
+    // not depend on which locales the machine has generated.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString target = dir.filePath("de_DE.UTF-8");
+    const int status = QProcess::execute("localedef", {"-i", "de_DE", "-f", "UTF-8", target});
+    ASSERT_TRUE(status == 0 || status == 1) << "localedef failed: " << status;
+    const QByteArray before = std::setlocale(LC_ALL, nullptr);
+    const QByteArray oldPath = qgetenv("LOCPATH");
+    qputenv("LOCPATH", dir.path().toLocal8Bit());
+    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr);
+    char probe[32];
+    std::snprintf(probe, sizeof probe, "%g", 1.5);
+    EXPECT_STREQ(probe, "1,5") << "the locale does not use a decimal comma";
+
+    const EditSettings changed = EveryFieldChanged();
+    const QString underGerman = WriteSettingsText(changed);
+    const std::optional<EditSettings> read = ReadSettingsText(underGerman);
+    std::setlocale(LC_ALL, before.constData());
+    if (oldPath.isNull()) qunsetenv("LOCPATH"); else qputenv("LOCPATH", oldPath);
+
+    EXPECT_EQ(underGerman, WriteSettingsText(changed));
+    ASSERT_TRUE(read);
+    ExpectSameSettings(*read, changed);
+}
+
+struct BadText {
+    const char* why;
+    std::function<QString(QString)> spoil;
+};
+
+class BadSettingsText : public ::testing::TestWithParam<BadText> {};
+
+QString ReplaceLine(const QString& text, int line, const QString& with) {
+    QStringList lines = text.split(u'\n');
+    lines[line - 1] = with;
+    return lines.join(u'\n');
+}
+
+TEST_P(BadSettingsText, IsRefusedWhole) {
+    const QString good = WriteSettingsText(EveryFieldChanged());
+    ASSERT_TRUE(ReadSettingsText(good));
+    EXPECT_FALSE(ReadSettingsText(GetParam().spoil(good))) << GetParam().why;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SettingsText, BadSettingsText,
+    ::testing::Values(
+        BadText{"113 pieces", [](QString t) { return t.chopped(1); }},
+        BadText{"115 pieces", [](QString t) { return t + "\n"; }},
+        BadText{"CR LF line ends", [](QString t) { return t.replace("\n", "\r\n"); }},
+        BadText{"a line separator inside a field",
+                [](QString t) { return ReplaceLine(t, 81, QString::fromUtf8("a\u2028b")); }},
+        BadText{"a bad float in line 50", [](QString t) { return ReplaceLine(t, 50, "1.0x"); }},
+        BadText{"a float with a space", [](QString t) { return ReplaceLine(t, 1, " 0.5"); }},
+        BadText{"a float with a comma", [](QString t) { return ReplaceLine(t, 3, "1,5"); }},
+        BadText{"an empty float", [](QString t) { return ReplaceLine(t, 109, ""); }},
+        BadText{"font index 25", [](QString t) { return ReplaceLine(t, 85, "25"); }},
+        BadText{"format index 10", [](QString t) { return ReplaceLine(t, 108, "10"); }},
+        BadText{"position index -2", [](QString t) { return ReplaceLine(t, 91, "-2"); }},
+        BadText{"check box state 2", [](QString t) { return ReplaceLine(t, 10, "2"); }},
+        BadText{"check box state 1.0", [](QString t) { return ReplaceLine(t, 11, "1.0"); }},
+        BadText{"integer beyond 64 bits",
+                [](QString t) { return ReplaceLine(t, 85, "99999999999999999999"); }},
+        BadText{"a colour that is no number", [](QString t) { return ReplaceLine(t, 83, "red"); }},
+        BadText{"an empty text", [](QString) { return QString(); }}),
+    [](const ::testing::TestParamInfo<BadText>& info) {
+        std::string name = info.param.why;
+        for (char& c : name)
+            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+        return name;
+    });
+
+TEST(SettingsText, AcceptsTheWritersOwnQuirks) {
+    const QString good = WriteSettingsText(EditSettings());
+    // Text after the last line feed only fills the ignored 114th piece.
+    EXPECT_TRUE(ReadSettingsText(good + "trailing words"));
+    // A plus sign, hexadecimal floats and upper-case infinities read as C does.
+    const std::optional<EditSettings> read =
+        ReadSettingsText(ReplaceLine(ReplaceLine(ReplaceLine(good, 85, "+3"), 2, "0x1p-1"), 3, "INF"));
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->comboTextFontType, 3);
+    EXPECT_EQ(read->sliderExposure, 0.5f);
+    EXPECT_TRUE(std::isinf(read->sliderContrast));
+    EXPECT_EQ(SplitSettingsLines(QString::fromUtf8("a\u0085b\u2029c\x0b" "d")).size(), 4);
+}
+
+}  // namespace
+}  // namespace lumetra

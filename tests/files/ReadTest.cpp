@@ -1,0 +1,208 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Reading photos as users expect them to look: turned upright by their EXIF
+// orientation, converted to sRGB from their embedded profile, 16-bit
+// precision kept, the first frame of an animation, CMYK in sensible colours.
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include <gif_lib.h>
+#include <jpeglib.h>
+
+#include "files/ImageReader.h"
+#include "support/TestImages.h"
+
+namespace lumetra {
+namespace {
+
+using test::PixelAt;
+
+QByteArray Encode(const QImage& image, const char* format, int quality = 95) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format, quality);
+    return bytes;
+}
+
+QString WriteBytes(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+    QFile file(dir.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) return {};
+    return file.fileName();
+}
+
+// An Exif block (little-endian TIFF with one IFD entry, Orientation) put
+// right after the JPEG's start-of-image marker.
+QByteArray WithOrientation(const QByteArray& jpeg, int orientation) {
+    const unsigned char app1[] = {
+        0xFF, 0xE1, 0x00, 34, 'E', 'x', 'i', 'f', 0, 0,           // marker, length, "Exif"
+        'I', 'I', 42, 0, 8, 0, 0, 0,                             // TIFF header, IFD at 8
+        1, 0,                                                    // one entry
+        0x12, 0x01, 3, 0, 1, 0, 0, 0, (unsigned char)orientation, 0, 0, 0,  // Orientation
+        0, 0, 0, 0};                                             // no next IFD
+    QByteArray out = jpeg.left(2);
+    out.append(reinterpret_cast<const char*>(app1), sizeof app1);
+    out.append(jpeg.mid(2));
+    return out;
+}
+
+// Which quarter of the picture is red: 0 top-left, 1 top-right,
+// 2 bottom-left, 3 bottom-right; -1 when none is.
+int RedQuarter(const Image& image) {
+    const int w = image.width();
+    const int h = image.height();
+    const int xs[] = {w / 4, 3 * w / 4, w / 4, 3 * w / 4};
+    const int ys[] = {h / 4, h / 4, 3 * h / 4, 3 * h / 4};
+    for (int q = 0; q < 4; ++q) {
+        const test::Rgba p = PixelAt(image, xs[q], ys[q]);
+        if (p.r > 0.8f && p.g < 0.2f && p.b < 0.2f) return q;
+    }
+    return -1;
+}
+
+struct OrientationCase {
+    int tag;
+    bool swapsSides;
+    int redQuarter;  // where the stored top-left quarter ends up
+};
+
+class ExifOrientation : public ::testing::TestWithParam<OrientationCase> {};
+
+TEST_P(ExifOrientation, TurnsThePhotoUpright) {
+    const OrientationCase c = GetParam();
+    QImage stored(64, 32, QImage::Format_RGB32);
+    stored.fill(QColor(20, 60, 200));
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 32; ++x) stored.setPixel(x, y, qRgb(255, 0, 0));
+    QTemporaryDir dir;
+    const QString path =
+        WriteBytes(dir, "turned.jpg", WithOrientation(Encode(stored, "jpeg"), c.tag));
+    const ReadResult read = ReadImageFile(path);
+    ASSERT_TRUE(read.ok()) << read.error.toStdString();
+    EXPECT_EQ(read.image.width(), c.swapsSides ? 32 : 64) << "orientation " << c.tag;
+    EXPECT_EQ(read.image.height(), c.swapsSides ? 64 : 32) << "orientation " << c.tag;
+    EXPECT_EQ(RedQuarter(read.image), c.redQuarter) << "orientation " << c.tag;
+}
+
+INSTANTIATE_TEST_SUITE_P(Read, ExifOrientation,
+                         ::testing::Values(OrientationCase{1, false, 0}, OrientationCase{2, false, 1},
+                                           OrientationCase{3, false, 3}, OrientationCase{4, false, 2},
+                                           OrientationCase{5, true, 0}, OrientationCase{6, true, 1},
+                                           OrientationCase{7, true, 3}, OrientationCase{8, true, 2},
+                                           OrientationCase{9, false, 0}));
+
+TEST(Read, EmbeddedProfilesAreConvertedToSrgb) {
+    QImage p3(8, 8, QImage::Format_RGB32);
+    p3.fill(QColor(110, 150, 90));
+    p3.setColorSpace(QColorSpace::DisplayP3);
+    QImage srgb = p3;
+    srgb.setColorSpace(QColorSpace::SRgb);
+    QTemporaryDir dir;
+    const ReadResult fromP3 = ReadImageFile(WriteBytes(dir, "p3.png", Encode(p3, "png")));
+    const ReadResult fromSrgb = ReadImageFile(WriteBytes(dir, "srgb.png", Encode(srgb, "png")));
+    ASSERT_TRUE(fromP3.ok());
+    ASSERT_TRUE(fromSrgb.ok());
+    const QColor expected = QColorSpace(QColorSpace::DisplayP3)
+                                .transformationToColorSpace(QColorSpace::SRgb)
+                                .map(QColor(110, 150, 90));
+    const test::Rgba converted = PixelAt(fromP3.image, 4, 4);
+    EXPECT_NEAR(converted.r, expected.redF(), 1.5 / 255);
+    EXPECT_NEAR(converted.g, expected.greenF(), 1.5 / 255);
+    EXPECT_NEAR(converted.b, expected.blueF(), 1.5 / 255);
+    // The wider green shows as a more saturated sRGB green.
+    EXPECT_GT(converted.g - converted.r, (150 - 110) / 255.f);
+    const test::Rgba untouched = PixelAt(fromSrgb.image, 4, 4);
+    EXPECT_NEAR(untouched.g, 150 / 255.f, 1e-6);
+}
+
+TEST(Read, SixteenBitFilesKeepTheirPrecision) {
+    QImage deep(32, 4, QImage::Format_RGBA64);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 32; ++x)
+            deep.setPixelColor(x, y, QColor::fromRgba64(quint16(1000 + 37 * x), quint16(40000 + y),
+                                                        quint16(65535 - 91 * x), 65535));
+    QTemporaryDir dir;
+    for (const char* format : {"png", "tiff"}) {
+        const ReadResult read =
+            ReadImageFile(WriteBytes(dir, QStringLiteral("deep.") + format, Encode(deep, format)));
+        ASSERT_TRUE(read.ok()) << format;
+        ASSERT_TRUE(read.image.isFloat()) << format << " was read as 8 bits";
+        for (int x = 0; x < 32; x += 5) {
+            const test::Rgba p = PixelAt(read.image, x, 1);
+            EXPECT_NEAR(p.r, (1000 + 37 * x) / 65535.f, 1e-6) << format;
+            EXPECT_NEAR(p.g, 40001 / 65535.f, 1e-6) << format;
+            EXPECT_NEAR(p.b, (65535 - 91 * x) / 65535.f, 1e-6) << format;
+        }
+    }
+}
+
+TEST(Read, AnAnimatedGifOpensAtItsFirstFrame) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("two.gif");
+    int error = 0;
+    GifFileType* gif = EGifOpenFileName(path.toLocal8Bit().constData(), false, &error);
+    ASSERT_NE(gif, nullptr);
+    GifColorType colours[2] = {{255, 0, 0}, {0, 0, 255}};
+    ColorMapObject* map = GifMakeMapObject(2, colours);
+    ASSERT_EQ(EGifPutScreenDesc(gif, 4, 4, 1, 0, map), GIF_OK);
+    for (int frame = 0; frame < 2; ++frame) {
+        ASSERT_EQ(EGifPutImageDesc(gif, 0, 0, 4, 4, false, nullptr), GIF_OK);
+        GifPixelType line[4] = {GifPixelType(frame), GifPixelType(frame), GifPixelType(frame),
+                                GifPixelType(frame)};
+        for (int y = 0; y < 4; ++y) ASSERT_EQ(EGifPutLine(gif, line, 4), GIF_OK);
+    }
+    GifFreeMapObject(map);
+    ASSERT_EQ(EGifCloseFile(gif, &error), GIF_OK);
+    const ReadResult read = ReadImageFile(path);
+    ASSERT_TRUE(read.ok());
+    EXPECT_EQ(RedQuarter(read.image), 0);
+    EXPECT_GT(PixelAt(read.image, 3, 3).r, 0.9f);
+}
+
+TEST(Read, CmykJpegOpensInSensibleColours) {
+    // Written the way print software writes CMYK JPEGs: inverted values
+    // with the Adobe marker. Red is full magenta and yellow.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("print.jpg");
+    FILE* out = std::fopen(path.toLocal8Bit().constData(), "wb");
+    ASSERT_NE(out, nullptr);
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_compress(&cinfo);
+    jpeg_stdio_dest(&cinfo, out);
+    cinfo.image_width = 16;
+    cinfo.image_height = 16;
+    cinfo.input_components = 4;
+    cinfo.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 95, TRUE);
+    cinfo.write_Adobe_marker = TRUE;
+    jpeg_start_compress(&cinfo, TRUE);
+    unsigned char row[16 * 4];
+    for (int x = 0; x < 16; ++x) {
+        row[4 * x + 0] = 255;  // no cyan
+        row[4 * x + 1] = 0;    // full magenta
+        row[4 * x + 2] = 0;    // full yellow
+        row[4 * x + 3] = 255;  // no black
+    }
+    JSAMPROW rows[1] = {row};
+    while (cinfo.next_scanline < cinfo.image_height) jpeg_write_scanlines(&cinfo, rows, 1);
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::fclose(out);
+
+    const ReadResult read = ReadImageFile(path);
+    ASSERT_TRUE(read.ok()) << read.error.toStdString();
+    const test::Rgba p = PixelAt(read.image, 8, 8);
+    EXPECT_GT(p.r, 0.85f);
+    EXPECT_LT(p.g, 0.15f);
+    EXPECT_LT(p.b, 0.15f);
+}
+
+}  // namespace
+}  // namespace lumetra
