@@ -2,8 +2,10 @@
 #include "app/EditorWindow.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QKeySequence>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -21,6 +23,7 @@ EditorWindow::EditorWindow(std::shared_ptr<Dialogs> dialogs, QWidget* parent)
     connect(controller_, &ViewController::statusMessage, this,
             [this](const QString& message) { statusBar()->showMessage(message, 8000); });
     statusBar()->showMessage(tr("Open a photo to start (File > Open, or drop it on the preview)."));
+    setMinimumSize(960, 600);
     resize(1240, 760);
     controller_->viewDidLoad();
 }
@@ -63,11 +66,28 @@ void EditorWindow::BuildMenus() {
     toolbar->addAction(undo);
     toolbar->addAction(redo);
 
+    QMenu* view = menuBar()->addMenu(tr("&View"));
+    QAction* zoomIn = view->addAction(tr("Zoom &In"), controller_, &ViewController::OnZoomIn);
+    zoomIn->setShortcuts({QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    QAction* zoomOut = view->addAction(tr("Zoom &Out"), controller_, &ViewController::OnZoomOut);
+    zoomOut->setShortcut(QKeySequence::ZoomOut);
+    QAction* fit = view->addAction(tr("&Fit to Window"), controller_, &ViewController::OnResetZoom);
+    fit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->addAction(tr("How to &Rotate Images"), controller_,
                     &ViewController::OnHowToRotateImages);
     help->addAction(tr("How to Add &Artistic Effects to Images"), controller_,
                     &ViewController::OnHowToAddArtisticEffectsToImages);
+    help->addSeparator();
+    QAction* about = help->addAction(tr("&About Lumetra"), this, [this] {
+        QMessageBox::about(this, tr("About Lumetra"),
+                           tr("<h3>Lumetra %1</h3><p>A desktop photo editor.</p>"
+                              "<p>Free software under the GNU General Public License, version 3 "
+                              "or later.</p>")
+                               .arg(QCoreApplication::applicationVersion()));
+    });
+    about->setMenuRole(QAction::AboutRole);
 }
 
 }  // namespace lumetra

@@ -1,17 +1,31 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Lumetra: a desktop photo editor.
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QTimer>
+#include <QUrl>
 #include <cstdio>
 #include <cstdlib>
 
 #include "app/AppDelegate.h"
 #include "app/EditorWindow.h"
+#include "editor/ViewController.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumetra"));
     QApplication::setApplicationVersion(QStringLiteral(LUMETRA_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("lumetra"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Lumetra, a desktop photo editor."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("file"),
+                                 QStringLiteral("A photo to open (the first one given is opened)."),
+                                 QStringLiteral("[file...]"));
+    parser.process(app);
 
     lumetra::AppDelegate delegate;
     app.setQuitOnLastWindowClosed(delegate.applicationShouldTerminateAfterLastWindowClosed());
@@ -21,6 +35,16 @@ int main(int argc, char** argv) {
     auto* window = new lumetra::EditorWindow;
     window->show();
     delegate.applicationDidFinishLaunching();
+
+    // A file handed over on the command line (as the desktop entry does)
+    // opens as the open command opens it, once the window is up.
+    const QStringList files = parser.positionalArguments();
+    if (!files.isEmpty()) {
+        const QUrl url = QUrl::fromUserInput(files.first(), QFileInfo(".").absoluteFilePath(),
+                                             QUrl::AssumeLocalFile);
+        const QString path = url.isLocalFile() ? url.toLocalFile() : files.first();
+        QTimer::singleShot(0, window, [window, path] { window->controller()->LoadOriginalImage(path); });
+    }
 
     const int status = app.exec();
     // The program ends at once, as the user asked: a render pass still

@@ -184,10 +184,7 @@ void ViewController::ApplySettings(const EditSettings& settings) {
 bool ViewController::windowShouldClose() { return true; }
 
 bool ViewController::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == customViewImage && event->type() == QEvent::Resize) {
-        imageView->setGeometry(customViewImage->rect());
-        return false;
-    }
+    if (HandleViewportEvent(watched, event)) return true;
     if (event->type() == QEvent::Close && watched == window()) {
         if (windowShouldClose())
             event->accept();

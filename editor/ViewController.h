@@ -7,6 +7,7 @@
 // render pass, files and the history.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QFutureWatcher>
 #include <QImage>
 #include <QSizeF>
@@ -27,6 +28,7 @@
 #include "editor/widgets/FloatSlider.h"
 #include "editor/widgets/Stepper.h"
 #include "render/Image.h"
+#include "viewport/ViewportMath.h"
 
 class QCheckBox;
 class QComboBox;
@@ -117,6 +119,15 @@ public slots:
     void OnSelectLogo();
     void LoadOriginalImage(const QString& path);
     void DragPerformed(const QVariantMap& userInfo);
+
+    // Zoom and pan of the preview.
+    void OnZoomIn();
+    void OnZoomOut();
+    void OnResetZoom();
+    void ResetZoom();
+    void RepositionImageInVisibleArea();
+    // A drag of the pointer by `delta` (y downward) at a point of the window.
+    void mouseDragged(const QPointF& windowPosition, const QPointF& delta);
 
     // History.
     void SaveState();
@@ -268,6 +279,12 @@ private:
     void ResetGroup(Group group);
     void ApplyKeepAspect(bool fromWidth);
 
+    // The viewport.
+    ViewportSize Viewport() const;
+    void ApplyZoomStep(double step);
+    void UpdatePanCursor();
+    bool HandleViewportEvent(QObject* watched, QEvent* event);
+
     // Render pass completion.
     void OnRenderPassCompleted();
 
@@ -279,6 +296,9 @@ private:
     QThreadPool renderPool_;
     QFutureWatcher<RenderResult> renderWatcher_;
     bool discardRunningPass_ = false;
+    QElapsedTimer passTimer_;  // from a request that found no pass running to its result
+    QPointF lastDragPosition_;
+    int wheelAngle_ = 0;
 
     OutletTable outlets_;
 

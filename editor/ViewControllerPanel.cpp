@@ -272,6 +272,10 @@ QWidget* ViewController::BuildPreview() {
     imageView = new CustomImageView(customViewImage);
     imageView->setObjectName(QStringLiteral("imageView"));
     customViewImage->installEventFilter(this);
+    imageView->installEventFilter(this);
+    connect(buttonZoomIn, &QToolButton::clicked, this, &ViewController::OnZoomIn);
+    connect(buttonZoomOut, &QToolButton::clicked, this, &ViewController::OnZoomOut);
+    connect(buttonResetZoom, &QToolButton::clicked, this, &ViewController::OnResetZoom);
     layout->addWidget(boxImage, 1);
     return area;
 }

@@ -27,6 +27,10 @@ void ViewController::UpdateImageEffect() {
         return;
     }
     progressIndicator->setVisible(true);
+    if (!passTimer_.isValid()) {
+        passTimer_.start();
+        emit statusMessage(tr("Rendering…"));
+    }
 
     // The worker gets its own copy of everything it reads: the settings as
     // they are now, the source path and the logo.
@@ -54,12 +58,17 @@ void ViewController::OnRenderPassCompleted() {
         UpdateImageEffect();
         // The size test may find nothing to render (New was chosen during
         // the pass): then no pass is running and the indicator goes.
-        if (!updating) progressIndicator->setVisible(false);
+        if (!updating) {
+            progressIndicator->setVisible(false);
+            passTimer_.invalidate();
+        }
         emit renderPassFinished();
         return;
     }
 
     progressIndicator->setVisible(false);
+    const qint64 elapsed = passTimer_.isValid() ? passTimer_.elapsed() : 0;
+    passTimer_.invalidate();
     if (discard) {
         // The picture this pass rendered has been put away (New).
     } else if (!result.ok()) {
@@ -69,6 +78,10 @@ void ViewController::OnRenderPassCompleted() {
         imageView->setImage(result.image);
         UpdateImageSize();
         SaveCurrentState();
+        emit statusMessage(tr("Rendered %1 × %2 pixels in %3 ms")
+                               .arg(result.image.width())
+                               .arg(result.image.height())
+                               .arg(elapsed));
     }
     emit renderPassFinished();
 }

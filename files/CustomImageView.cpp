@@ -6,8 +6,9 @@
 #include <QFileInfo>
 #include <QMimeData>
 #include <QPainter>
-#include <QResizeEvent>
+#include <QPaintEvent>
 #include <QUrl>
+#include <cmath>
 
 #include "files/ImageReader.h"
 
@@ -28,28 +29,51 @@ void CustomImageView::setImage(const QImage& image) {
     update();
 }
 
-QRect CustomImageView::pictureRect() const {
-    if (image_.isNull() || width() <= 0 || height() <= 0) return {};
-    QSize size = image_.size();
-    size.scale(this->size(), Qt::KeepAspectRatio);
-    if (size.isEmpty()) size = QSize(1, 1);
-    return QRect(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
+void CustomImageView::setFrame(const Frame& frame) {
+    frame_ = frame;
+    const int parentHeight = parentWidget() ? parentWidget()->height() : 0;
+    // The frame's y grows upward from the viewport's bottom; Qt's from its top.
+    const QRect rect(int(std::lround(frame.x)),
+                     int(std::lround(parentHeight - frame.y - frame.height)),
+                     int(std::lround(frame.width)), int(std::lround(frame.height)));
+    if (rect.size() != size()) scaled_ = QImage();
+    setGeometry(rect);
 }
 
-void CustomImageView::paintEvent(QPaintEvent*) {
-    const QRect target = pictureRect();
+QRectF CustomImageView::pictureRect() const {
+    if (image_.isNull() || width() <= 0 || height() <= 0) return {};
+    QSizeF size = image_.size();
+    size.scale(QSizeF(this->size()), Qt::KeepAspectRatio);
+    return QRectF(QPointF((width() - size.width()) / 2, (height() - size.height()) / 2), size);
+}
+
+void CustomImageView::paintEvent(QPaintEvent* event) {
+    const QRectF target = pictureRect();
     if (target.isEmpty()) return;
-    const qreal ratio = devicePixelRatioF();
-    const QSize pixels = (QSizeF(target.size()) * ratio).toSize();
-    if (scaled_.size() != pixels) {
-        scaled_ = image_.size() == pixels
-                      ? image_
-                      : image_.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        scaled_ = scaled_.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        scaled_.setDevicePixelRatio(ratio);
-    }
     QPainter painter(this);
-    painter.drawImage(target.topLeft(), scaled_);
+    const qreal ratio = devicePixelRatioF();
+    const QSize devicePixels = (target.size() * ratio).toSize();
+    if (devicePixels.width() < image_.width() && devicePixels.height() < image_.height()) {
+        // Smaller than the picture: scale once, then every paint (panning,
+        // exposing) only copies pixels.
+        if (scaled_.size() != devicePixels) {
+            scaled_ = image_.scaled(devicePixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                          .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            scaled_.setDevicePixelRatio(ratio);
+        }
+        painter.drawImage(target.topLeft(), scaled_);
+        return;
+    }
+    // At or above the picture's own size: draw just the exposed part,
+    // smoothly magnified, so a deep zoom costs no more than the viewport.
+    const QRectF exposed = target.intersected(QRectF(event->rect()));
+    if (exposed.isEmpty()) return;
+    const double sx = image_.width() / target.width();
+    const double sy = image_.height() / target.height();
+    const QRectF source((exposed.left() - target.left()) * sx, (exposed.top() - target.top()) * sy,
+                        exposed.width() * sx, exposed.height() * sy);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(exposed, image_, source);
 }
 
 bool CustomImageView::performDragOperation(const QMimeData* data) {
@@ -96,9 +120,5 @@ void CustomImageView::dropEvent(QDropEvent* event) {
     }
 }
 
-void CustomImageView::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    scaled_ = QImage();
-}
 
 }  // namespace lumetra

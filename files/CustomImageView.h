@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The preview: shows the current result scaled into its frame, keeping its
-// proportions, and is where files are dropped.
+// proportions, and is where files are dropped. Its frame inside the viewport
+// (its parent) is the zoom and pan state.
 #pragma once
 
 #include <QImage>
@@ -8,6 +9,8 @@
 #include <QVariantMap>
 #include <QWidget>
 #include <functional>
+
+#include "viewport/ViewportMath.h"
 
 class QMimeData;
 
@@ -28,6 +31,11 @@ public:
     // True once a picture (possibly the empty one) has been given.
     bool hasImage() const { return hasImage_; }
 
+    // The view's frame in its viewport's coordinates, y growing upward from
+    // the viewport's lower-left corner. Setting it places the widget.
+    const Frame& frame() const { return frame_; }
+    void setFrame(const Frame& frame);
+
     // Asks the user a yes/no question; true unless "No" was answered.
     using Confirm = std::function<bool(const QString& question)>;
     void setConfirm(Confirm confirm) { confirm_ = std::move(confirm); }
@@ -37,24 +45,27 @@ public:
     // unless the view shows the empty picture. True when the drop was taken.
     bool performDragOperation(const QMimeData* data);
 
+    // Where the picture sits inside the view, keeping its proportions.
+    QRectF pictureRect() const;
+
 signals:
     // A file was dropped and accepted: {"path": its path}.
     void dragPerformed(const QVariantMap& userInfo);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
-    QRect pictureRect() const;
-
     QStringList acceptedTypes_;
     QImage image_;
     bool hasImage_ = false;
-    QImage scaled_;  // the picture at its on-screen size, made once per change
+    Frame frame_;
+    // The picture at its on-screen size when that is smaller than the
+    // picture: made once per new picture or zoom, then only copied.
+    QImage scaled_;
     Confirm confirm_;
 };
 

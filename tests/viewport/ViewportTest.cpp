@@ -1,0 +1,147 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Zoom and pan arithmetic on frames, and the preview widget following it.
+#include <gtest/gtest.h>
+
+#include <QFrame>
+#include <QTemporaryDir>
+#include <cmath>
+
+#include "files/CustomImageView.h"
+#include "support/TestImages.h"
+#include "viewport/ViewportMath.h"
+
+namespace lumetra {
+namespace {
+
+using namespace viewport;
+
+const ViewportSize kView{800.0, 500.0};
+const Frame kFit{0, 0, 800, 500};
+
+void ExpectNear(const Frame& a, const Frame& b) {
+    EXPECT_NEAR(a.x, b.x, 1e-9) << a << " vs " << b;
+    EXPECT_NEAR(a.y, b.y, 1e-9) << a << " vs " << b;
+    EXPECT_NEAR(a.width, b.width, 1e-9) << a << " vs " << b;
+    EXPECT_NEAR(a.height, b.height, 1e-9) << a << " vs " << b;
+}
+
+TEST(Viewport, OneZoomInKeepsTheCentre) {
+    const Frame f = Zoom(kFit, kView, kZoomInStep);
+    ExpectNear(f, Frame{-40, -25, 880, 550});
+    EXPECT_NEAR(f.x + f.width / 2, 400, 1e-9);
+}
+
+TEST(Viewport, TwentyFourZoomInsThenTheLimitSnapsToTenTimes) {
+    Frame f = kFit;
+    for (int i = 0; i < 24; ++i) f = Zoom(f, kView, kZoomInStep);
+    EXPECT_NEAR(ZoomRatio(f, kView), std::pow(1.1, 24), 1e-9);
+    EXPECT_NEAR(ZoomRatio(f, kView), 9.85, 0.01);
+    f = Zoom(f, kView, kZoomInStep);
+    EXPECT_EQ(f.width, 8000.0);
+    EXPECT_EQ(f.height, 5000.0);
+    EXPECT_EQ(Zoom(f, kView, kZoomInStep), f) << "further zoom-ins stay at the limit";
+}
+
+TEST(Viewport, TwentyTwoZoomOutsFromTheLimitSnapToTheViewport) {
+    Frame f{-3600, -2250, 8000, 5000};
+    for (int i = 0; i < 21; ++i) f = Zoom(f, kView, kZoomOutStep);
+    EXPECT_NEAR(ZoomRatio(f, kView), 10 * std::pow(0.9, 21), 1e-9);
+    EXPECT_GT(ZoomRatio(f, kView), 1.0);
+    f = Zoom(f, kView, kZoomOutStep);
+    EXPECT_EQ(f, kFit);
+}
+
+TEST(Viewport, InThenOutFromTheViewportEndsExactlyAtTheViewport) {
+    EXPECT_EQ(Zoom(Zoom(kFit, kView, kZoomInStep), kView, kZoomOutStep), kFit);
+    // A view smaller than the viewport (only a layout can make one) snaps.
+    EXPECT_EQ(Zoom(Frame{0, 0, 400, 250}, kView, kZoomOutStep), kFit);
+}
+
+struct DragCase {
+    const char* name;
+    Frame start;
+    double dx, dy;
+    Frame expected;
+};
+
+class Drag : public ::testing::TestWithParam<DragCase> {};
+
+TEST_P(Drag, MovesOrDropsTheStepWhole) {
+    const DragCase& c = GetParam();
+    ExpectNear(Pan(c.start, kView, c.dx, c.dy), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Viewport, Drag,
+    ::testing::Values(
+        DragCase{"at ratio one nothing moves", kFit, 30, -20, kFit},
+        DragCase{"a step past the edge is dropped", Frame{-720, -400, 1600, 1000}, -160, 0,
+                 Frame{-720, -400, 1600, 1000}},
+        DragCase{"a small step is taken", Frame{-720, -400, 1600, 1000}, -40, 0,
+                 Frame{-760, -400, 1600, 1000}},
+        DragCase{"down on screen moves the frame down", Frame{-100, -100, 1600, 1000}, 0, 30,
+                 Frame{-100, -130, 1600, 1000}},
+        DragCase{"each axis on its own", Frame{-10, -490, 1600, 1000}, 5, 20,
+                 Frame{-5, -490, 1600, 1000}}),
+    [](const ::testing::TestParamInfo<DragCase>& info) {
+        std::string name = info.param.name;
+        for (char& ch : name)
+            if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+        return name;
+    });
+
+TEST(Viewport, ResetAfterZoomAndPanFillsTheViewportAtTheOrigin) {
+    Frame f = Zoom(Zoom(kFit, kView, kZoomInStep), kView, kZoomInStep);
+    f = Pan(f, kView, -20, 10);
+    EXPECT_EQ(ResetZoom(f, kView), kFit);
+}
+
+TEST(Viewport, RepositionClampsEachAxis) {
+    EXPECT_EQ(RepositionImageInVisibleArea(Frame{50, -900, 1600, 1000}, kView),
+              (Frame{0, -500, 1600, 1000}));
+    EXPECT_EQ(RepositionImageInVisibleArea(Frame{-50, 20, 400, 250}, kView),
+              (Frame{0, 0, 400, 250}));
+}
+
+TEST(Viewport, AResizedViewportKeepsTheZoomAndTheCentre) {
+    const Frame zoomed{-400, -250, 1600, 1000};  // ratio 2, centred
+    const Frame f = FollowViewportResize(zoomed, kView, ViewportSize{1000, 600});
+    EXPECT_NEAR(ZoomRatio(f, ViewportSize{1000, 600}), 2.0, 1e-9);
+    EXPECT_NEAR(f.x + f.width / 2, 500, 1e-9);
+    EXPECT_EQ(FollowViewportResize(kFit, kView, ViewportSize{1000, 600}),
+              (Frame{0, 0, 1000, 600}));
+}
+
+TEST(ViewportWidget, TheViewFollowsTheFrameWithYFlipped) {
+    test::Editor editor;
+    ViewController& vc = *editor.controller;
+    vc.show();
+    vc.customViewImage->resize(800, 500);
+    ASSERT_EQ(vc.imageView->geometry(), QRect(0, 0, 800, 500));
+    vc.OnZoomIn();
+    // {-40, -25, 880, 550} in the viewport's upward frame: the top edge sits
+    // at 500 - (-25 + 550) = -25 in Qt's downward coordinates.
+    EXPECT_EQ(vc.imageView->geometry(), QRect(-40, -25, 880, 550));
+    vc.OnZoomIn();
+    const Frame before = vc.imageView->frame();
+    const QRect placed = vc.imageView->geometry();
+    const QPointF inside = vc.boxImage->mapTo(vc.window(), QPointF(20, 20));
+    vc.mouseDragged(inside, QPointF(10, 10));  // right and down
+    EXPECT_EQ(vc.imageView->frame().x, before.x + 10);
+    EXPECT_EQ(vc.imageView->frame().y, before.y - 10);
+    EXPECT_EQ(vc.imageView->geometry().topLeft(), placed.topLeft() + QPoint(10, 10))
+        << "the picture must follow the pointer on screen";
+    const QPointF outside = vc.boxImage->mapTo(vc.window(), QPointF(-5, 20));
+    vc.mouseDragged(outside, QPointF(-10, 0));
+    EXPECT_EQ(vc.imageView->frame().x, before.x + 10);
+
+    // New keeps the zoom; the reset button brings the view back.
+    const QRect zoomed = vc.imageView->geometry();
+    vc.OnFileNew();
+    EXPECT_EQ(vc.imageView->geometry(), zoomed);
+    vc.OnResetZoom();
+    EXPECT_EQ(vc.imageView->geometry(), QRect(0, 0, 800, 500));
+}
+
+}  // namespace
+}  // namespace lumetra
