@@ -2,13 +2,13 @@
 // Lumetra: a desktop photo editor.
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QFileInfo>
+#include <QIcon>
 #include <QTimer>
-#include <QUrl>
 #include <cstdio>
 #include <cstdlib>
 
 #include "app/AppDelegate.h"
+#include "app/CommandLine.h"
 #include "app/EditorWindow.h"
 #include "editor/ViewController.h"
 
@@ -16,7 +16,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lumetra"));
     QApplication::setApplicationVersion(QStringLiteral(LUMETRA_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("lumetra"));
+    QApplication::setDesktopFileName(QStringLiteral("org.lumetra.Lumetra"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.lumetra.Lumetra"),
+                                                 QIcon(QStringLiteral(":/lumetra/icon.png"))));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Lumetra, a desktop photo editor."));
@@ -40,10 +42,9 @@ int main(int argc, char** argv) {
     // opens as the open command opens it, once the window is up.
     const QStringList files = parser.positionalArguments();
     if (!files.isEmpty()) {
-        const QUrl url = QUrl::fromUserInput(files.first(), QFileInfo(".").absoluteFilePath(),
-                                             QUrl::AssumeLocalFile);
-        const QString path = url.isLocalFile() ? url.toLocalFile() : files.first();
-        QTimer::singleShot(0, window, [window, path] { window->controller()->LoadOriginalImage(path); });
+        const QString path = lumetra::PathFromArgument(files.first());
+        QTimer::singleShot(0, window,
+                           [window, path] { window->controller()->LoadOriginalImage(path); });
     }
 
     const int status = app.exec();

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QPushButton>
@@ -14,6 +15,7 @@
 #include <functional>
 
 #include "app/AppDelegate.h"
+#include "app/CommandLine.h"
 #include "app/EditorWindow.h"
 #include "editor/ViewController.h"
 #include "files/CustomImageView.h"
@@ -105,6 +107,37 @@ TEST(Shell, HelpCommandsOpenTheShippedPages) {
     for (const QUrl& url : fake->openedUrls)
         EXPECT_TRUE(QFileInfo(url.toLocalFile()).isFile()) << url.toString().toStdString();
     EXPECT_TRUE(window.controller()->CurrentSettings() == EditSettings());
+}
+
+TEST(Shell, AFileOnTheCommandLineOpensAsTheOpenCommandOpensIt) {
+    QTemporaryDir dir;
+    const QString path = test::WriteImageFile(dir, "given.png", test::PhotoLike(12, 8));
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    EXPECT_EQ(PathFromArgument("given.png"), path);
+    QDir::setCurrent(previous);
+    EXPECT_EQ(PathFromArgument(QUrl::fromLocalFile(path).toString()), path);
+    EXPECT_EQ(PathFromArgument(path), path);
+
+    auto fake = std::make_shared<test::FakeDialogs>();
+    EditorWindow window(fake);
+    QSignalSpy finished(window.controller(), &ViewController::renderPassFinished);
+    window.controller()->LoadOriginalImage(PathFromArgument(path));
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_EQ(window.controller()->originalImageName, "given");
+    EXPECT_EQ(window.controller()->stateImagesPath.size(), 1);
+}
+
+TEST(Shell, MenusOfferZoomWithTheStandardKeys) {
+    EditorWindow window(std::make_shared<test::FakeDialogs>());
+    QStringList shortcuts;
+    for (QAction* action : window.findChildren<QAction*>())
+        for (const QKeySequence& key : action->shortcuts()) shortcuts << key.toString();
+    EXPECT_TRUE(shortcuts.contains("Ctrl++"));
+    EXPECT_TRUE(shortcuts.contains("Ctrl+-"));
+    EXPECT_TRUE(shortcuts.contains("Ctrl+0"));
+    EXPECT_TRUE(shortcuts.contains("Ctrl+Z"));
+    EXPECT_TRUE(shortcuts.contains("Ctrl+Shift+Z"));
 }
 
 }  // namespace
