@@ -35,6 +35,9 @@ void EditorWindow::BuildMenus() {
     QAction* open = file->addAction(tr("&Open Image…"), controller_, &ViewController::OnSelectImage);
     open->setShortcut(QKeySequence::Open);
     file->addSeparator();
+    file->addAction(tr("&Export Settings…"), controller_, &ViewController::OnExportSettings);
+    file->addAction(tr("&Import Settings…"), controller_, &ViewController::OnImportSettings);
+    file->addSeparator();
     QAction* quit = file->addAction(tr("&Quit"), controller_, &ViewController::OnAppQuit);
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setMenuRole(QAction::QuitRole);

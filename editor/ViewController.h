@@ -44,6 +44,9 @@ namespace lumetra {
 
 class CustomImageView;
 
+// The extension of settings files.
+inline const QString kSettingsFileExtension = QStringLiteral("lumetra");
+
 class ViewController : public QWidget {
     Q_OBJECT
 public:
@@ -128,6 +131,10 @@ public slots:
     void RepositionImageInVisibleArea();
     // A drag of the pointer by `delta` (y downward) at a point of the window.
     void mouseDragged(const QPointF& windowPosition, const QPointF& delta);
+
+    // Settings files.
+    void OnExportSettings();
+    void OnImportSettings();
 
     // History.
     void SaveState();
