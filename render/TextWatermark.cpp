@@ -1,23 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The text watermark: the text laid out as a centred paragraph within the
-// canvas width, turned into glyph outlines, filled in the text colour,
+// The text watermark: the laid-out glyphs filled in the text colour,
 // outlined in black when the stroke is on, given a soft black shadow when
 // the shadow is on, and blended over the picture.
-#include <QFont>
-#include <QGlyphRun>
 #include <QImage>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPainterPathStroker>
-#include <QRawFont>
-#include <QTextLayout>
-#include <QTransform>
 #include <algorithm>
 #include <cmath>
 #include <new>
 #include <vector>
 
 #include "render/ImageTools.h"
+#include "render/TextLayout.h"
 #include "render/TextShadow.h"
 
 namespace lumetra {
@@ -26,60 +20,6 @@ namespace {
 // The outline's width as a percentage of the font size, drawn over the
 // filled glyphs (half of it falls inside them, half outside).
 constexpr double kStrokePercent = 2.0;
-
-// Glyphs are laid out at a reference size of whole pixels (which the font
-// engine needs) no smaller than this, and then scaled to the font size: every
-// size, fractional ones included, gets the same proportions.
-constexpr double kMinReferencePixels = 256.0;
-constexpr double kMaxReferencePixels = 4096.0;
-
-struct LaidOutText {
-    QPainterPath outlines;  // the block's top-left corner at (0, 0)
-    double width = 0.0;     // the widest line
-    double height = 0.0;    // all lines
-};
-
-// Line breaks of every kind become the layout's own line separator.
-QString AsParagraph(QString text) {
-    text.replace(QStringLiteral("\r\n"), QString(QChar::LineSeparator));
-    for (const QChar c : {QChar(u'\n'), QChar(u'\r'), QChar(QChar::ParagraphSeparator)})
-        text.replace(c, QChar::LineSeparator);
-    return text;
-}
-
-// Lays the text out in lines no wider than maxWidth (breaking between words,
-// or inside a word too long for a line), each line centred within the
-// widest, one under the other from the top.
-LaidOutText LayOut(const QString& text, const QFont& font, double maxWidth) {
-    LaidOutText out;
-    QTextLayout layout(AsParagraph(text), font);
-    QTextOption option(Qt::AlignHCenter);
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    option.setUseDesignMetrics(true);  // fractional advances, as the outlines have them
-    layout.setTextOption(option);
-    layout.beginLayout();
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLeadingIncluded(true);
-        line.setLineWidth(maxWidth);
-        line.setPosition(QPointF(0.0, out.height));
-        out.height += line.height();
-        out.width = std::max(out.width, line.naturalTextWidth());
-    }
-    layout.endLayout();
-
-    out.outlines.setFillRule(Qt::WindingFill);
-    for (const QGlyphRun& run : layout.glyphRuns()) {
-        const QRawFont rawFont = run.rawFont();
-        const QList<quint32> glyphs = run.glyphIndexes();
-        const QList<QPointF> positions = run.positions();
-        for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i)
-            out.outlines.addPath(rawFont.pathForGlyph(glyphs[i]).translated(positions[i]));
-    }
-    // The layout centred each line within maxWidth; centre them within the
-    // widest line instead, which starts at x = 0.
-    out.outlines.translate((out.width - maxWidth) * 0.5, 0.0);
-    return out;
-}
 
 double UnitInterval(double v) {
     return std::isnan(v) ? 0.0 : std::clamp(v, 0.0, 1.0);
@@ -90,20 +30,35 @@ QColor ToQColor(const RgbaColor& c) {
                             float(UnitInterval(c.blue)), float(UnitInterval(c.alpha)));
 }
 
-// The outlines filled and stroked on a transparent RGBA64 premultiplied
-// picture covering `area` of the canvas (y down), read back as float
-// premultiplied RGBA.
-std::vector<float> PaintGlyphs(const QPainterPath& outlines, const QRect& area, const QColor& fill,
-                               const QPen* stroke) {
+// Every glyph filled, then (with a pen) every glyph outlined, on a
+// transparent RGBA64 premultiplied picture covering `area` of the canvas
+// (y down), read back as float premultiplied RGBA. Glyphs outside the area
+// are skipped; each is filled on its own, which the rasteriser does far
+// faster than one path holding every glyph.
+std::vector<float> PaintGlyphs(const GlyphLayout& text, const std::vector<QRectF>& boxes,
+                               const QRect& area, const QColor& fill, const QPen* stroke) {
     QImage canvas(area.size(), QImage::Format_RGBA64_Premultiplied);
     if (canvas.isNull()) throw std::bad_alloc();
     canvas.fill(Qt::transparent);
     {
         QPainter painter(&canvas);
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.translate(-area.x(), -area.y());
-        painter.fillPath(outlines, fill);
-        if (stroke) painter.strokePath(outlines, *stroke);
+        painter.setPen(Qt::NoPen);
+        const QRectF visible(area);
+        for (const bool outline : {false, true}) {
+            if (outline && !stroke) break;
+            for (const GlyphLayout::Placed& glyph : text.glyphs) {
+                if (!boxes[std::size_t(glyph.shape)].translated(glyph.at).intersects(visible))
+                    continue;
+                painter.setTransform(
+                    QTransform::fromTranslate(glyph.at.x() - area.x(), glyph.at.y() - area.y()));
+                const QPainterPath& shape = text.shapes[std::size_t(glyph.shape)];
+                if (outline)
+                    painter.strokePath(shape, *stroke);
+                else
+                    painter.fillPath(shape, fill);
+            }
+        }
     }
     std::vector<float> pixels(std::size_t(area.width()) * std::size_t(area.height()) * 4);
     for (int y = 0; y < area.height(); ++y) {
@@ -137,37 +92,37 @@ WatermarkOverlay ImageTools::CreateTextWatermark(QSizeF size, const QString& tex
         return overlay;
 
     // One point of the font size is one pixel of the picture.
-    const double reference =
-        std::clamp(std::ceil(textFontSize), kMinReferencePixels, kMaxReferencePixels);
-    const double toSize = textFontSize / reference;
-    QFont font(textFontType);
-    font.setPixelSize(int(reference));
-    font.setHintingPreference(QFont::PreferNoHinting);  // outlines and layout agree exactly
-    font.setStyleStrategy(QFont::PreferAntialias);
-    LaidOutText laidOut = LayOut(text, font, W / toSize);
-    laidOut.outlines = QTransform::fromScale(toSize, toSize).map(laidOut.outlines);
-    laidOut.width *= toSize;
-    laidOut.height *= toSize;
+    GlyphLayout laidOut = LayOutText(text, textFontType, textFontSize, W);
     overlay.rect = WatermarkRect(QSizeF(W, H), QSizeF(laidOut.width, laidOut.height), position,
                                  verticalOffset, horizontalOffset);
-    if (overlay.rect.isEmpty() || laidOut.outlines.isEmpty()) return overlay;
+    if (overlay.rect.isEmpty() || laidOut.glyphs.empty()) return overlay;
 
     // From canvas coordinates (y up) to the picture's rows (y down).
     const double left = overlay.rect.x();
     const double top = H - overlay.rect.y() - overlay.rect.height();
     if (!std::isfinite(left) || !std::isfinite(top)) return overlay;
-    laidOut.outlines.translate(left, top);
+    // Wholly off the canvas: nothing to draw. Glyphs reach past their lines
+    // (overhangs, the outline, the shadow) by less than a font size. Checked
+    // before the glyphs move, as far-off places leave them no precision.
+    const double margin = textFontSize + 2.0 * (kShadowOffset + kShadowBlurRadius);
+    if (left - margin >= W || top - margin >= H || left + laidOut.width + margin <= 0.0 ||
+        top + laidOut.height + margin <= 0.0)
+        return overlay;
+    laidOut.translate(QPointF(left, top));
 
+    // Each distinct glyph's ink box, the outline included when it is drawn.
     QPen strokePen(Qt::black, textFontSize * kStrokePercent / 100.0);
     strokePen.setJoinStyle(Qt::MiterJoin);
-    QRectF ink = laidOut.outlines.boundingRect();
-    if (useStroke) {
-        QPainterPathStroker stroker(strokePen);
-        ink = ink.united(stroker.createStroke(laidOut.outlines).boundingRect());
+    const QPainterPathStroker stroker(strokePen);
+    std::vector<QRectF> boxes;
+    boxes.reserve(laidOut.shapes.size());
+    for (const QPainterPath& shape : laidOut.shapes) {
+        QRectF box = shape.boundingRect();
+        if (useStroke) box = box.united(stroker.createStroke(shape).boundingRect());
+        boxes.push_back(box.adjusted(-1.0, -1.0, 1.0, 1.0));  // antialiased edge pixels
     }
-    ink.adjust(-1.0, -1.0, 1.0, 1.0);  // antialiased edge pixels
-    QRectF reach = ink;
-    if (useShadow) reach = reach.united(ShadowReach(ink));
+    const QRectF ink = laidOut.bounds(boxes);
+    const QRectF reach = useShadow ? ink.united(ShadowReach(ink)) : ink;
     overlay.patch =
         PixelBoxOnCanvas(reach.left(), reach.top(), reach.right(), reach.bottom(), overlay.canvas);
     if (overlay.patch.isEmpty()) return overlay;
@@ -175,8 +130,8 @@ WatermarkOverlay ImageTools::CreateTextWatermark(QSizeF size, const QString& tex
     // With a shadow, the glyphs up and left of the patch cast shadow into
     // it, so they are painted too.
     const QRect painted = useShadow ? ShadowSourceArea(overlay.patch) : overlay.patch;
-    std::vector<float> glyphs = PaintGlyphs(laidOut.outlines, painted, ToQColor(textColor),
-                                            useStroke ? &strokePen : nullptr);
+    const std::vector<float> glyphs =
+        PaintGlyphs(laidOut, boxes, painted, ToQColor(textColor), useStroke ? &strokePen : nullptr);
     overlay.pixels = Image::CreateUninitialised(overlay.patch.width(), overlay.patch.height());
     ComposeOverShadow(glyphs, painted, overlay.patch, useShadow, overlay.pixels);
     return overlay;
