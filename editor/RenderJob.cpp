@@ -2,6 +2,7 @@
 #include "editor/RenderJob.h"
 
 #include <new>
+#include <utility>
 
 #include "files/ImageReader.h"
 #include "render/RenderPipeline.h"
@@ -18,7 +19,7 @@ RenderResult RunRenderPass(const QString& sourcePath, const EditSettings& settin
                                .arg(source.error);
             return result;
         }
-        const Image finished = RenderPipeline(source.image, settings, logo);
+        const Image finished = RenderPipeline(std::move(source.image), settings, logo);
         source = ReadResult();  // let the source go before the 8-bit copy is made
         result.image = finished.toQImage();
         if (result.image.isNull())

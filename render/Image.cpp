@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 #include <vector>
 
@@ -152,6 +153,31 @@ bool Image::sharesPixelsWith(const Image& other) const {
     if (isEmpty() || other.isEmpty()) return false;
     if (pixels_) return pixels_ == other.pixels_;
     return !other.pixels_ && bytes_.constBits() == other.bytes_.constBits();
+}
+
+void Image::detach() {
+    if (isEmpty()) return;
+    if (pixels_) {
+        if (pixels_.use_count() == 1) return;
+        Image copy = CreateUninitialised(width_, height_);
+        const std::size_t rowBytes = rowFloats() * sizeof(float);
+        ParallelBands(height_, width_, [&](int y0, int y1) {
+            std::memcpy(copy.row(y0), row(y0), rowBytes * std::size_t(y1 - y0));
+        });
+        pixels_ = std::move(copy.pixels_);
+        return;
+    }
+    // QImage copies its pixels on the first write access when they are
+    // shared (or borrowed); a null answer means the copy failed.
+    if (!bytes_.bits()) throw std::bad_alloc();
+}
+
+unsigned char* Image::eightBitRow(int y) {
+    return bytes_.scanLine(y);
+}
+
+bool Image::eightBitIsBgra() const {
+    return IsBgraLayout(bytes_.format());
 }
 
 }  // namespace lumetra

@@ -57,6 +57,21 @@ public:
     // True when both pictures are views of the same pixels.
     bool sharesPixelsWith(const Image& other) const;
 
+    // Writing in place. An operation that was handed its picture to keep
+    // (moved in) may change the pixels where they stand instead of copying
+    // a whole frame; detach() first makes sure no other picture sees it.
+
+    // Gives this picture pixels of its own, copying them (in the same
+    // storage, 8-bit or float) only when another picture shares them.
+    // Throws std::bad_alloc when the copy cannot be made.
+    void detach();
+    // A writable 8-bit row of an 8-bit picture, in its storage's byte order
+    // (eightBitIsBgra()); call detach() first.
+    unsigned char* eightBitRow(int y);
+    // True when the 8-bit pixels are stored B, G, R, A in memory (ARGB32 and
+    // RGB32); false for R, G, B, A (RGBA8888, RGBX8888).
+    bool eightBitIsBgra() const;
+
 private:
     int width_ = 0;
     int height_ = 0;

@@ -5,7 +5,13 @@
 // input itself, so a pass at rest costs nothing.
 #pragma once
 
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+
+#include "editor/EditSettings.h"
 #include "render/Image.h"
+#include "render/WatermarkOverlay.h"
 
 namespace lumetra {
 
@@ -46,6 +52,52 @@ public:
     // The final redraw of a pass: the picture copied onto itself, which
     // leaves every pixel as it is.
     static Image AntiAliasImage(const Image& image);
+
+    // Watermarks. The canvas is the base picture: origin at its bottom-left
+    // corner, y upward, one point per pixel. Positions are 0 "Bottom Left",
+    // 1 "Bottom Right", 2 "Top Left", 3 "Top Right", 4 "Center"; any other
+    // index places nothing. Offsets move the watermark right (horizontal)
+    // and up (vertical); there is no margin, and whatever leaves the canvas
+    // is cut off. The base picture is taken by value: a caller that moves
+    // its working picture in has it changed in place (only under the
+    // watermark); otherwise the result is a copy. The result keeps the
+    // base's storage, so on an 8-bit picture the blended pixels are rounded
+    // to 8 bits, as showing and saving would round them.
+
+    // Draws `text` centred line by line in the family at fontSize pixels,
+    // wrapped within the canvas width, in textColor (alpha included), with a
+    // black shadow (blur radius 3, 3 right and 3 down) when useShadow and a
+    // black outline (2% of the font size, over the filled glyphs) when
+    // useStroke, and blends it over the picture with the opacity as the mix.
+    static Image TextWatermarkImage(Image image, const QString& text, const QString& textFontType,
+                                    double textFontSize, const RgbaColor& textColor, int position,
+                                    double verticalOffset, double horizontalOffset, double opacity,
+                                    bool useShadow, bool useStroke);
+    // The text watermark's overlay on a canvas of `size`.
+    static WatermarkOverlay CreateTextWatermark(QSizeF size, const QString& text,
+                                                const QString& textFontType, double textFontSize,
+                                                const RgbaColor& textColor, int position,
+                                                double verticalOffset, double horizontalOffset,
+                                                bool useShadow, bool useStroke);
+    // Draws the logo at its own size times scale and blends it over the
+    // picture with the opacity as the mix. The empty logo changes nothing.
+    static Image LogoWatermarkImage(Image image, const Image& logo, double scale, int position,
+                                    double verticalOffset, double horizontalOffset, double opacity);
+    // The logo watermark's overlay on a canvas of `size`: the whole logo
+    // resampled into its rectangle, edges antialiased at fractional places.
+    static WatermarkOverlay CreateLogoWatermark(QSizeF size, const Image& logo, double scale,
+                                                int position, double verticalOffset,
+                                                double horizontalOffset);
+    // The rectangle of a w x h watermark on the canvas at `position`, moved
+    // by the offsets. Any other position gives an empty rectangle at the
+    // origin (moved by the offsets).
+    static QRectF WatermarkRect(QSizeF canvas, QSizeF watermark, int position,
+                                double verticalOffset, double horizontalOffset);
+    // out.rgb = mix(base.rgb, overlay.rgb, overlay.alpha * opacity) with the
+    // overlay in straight alpha; out.alpha = base.alpha. Only the overlay's
+    // patch is touched. Opacity is held to 0..1 (NaN counts as 0); at 0, or
+    // with an empty patch, the base is returned as it is.
+    static Image BlendWatermark(Image base, const WatermarkOverlay& overlay, double opacity);
 
     // Canvas size of a rotation, before it is cut to whole pixels.
     static void RotatedCanvasSize(double width, double height, double degrees, double* outWidth,

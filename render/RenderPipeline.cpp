@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "render/RenderPipeline.h"
 
+#include <utility>
+
+#include "render/FontFamilies.h"
 #include "render/ImageTools.h"
 
 namespace lumetra {
 
-Image RenderPipeline(const Image& source, const EditSettings& s, const Image& logo) {
-    (void)logo;
-    Image image = source;
+Image RenderPipeline(Image source, const EditSettings& s, const Image& logo) {
+    Image image = std::move(source);
 
     // Colour adjustments: always, whatever their values.
     image = ImageTools::BrightnessImage(image, s.sliderBrightness);
@@ -22,6 +24,23 @@ Image RenderPipeline(const Image& source, const EditSettings& s, const Image& lo
     if (IsOn(s.checkSepia)) image = ImageTools::SepiaImage(image, s.sliderSepiaIntensity);
 
     if (IsOn(s.checkRotate)) image = ImageTools::RotateImage(image, double(s.sliderRotateAngle));
+
+    // Watermarks, after every geometric stage so they stay upright at their
+    // place on the final canvas; the logo after the text, so it covers it.
+    // The working picture is moved in: the blend then changes only the
+    // pixels under the watermark instead of copying the whole frame.
+    // Shadow and stroke count as on in any state but off.
+    if (IsOn(s.checkTextWatermark))
+        image = ImageTools::TextWatermarkImage(
+            std::move(image), s.textFieldText, ResolveFontFamily(s.comboTextFontType),
+            double(s.stepperTextFontSize), s.colorWellTextColor, s.comboTextPosition,
+            double(s.stepperTextYOffset), double(s.stepperTextXOffset),
+            double(s.stepperTextOpacity / 100.f), s.checkTextShadow != 0, s.checkTextStroke != 0);
+    if (IsOn(s.checkImageWatermark))
+        image = ImageTools::LogoWatermarkImage(
+            std::move(image), logo, double(s.stepperImageScale / 100.f), s.comboImagePosition,
+            double(s.stepperImageYOffset), double(s.stepperImageXOffset),
+            double(s.stepperImageOpacity / 100.f));
 
     return ImageTools::AntiAliasImage(image);
 }

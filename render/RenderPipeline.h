@@ -11,6 +11,8 @@ namespace lumetra {
 
 // Runs every stage the settings switch on, in order, and the final redraw.
 // The colour adjustments always run (they return their input when at rest).
-Image RenderPipeline(const Image& source, const EditSettings& settings, const Image& logo);
+// A caller that has no further use for the source moves it in, so that the
+// watermark stages can change it in place; otherwise it is left untouched.
+Image RenderPipeline(Image source, const EditSettings& settings, const Image& logo);
 
 }  // namespace lumetra

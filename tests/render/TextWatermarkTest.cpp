@@ -1,0 +1,270 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The text watermark: measuring and wrapping, clean white edges, where the
+// shadow falls, the outline, and the font families it resolves to.
+#include <gtest/gtest.h>
+
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <algorithm>
+
+#include "editor/SettingsFields.h"
+#include "render/FontFamilies.h"
+#include "render/ImageTools.h"
+#include "support/TestImages.h"
+
+namespace lumetra {
+namespace {
+
+using test::PixelAt;
+
+const RgbaColor kWhite{1.0, 1.0, 1.0, 1.0};
+
+QString Sans() {
+    return ResolveFontFamilyName(QStringLiteral("Arial"));
+}
+
+WatermarkOverlay Text(QSizeF canvas, const QString& text, double size, int position,
+                      bool shadow = false, bool stroke = false, RgbaColor colour = kWhite) {
+    return ImageTools::CreateTextWatermark(canvas, text, Sans(), size, colour, position, 0, 0,
+                                           shadow, stroke);
+}
+
+// The smallest pixel box holding every pixel whose alpha is above `floor`.
+QRect InkBox(const Image& canvas, float floor = 0.f) {
+    QRect box;
+    for (int y = 0; y < canvas.height(); ++y)
+        for (int x = 0; x < canvas.width(); ++x)
+            if (PixelAt(canvas, x, y).a > floor) box = box.united(QRect(x, y, 1, 1));
+    return box;
+}
+
+// A canvas-coordinate rectangle in the picture's rows (y down).
+QRectF InRows(const QRectF& rect, double canvasHeight) {
+    return QRectF(rect.x(), canvasHeight - rect.y() - rect.height(), rect.width(), rect.height());
+}
+
+class TextPosition : public ::testing::TestWithParam<int> {};
+
+TEST_P(TextPosition, TheMeasuredTextSitsAtItsPositionWithItsInkInside) {
+    const int position = GetParam();
+    const QSizeF canvas(500, 260);
+    const WatermarkOverlay overlay = Text(canvas, QStringLiteral("Watermark"), 60, position);
+    // The rectangle is the measured text placed by the position table.
+    EXPECT_EQ(overlay.rect, ImageTools::WatermarkRect(canvas, overlay.rect.size(), position, 0, 0));
+    EXPECT_GT(overlay.rect.width(), 150.0);
+    EXPECT_GT(overlay.rect.height(), 55.0);
+    const QRectF rows = InRows(overlay.rect, canvas.height());
+    const QRect ink = InkBox(overlay.toImage());
+    ASSERT_FALSE(ink.isEmpty());
+    EXPECT_GE(ink.left(), rows.left() - 2) << "position " << position;
+    EXPECT_LE(ink.right() + 1, rows.right() + 2);
+    EXPECT_GE(ink.top(), rows.top());
+    EXPECT_LE(ink.bottom() + 1, rows.bottom());
+}
+
+INSTANTIATE_TEST_SUITE_P(AllPositions, TextPosition, ::testing::Values(0, 1, 2, 3, 4));
+
+TEST(TextWatermark, OffsetsMoveTheTextAndNoPositionDrawsNothing) {
+    const QSizeF canvas(500, 260);
+    const WatermarkOverlay still = Text(canvas, QStringLiteral("Mark"), 50, 4);
+    const WatermarkOverlay moved = ImageTools::CreateTextWatermark(
+        canvas, QStringLiteral("Mark"), Sans(), 50, kWhite, 4, 20, -20, false, false);
+    EXPECT_EQ(moved.rect, still.rect.translated(-20, 20));
+    EXPECT_EQ(InkBox(moved.toImage()), InkBox(still.toImage()).translated(-20, -20));
+
+    for (const int position : {5, -1}) {
+        const WatermarkOverlay none = ImageTools::CreateTextWatermark(
+            canvas, QStringLiteral("Mark"), Sans(), 50, kWhite, position, 20, -20, false, false);
+        EXPECT_EQ(none.rect.size(), QSizeF(0, 0));
+        EXPECT_TRUE(none.patch.isEmpty());
+    }
+}
+
+TEST(TextWatermark, EmptyTextOrZeroOpacityLeavesThePictureAsItIs) {
+    const Image base = test::Flat(100, 60, 0.1f, 0.2f, 0.3f);
+    EXPECT_TRUE(ImageTools::TextWatermarkImage(base, QString(), Sans(), 40, kWhite, 0, 0, 0, 1.0,
+                                               true, true)
+                    .sharesPixelsWith(base));
+    EXPECT_TRUE(ImageTools::TextWatermarkImage(base, QStringLiteral("Hi"), Sans(), 40, kWhite, 0, 0,
+                                               0, 0.0, true, true)
+                    .sharesPixelsWith(base));
+}
+
+TEST(TextWatermark, WhiteTextHasNoGreyFringe) {
+    const WatermarkOverlay overlay = Text(QSizeF(400, 120), QStringLiteral("Wavy"), 70, 0);
+    int edges = 0;
+    for (int y = 0; y < overlay.pixels.height(); ++y)
+        for (int x = 0; x < overlay.pixels.width(); ++x) {
+            const test::Rgba p = PixelAt(overlay.pixels, x, y);
+            if (p.a <= 0.f) continue;
+            if (p.a < 1.f) ++edges;
+            ASSERT_EQ(p.r, 1.f) << x << "," << y << " alpha " << p.a;
+            ASSERT_EQ(p.g, 1.f);
+            ASSERT_EQ(p.b, 1.f);
+        }
+    EXPECT_GT(edges, 50);  // the glyphs are antialiased
+
+    // Blended over white, every pixel stays white; over black, an edge pixel
+    // is exactly its coverage times the opacity.
+    const Image white = ImageTools::TextWatermarkImage(
+        test::Flat(400, 120, 1, 1, 1), "Wavy", Sans(), 70, kWhite, 0, 0, 0, 0.7, false, false);
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 400; ++x) ASSERT_EQ(PixelAt(white, x, y).g, 1.f) << x << "," << y;
+    const Image black = ImageTools::TextWatermarkImage(
+        test::Flat(400, 120, 0, 0, 0), "Wavy", Sans(), 70, kWhite, 0, 0, 0, 0.7, false, false);
+    const Image canvas = overlay.toImage();
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 400; ++x)
+            ASSERT_NEAR(PixelAt(black, x, y).r, PixelAt(canvas, x, y).a * 0.7f, 1e-6);
+}
+
+TEST(TextWatermark, ShadowFallsOnlyBelowAndRightOfTheGlyphs) {
+    const QSizeF size(420, 160);
+    const Image plain = Text(size, QStringLiteral("Shadow"), 64, 4, false).toImage();
+    const Image shaded = Text(size, QStringLiteral("Shadow"), 64, 4, true).toImage();
+    const QRect ink = InkBox(plain);
+    QRect changed;
+    for (int y = 0; y < plain.height(); ++y)
+        for (int x = 0; x < plain.width(); ++x) {
+            const test::Rgba a = PixelAt(plain, x, y);
+            const test::Rgba b = PixelAt(shaded, x, y);
+            if (a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a) continue;
+            changed = changed.united(QRect(x, y, 1, 1));
+            // A shadow pixel has glyph ink 0..6 pixels up and left of it.
+            bool source = false;
+            for (int j = 0; j <= 6 && !source; ++j)
+                for (int i = 0; i <= 6 && !source; ++i)
+                    source = x - i >= 0 && y - j >= 0 && PixelAt(plain, x - i, y - j).a > 0.f;
+            ASSERT_TRUE(source) << x << "," << y;
+        }
+    ASSERT_FALSE(changed.isEmpty());
+    EXPECT_GE(changed.left(), ink.left());
+    EXPECT_GE(changed.top(), ink.top());
+    EXPECT_GT(changed.right(), ink.right() + 3);
+    EXPECT_GT(changed.bottom(), ink.bottom() + 3);
+    // Where only the shadow shows, it is black.
+    int shadowOnly = 0;
+    for (int y = 0; y < plain.height(); ++y)
+        for (int x = 0; x < plain.width(); ++x) {
+            const test::Rgba b = PixelAt(shaded, x, y);
+            if (PixelAt(plain, x, y).a > 0.f || b.a == 0.f) continue;
+            ++shadowOnly;
+            ASSERT_EQ(b.r + b.g + b.b, 0.f) << x << "," << y;
+        }
+    EXPECT_GT(shadowOnly, 100);
+}
+
+TEST(TextWatermark, StrokeOutlinesTheGlyphsInBlackOverTheirFill) {
+    const QSizeF size(300, 160);
+    const Image plain = Text(size, QStringLiteral("O"), 120, 4, false, false).toImage();
+    const Image stroked = Text(size, QStringLiteral("O"), 120, 4, false, true).toImage();
+    int dark = 0;
+    for (int y = 0; y < plain.height(); ++y)
+        for (int x = 0; x < plain.width(); ++x) {
+            const test::Rgba p = PixelAt(plain, x, y);
+            const test::Rgba s = PixelAt(stroked, x, y);
+            if (p.a > 0.f) {
+                ASSERT_EQ(p.r, 1.f);  // no outline when the stroke is off
+            }
+            if (s.a > 0.99f && s.r < 0.05f) ++dark;
+        }
+    EXPECT_GT(dark, 100);  // the outline: 2.4 pixels wide around the whole glyph
+    // Half of the outline lies outside the glyph: the ink grows by about 1.2.
+    const QRect a = InkBox(plain, 0.5f);
+    const QRect b = InkBox(stroked, 0.5f);
+    EXPECT_NEAR(b.width() - a.width(), 2, 1);
+    EXPECT_NEAR(b.height() - a.height(), 2, 1);
+}
+
+TEST(TextWatermark, ColourAlphaIsKept) {
+    const WatermarkOverlay overlay =
+        Text(QSizeF(300, 160), QStringLiteral("I"), 120, 4, false, false, {0.2, 0.6, 1.0, 0.5});
+    float most = 0.f;
+    for (int y = 0; y < overlay.pixels.height(); ++y)
+        for (int x = 0; x < overlay.pixels.width(); ++x)
+            most = std::max(most, PixelAt(overlay.pixels, x, y).a);
+    EXPECT_NEAR(most, 0.5f, 1e-3);
+}
+
+TEST(TextWatermark, LongTextWrapsWithinTheCanvasWidthWithLinesCentred) {
+    const QSizeF size(300, 400);
+    const QString text = QStringLiteral("several words that cannot fit on one line at all");
+    const WatermarkOverlay overlay = Text(size, text, 40, 4);
+    const double oneLine = Text(size, QStringLiteral("several"), 40, 4).rect.height();
+    EXPECT_LE(overlay.rect.width(), 300.0);
+    EXPECT_GE(overlay.rect.height(), 3 * oneLine - 1);
+    const QRect ink = InkBox(overlay.toImage());
+    EXPECT_GT(ink.left(), 0);  // nothing was cut off at the canvas edges
+    EXPECT_LT(ink.right(), 299);
+
+    // Two explicit lines of different widths share one centre.
+    const Image two = Text(QSizeF(400, 300), QStringLiteral("WWWWWW\nW"), 40, 0).toImage();
+    const QRect all = InkBox(two);
+    const int middle = all.top() + all.height() / 2;
+    QRect first, second;
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x)
+            if (PixelAt(two, x, y).a > 0.f) (y < middle ? first : second) |= QRect(x, y, 1, 1);
+    EXPECT_NEAR((first.left() + first.right()) / 2.0, (second.left() + second.right()) / 2.0, 2.0);
+    EXPECT_GT(first.width(), 4 * second.width());
+}
+
+TEST(TextWatermark, FontSizeIsInPixelsAndMayBeFractional) {
+    const QSizeF size(800, 300);
+    const double at80 = Text(size, QStringLiteral("Watermark"), 80, 0).rect.width();
+    const double at40 = Text(size, QStringLiteral("Watermark"), 40, 0).rect.width();
+    const double at80half = Text(size, QStringLiteral("Watermark"), 80.5, 0).rect.width();
+    EXPECT_NEAR(at80 / at40, 2.0, 0.02);
+    EXPECT_NEAR(at80half / at80, 80.5 / 80.0, 0.002);
+    QFont font(Sans());
+    font.setPixelSize(80);
+    EXPECT_NEAR(Text(size, QStringLiteral("X"), 80, 0).rect.height(), QFontMetricsF(font).height(),
+                3.0);
+}
+
+TEST(TextWatermark, UnusableSizesDrawNothing) {
+    for (const double size : {0.0, -5.0, std::nan(""), 1.0 / 0.0}) {
+        const WatermarkOverlay overlay = Text(QSizeF(200, 100), QStringLiteral("x"), size, 0);
+        EXPECT_TRUE(overlay.patch.isEmpty()) << size;
+    }
+}
+
+// Every entry of the font pop-up resolves to an installed family that draws
+// Latin letters: the entry's own family or one of its free look-alikes.
+class FontResolution : public ::testing::TestWithParam<int> {};
+
+TEST_P(FontResolution, ResolvesToAnInstalledFamilyThatDrawsLatinLetters) {
+    const QString name = FontFamilyNames()[GetParam()];
+    const QString family = ResolveFontFamily(GetParam());
+    ASSERT_TRUE(IsFontFamilyInstalled(family))
+        << name.toStdString() << " -> " << family.toStdString();
+    EXPECT_TRUE(family == name || LookAlikeFamilies(name).contains(family))
+        << name.toStdString() << " fell back to " << family.toStdString();
+    EXPECT_TRUE(QFontDatabase::writingSystems(family).contains(QFontDatabase::Latin));
+    // The font engine finds it (it may add the foundry: "Nimbus Sans [urw]").
+    const QFont font(family);
+    EXPECT_TRUE(QFontInfo(font).family() == family ||
+                QFontInfo(font).family().startsWith(family + QStringLiteral(" [")))
+        << QFontInfo(font).family().toStdString();
+    const QFontMetrics metrics(font);
+    for (char32_t c = U'A'; c <= U'Z'; ++c) {
+        EXPECT_TRUE(metrics.inFontUcs4(c)) << family.toStdString();
+        EXPECT_TRUE(metrics.inFontUcs4(c + (U'a' - U'A'))) << family.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(TwentyNames, FontResolution, ::testing::Range(0, 20));
+
+TEST(FontResolution, InstalledNamesStayAndNoSelectionTakesTheDesktopSans) {
+    EXPECT_EQ(ResolveFontFamilyName(QStringLiteral("DejaVu Sans")), QStringLiteral("DejaVu Sans"));
+    // Offered by several foundries, listed as "Nimbus Sans [urw]".
+    EXPECT_EQ(ResolveFontFamilyName(QStringLiteral("Nimbus Sans")), QStringLiteral("Nimbus Sans"));
+    const QString none = ResolveFontFamily(-1);
+    EXPECT_TRUE(IsFontFamilyInstalled(none));
+    EXPECT_TRUE(QFontDatabase::writingSystems(none).contains(QFontDatabase::Latin));
+    EXPECT_EQ(ResolveFontFamily(20), none);
+}
+
+}  // namespace
+}  // namespace lumetra

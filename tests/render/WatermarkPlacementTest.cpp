@@ -1,0 +1,225 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Where a watermark lands (five positions, offsets, no margin), how the logo
+// is scaled, and the blend arithmetic.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "render/ImageTools.h"
+#include "support/TestImages.h"
+
+namespace lumetra {
+namespace {
+
+using test::PixelAt;
+
+// A canvas-coordinate rectangle (origin bottom-left, y up) and the expected
+// one, for every position.
+struct PlacementCase {
+    int position;
+    QRectF expected;  // canvas 400 x 300, watermark 100 x 50, moved 20 left and 30 up
+};
+
+class Placement : public ::testing::TestWithParam<PlacementCase> {};
+
+TEST_P(Placement, PutsTheRectangleWhereThePositionSaysAndMovesItByTheOffsets) {
+    const PlacementCase& c = GetParam();
+    const QRectF rect =
+        ImageTools::WatermarkRect(QSizeF(400, 300), QSizeF(100, 50), c.position, 30.0, -20.0);
+    EXPECT_EQ(rect, c.expected) << "position " << c.position;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllPositions, Placement,
+    ::testing::Values(PlacementCase{0, QRectF(-20, 30, 100, 50)},   // bottom left
+                      PlacementCase{1, QRectF(280, 30, 100, 50)},   // bottom right
+                      PlacementCase{2, QRectF(-20, 280, 100, 50)},  // top left
+                      PlacementCase{3, QRectF(280, 280, 100, 50)},  // top right
+                      PlacementCase{4, QRectF(130, 155, 100, 50)},  // centre
+                      PlacementCase{5, QRectF(-20, 30, 0, 0)},      // no such position
+                      PlacementCase{-1, QRectF(-20, 30, 0, 0)}));   // no selection
+
+TEST(Placement, CentreKeepsFractionalHalves) {
+    const QRectF rect = ImageTools::WatermarkRect(QSizeF(401, 301), QSizeF(100, 50), 4, 0, 0);
+    EXPECT_DOUBLE_EQ(rect.x(), 150.5);
+    EXPECT_DOUBLE_EQ(rect.y(), 125.5);
+}
+
+// An opaque logo whose left half is red and right half blue.
+Image TwoColourLogo(int width, int height) {
+    Image logo = Image::CreateUninitialised(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            float* p = logo.row(y) + 4 * x;
+            const bool left = x < width / 2;
+            p[0] = left ? 1.f : 0.f;
+            p[1] = 0.f;
+            p[2] = left ? 0.f : 1.f;
+            p[3] = 1.f;
+        }
+    return logo;
+}
+
+struct LogoCase {
+    int position;
+    QRect patch;  // on a 120 x 80 canvas, pixel rows from the top
+};
+
+class LogoPlacement : public ::testing::TestWithParam<LogoCase> {};
+
+TEST_P(LogoPlacement, DrawsTheLogoInsideItsRectangleOnly) {
+    const LogoCase& c = GetParam();
+    // A 20 x 10 logo moved 5 right and 7 up.
+    const WatermarkOverlay overlay = ImageTools::CreateLogoWatermark(
+        QSizeF(120, 80), TwoColourLogo(20, 10), 1.0, c.position, 7.0, 5.0);
+    EXPECT_EQ(overlay.patch, c.patch);
+    const Image canvas = overlay.toImage();
+    ASSERT_EQ(canvas.width(), 120);
+    ASSERT_EQ(canvas.height(), 80);
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 120; ++x)
+            ASSERT_EQ(PixelAt(canvas, x, y).a, c.patch.contains(x, y) ? 1.f : 0.f) << x << "," << y;
+}
+
+INSTANTIATE_TEST_SUITE_P(AllPositions, LogoPlacement,
+                         ::testing::Values(LogoCase{0, QRect(5, 63, 20, 10)},
+                                           LogoCase{1, QRect(105, 63, 15, 10)},  // cut at the edge
+                                           LogoCase{2, QRect(5, 0, 20, 3)},      // cut at the top
+                                           LogoCase{3, QRect(105, 0, 15, 3)},
+                                           LogoCase{4, QRect(55, 28, 20, 10)},
+                                           LogoCase{7, QRect()}));
+
+TEST(Logo, ScaleUsesTheLogosOwnSize) {
+    // A 200 x 100 logo at 0.5 covers 100 x 50 at the bottom-right corner.
+    const WatermarkOverlay overlay =
+        ImageTools::CreateLogoWatermark(QSizeF(400, 300), TwoColourLogo(200, 100), 0.5, 1, 0, 0);
+    EXPECT_EQ(overlay.rect, QRectF(300, 0, 100, 50));
+    EXPECT_EQ(overlay.patch, QRect(300, 250, 100, 50));
+    const Image canvas = overlay.toImage();
+    const test::Rgba red = PixelAt(canvas, 310, 260);
+    const test::Rgba blue = PixelAt(canvas, 390, 295);
+    EXPECT_FLOAT_EQ(red.r, 1.f);
+    EXPECT_FLOAT_EQ(red.b, 0.f);
+    EXPECT_FLOAT_EQ(blue.b, 1.f);
+    EXPECT_FLOAT_EQ(blue.a, 1.f);
+    // The seam between the halves is averaged, not dropped.
+    const test::Rgba seam = PixelAt(canvas, 349, 270);
+    EXPECT_GT(seam.r, 0.f);
+    EXPECT_GT(seam.b, 0.f);
+    EXPECT_EQ(PixelAt(canvas, 299, 270).a, 0.f);
+    EXPECT_EQ(PixelAt(canvas, 350, 249).a, 0.f);
+}
+
+TEST(Logo, FractionalPlaceAntialiasesTheEdges) {
+    // Centred on 401 x 301: 100 x 50 at x 150.5, rows 125.5 .. 175.5.
+    const WatermarkOverlay overlay =
+        ImageTools::CreateLogoWatermark(QSizeF(401, 301), TwoColourLogo(100, 50), 1.0, 4, 0, 0);
+    EXPECT_EQ(overlay.patch, QRect(150, 125, 101, 51));
+    const Image canvas = overlay.toImage();
+    EXPECT_FLOAT_EQ(PixelAt(canvas, 150, 150).a, 0.5f);
+    EXPECT_FLOAT_EQ(PixelAt(canvas, 250, 150).a, 0.5f);
+    EXPECT_FLOAT_EQ(PixelAt(canvas, 200, 125).a, 0.5f);
+    EXPECT_FLOAT_EQ(PixelAt(canvas, 150, 125).a, 0.25f);
+    EXPECT_FLOAT_EQ(PixelAt(canvas, 200, 150).a, 1.f);
+}
+
+TEST(Logo, EmptyLogoOrNoPositionLeavesThePictureAsItIs) {
+    const Image base = test::Flat(40, 30, 0.2f, 0.3f, 0.4f);
+    EXPECT_TRUE(
+        ImageTools::LogoWatermarkImage(base, Image(), 1.0, 0, 0, 0, 1.0).sharesPixelsWith(base));
+    EXPECT_TRUE(ImageTools::LogoWatermarkImage(base, TwoColourLogo(10, 10), 1.0, -1, 0, 0, 1.0)
+                    .sharesPixelsWith(base));
+    EXPECT_TRUE(ImageTools::LogoWatermarkImage(base, TwoColourLogo(10, 10), 1.0, 0, 0, 500, 1.0)
+                    .sharesPixelsWith(base));  // pushed wholly off the canvas
+}
+
+TEST(Logo, ShrinkingALargeLogoToASpeckStaysCheap) {
+    const WatermarkOverlay overlay =
+        ImageTools::CreateLogoWatermark(QSizeF(50, 50), TwoColourLogo(3000, 20), 1e-7, 0, 0, 0);
+    ASSERT_EQ(overlay.patch, QRect(0, 49, 1, 1));
+    EXPECT_NEAR(PixelAt(overlay.pixels, 0, 0).r, 0.5f, 1e-3);  // the average of the logo
+    EXPECT_LT(PixelAt(overlay.pixels, 0, 0).a, 1e-3f);         // covering a speck of the pixel
+}
+
+// A float 8 x 8 base of (0.2, 0.4, 0.6) at alpha 0.5 under a 3 x 3 patch of
+// (1, 0, 0.5) at alpha 0.8 placed at (2, 3).
+WatermarkOverlay KnownOverlay() {
+    WatermarkOverlay overlay;
+    overlay.canvas = QSize(8, 8);
+    overlay.patch = QRect(2, 3, 3, 3);
+    overlay.pixels = test::Flat(3, 3, 1.f, 0.f, 0.5f, 0.8f);
+    return overlay;
+}
+
+class Blend : public ::testing::TestWithParam<double> {};
+
+TEST_P(Blend, MixesByOverlayAlphaTimesOpacityAndKeepsTheBaseAlpha) {
+    const double opacity = GetParam();
+    const Image base = test::Flat(8, 8, 0.2f, 0.4f, 0.6f, 0.5f);
+    const Image out = ImageTools::BlendWatermark(base, KnownOverlay(), opacity);
+    const float k = 0.8f * float(opacity);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            const bool under = x >= 2 && x < 5 && y >= 3 && y < 6;
+            const test::Rgba p = PixelAt(out, x, y);
+            EXPECT_NEAR(p.r, under ? 0.2f + (1.f - 0.2f) * k : 0.2f, 1e-6) << x << "," << y;
+            EXPECT_NEAR(p.g, under ? 0.4f - 0.4f * k : 0.4f, 1e-6);
+            EXPECT_NEAR(p.b, under ? 0.6f + (0.5f - 0.6f) * k : 0.6f, 1e-6);
+            EXPECT_EQ(p.a, 0.5f);
+        }
+    // The caller's picture is never changed.
+    EXPECT_EQ(PixelAt(base, 3, 4).r, 0.2f);
+}
+
+TEST_P(Blend, EightBitBaseGivesTheSameMixRounded) {
+    const double opacity = GetParam();
+    QImage bytes(8, 8, QImage::Format_ARGB32);
+    bytes.fill(qRgba(51, 102, 153, 128));
+    const Image base = Image::FromQImage(bytes);
+    const Image out = ImageTools::BlendWatermark(base, KnownOverlay(), opacity);
+    ASSERT_FALSE(out.isFloat());
+    const float k = 0.8f * float(opacity);
+    const test::Rgba p = PixelAt(out, 3, 4);
+    EXPECT_NEAR(p.r, 0.2f + 0.8f * k, 0.5f / 255.f);
+    EXPECT_NEAR(p.g, 0.4f - 0.4f * k, 0.5f / 255.f);
+    EXPECT_NEAR(p.b, 0.6f - 0.1f * k, 0.5f / 255.f);
+    EXPECT_EQ(p.a, 128.f / 255.f);
+    EXPECT_EQ(bytes.pixel(3, 4), qRgba(51, 102, 153, 128));
+}
+
+INSTANTIATE_TEST_SUITE_P(Opacities, Blend, ::testing::Values(0.0, 0.7, 1.0));
+
+TEST(Blend, OpacityOneCoversAnOpaqueOverlayFully) {
+    WatermarkOverlay overlay = KnownOverlay();
+    overlay.pixels = test::Flat(3, 3, 0.9f, 0.1f, 0.3f, 1.f);
+    const Image out = ImageTools::BlendWatermark(test::Flat(8, 8, 0.2f, 0.4f, 0.6f), overlay, 1.0);
+    const test::Rgba p = PixelAt(out, 4, 5);
+    EXPECT_EQ(p.r, 0.9f);
+    EXPECT_EQ(p.g, 0.1f);
+    EXPECT_EQ(p.b, 0.3f);
+}
+
+TEST(Blend, OpacityOutsideTheUnitRangeIsHeldToIt) {
+    const Image base = test::Flat(8, 8, 0.2f, 0.4f, 0.6f);
+    const Image full = ImageTools::BlendWatermark(base, KnownOverlay(), 1.0);
+    EXPECT_EQ(PixelAt(ImageTools::BlendWatermark(base, KnownOverlay(), 7.0), 3, 4).r,
+              PixelAt(full, 3, 4).r);
+    EXPECT_TRUE(ImageTools::BlendWatermark(base, KnownOverlay(), -1.0).sharesPixelsWith(base));
+    EXPECT_TRUE(
+        ImageTools::BlendWatermark(base, KnownOverlay(), std::nan("")).sharesPixelsWith(base));
+}
+
+TEST(Blend, AMovedInPictureIsChangedInPlaceAndASharedOneIsCopied) {
+    Image owned = test::Flat(8, 8, 0.2f, 0.4f, 0.6f);
+    const float* pixels = owned.row(0);
+    const Image out = ImageTools::BlendWatermark(std::move(owned), KnownOverlay(), 1.0);
+    EXPECT_EQ(out.row(0), pixels);
+
+    const Image kept = test::Flat(8, 8, 0.2f, 0.4f, 0.6f);
+    const Image copy = ImageTools::BlendWatermark(kept, KnownOverlay(), 1.0);
+    EXPECT_FALSE(copy.sharesPixelsWith(kept));
+    EXPECT_EQ(PixelAt(kept, 3, 4).r, 0.2f);
+}
+
+}  // namespace
+}  // namespace lumetra
