@@ -6,8 +6,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <cmath>
 
+#include "editor/OutputSize.h"
 #include "editor/ViewController.h"
 #include "files/CustomImageView.h"
 
@@ -26,19 +26,12 @@ void ViewController::OnQualityChanged() {
 void ViewController::ApplyKeepAspect(bool fromWidth) {
     if (!imageView->hasImage()) return;
     if (checkKeepAspect->checkState() == Qt::Checked) {
-        float ratio = 1.f;
-        const QSize shown = imageView->image().size();
-        if (originalImageSize.width() > 0 && originalImageSize.height() > 0)
-            ratio = float(double(shown.width()) / double(shown.height()));
-        const float partner = fromWidth ? TextFieldNumber(textFieldWidth->text()) / ratio
-                                        : TextFieldNumber(textFieldHeight->text()) * ratio;
-        // Halves go away from zero. A partner that is no finite whole number
-        // within range (a typed 1e30) leaves the other field as it was.
-        const double rounded = std::round(double(partner));
-        if (std::isfinite(rounded) && rounded >= -9.2e18 && rounded <= 9.2e18) {
-            const QString text = QString::number(static_cast<long long>(rounded));
-            (fromWidth ? textFieldHeight : textFieldWidth)->setText(text);
-        }
+        const float ratio = OutputAspectRatio(imageView->image().size(), originalImageSize);
+        const float typed = TextFieldNumber((fromWidth ? textFieldWidth : textFieldHeight)->text());
+        // A partner that is no finite whole number within range (a typed
+        // 1e30) leaves the other field as it was.
+        if (const std::optional<QString> partner = KeepAspectPartner(typed, ratio, fromWidth))
+            (fromWidth ? textFieldHeight : textFieldWidth)->setText(*partner);
     }
     SaveCurrentState();
 }
