@@ -10,6 +10,8 @@
 #include <QStyle>
 #include <QToolBar>
 
+#include <QPushButton>
+
 #include "editor/ViewController.h"
 
 namespace lumetra {
@@ -34,6 +36,11 @@ void EditorWindow::BuildMenus() {
     newAction->setShortcut(QKeySequence::New);
     QAction* open = file->addAction(tr("&Open Image…"), controller_, &ViewController::OnSelectImage);
     open->setShortcut(QKeySequence::Open);
+    QAction* save = file->addAction(tr("&Save Image…"), controller_, &ViewController::OnSaveImage);
+    save->setShortcut(QKeySequence::Save);
+    // Saving is possible exactly when the panel's save button is.
+    save->setEnabled(controller_->buttonSaveImage->isEnabled());
+    connect(controller_, &ViewController::saveAvailabilityChanged, save, &QAction::setEnabled);
     file->addSeparator();
     file->addAction(tr("&Export Settings…"), controller_, &ViewController::OnExportSettings);
     file->addAction(tr("&Import Settings…"), controller_, &ViewController::OnImportSettings);

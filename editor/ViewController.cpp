@@ -118,6 +118,7 @@ void ViewController::ResetInterface() {
     labelQuality->setText(QStringLiteral("80"));
 
     buttonSaveImage->setEnabled(false);
+    emit saveAvailabilityChanged(false);
     progressIndicator->setVisible(false);
     imageView->setImage(QImage());
 

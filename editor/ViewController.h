@@ -99,6 +99,8 @@ signals:
     void statusMessage(const QString& message);
     // The history changed: Undo and Redo may have become possible or not.
     void historyChanged();
+    // Saving became possible (a picture was opened) or impossible (New).
+    void saveAvailabilityChanged(bool available);
 
 public slots:
     // Start-up and the whole panel.
@@ -131,6 +133,9 @@ public slots:
     void RepositionImageInVisibleArea();
     // A drag of the pointer by `delta` (y downward) at a point of the window.
     void mouseDragged(const QPointF& windowPosition, const QPointF& delta);
+
+    // Saving.
+    void OnSaveImage();
 
     // Settings files.
     void OnExportSettings();

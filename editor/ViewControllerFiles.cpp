@@ -48,6 +48,7 @@ void ViewController::LoadOriginalImage(const QString& path) {
     originalImageSize = QSizeF(read.image.width(), read.image.height());
     imageView->setImage(read.image.toQImage());
     buttonSaveImage->setEnabled(true);
+    emit saveAvailabilityChanged(true);
 
     // The new picture's history starts with the settings as they are now
     // (the panel is not reset); the first pass must not record them twice.

@@ -321,6 +321,7 @@ QWidget* ViewController::BuildExportArea() {
     saveRow->addStretch(1);
     buttonSaveImage = new QPushButton(tr("Save Image…"), box);
     buttonSaveImage->setObjectName(QStringLiteral("buttonSaveImage"));
+    connect(buttonSaveImage, &QPushButton::clicked, this, &ViewController::OnSaveImage);
     saveRow->addWidget(buttonSaveImage);
     grid->addLayout(saveRow, 4, 0, 1, 4);
     grid->setColumnStretch(1, 1);

@@ -1,0 +1,164 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/BatchJob.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+#include <new>
+
+#include "editor/OutputSize.h"
+#include "editor/SettingsFields.h"
+#include "editor/SettingsText.h"
+#include "files/ImageReader.h"
+#include "render/ImageTools.h"
+#include "render/RenderPipeline.h"
+
+namespace lumetra::batch {
+
+namespace {
+
+constexpr qint64 kMaxSettingsFileBytes = 1 << 20;
+
+// The file's name without its folder and its last extension.
+QString NameWithoutExtension(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot > 0 ? name.left(dot) : name;
+}
+
+}  // namespace
+
+std::optional<BatchPlan> MakePlan(const Options& options, QString* error) {
+    BatchPlan plan;
+    QFile file(options.settingsFile);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot open the settings file %1: %2")
+                     .arg(options.settingsFile, file.errorString());
+        return std::nullopt;
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8(file.read(kMaxSettingsFileBytes + 1));
+    const std::optional<EditSettings> settings =
+        file.size() > kMaxSettingsFileBytes || utf8.hasError() ? std::nullopt
+                                                               : ReadSettingsText(text);
+    if (!settings) {
+        *error = QStringLiteral("%1 is not a Lumetra settings file (113 lines as the editor "
+                                "exports them)")
+                     .arg(options.settingsFile);
+        return std::nullopt;
+    }
+    plan.settings = *settings;
+    if (options.formatIndex) plan.settings.comboFormat = *options.formatIndex;
+    if (options.quality) plan.settings.sliderQuality = float(*options.quality);
+    if (options.keepExif) plan.settings.checkKeepExifInfo = *options.keepExif ? 1 : 0;
+    if (!FormatTitles().value(plan.settings.comboFormat).size()) {
+        *error = QStringLiteral("the settings file chooses no output format; give --format");
+        return std::nullopt;
+    }
+
+    if (!options.logoFile.isEmpty()) {
+        const ReadResult logo = ReadImageFile(options.logoFile);
+        if (!logo.ok()) {
+            *error = QStringLiteral("cannot read the logo %1: %2").arg(options.logoFile, logo.error);
+            return std::nullopt;
+        }
+        plan.logo = logo.image;
+    }
+
+    const QFileInfo folder(options.outputFolder);
+    if (!folder.isDir() && !QDir().mkpath(options.outputFolder)) {
+        *error = QStringLiteral("cannot create the output folder %1").arg(options.outputFolder);
+        return std::nullopt;
+    }
+    if (!QFileInfo(options.outputFolder).isDir() || !QFileInfo(options.outputFolder).isWritable()) {
+        *error = QStringLiteral("the output folder %1 is not a writable folder")
+                     .arg(options.outputFolder);
+        return std::nullopt;
+    }
+    plan.outputFolder = QFileInfo(options.outputFolder).absoluteFilePath();
+    plan.overwrite = options.overwrite;
+    plan.width = options.width;
+    plan.height = options.height;
+    for (const QString& input : options.inputs)
+        plan.inputs << QFileInfo(input).absoluteFilePath();
+    return plan;
+}
+
+QString OutputPathFor(const BatchPlan& plan, const QString& inputPath) {
+    const QString extension = FormatTitles().value(plan.settings.comboFormat).toLower();
+    return QDir(plan.outputFolder)
+        .filePath(NameWithoutExtension(inputPath) + QStringLiteral("_processed.") + extension);
+}
+
+JobResult ProcessPhoto(const BatchPlan& plan, const QString& inputPath) {
+    JobResult result;
+    result.outputPath = OutputPathFor(plan, inputPath);
+    const QFileInfo output(result.outputPath);
+    // Never write over a photo of the batch, whatever --overwrite says.
+    for (const QString& input : plan.inputs) {
+        const QFileInfo in(input);
+        if (in.absoluteFilePath() == output.absoluteFilePath() ||
+            (output.exists() && in.canonicalFilePath() == output.canonicalFilePath())) {
+            result.message =
+                QStringLiteral("the output %1 is one of the inputs").arg(result.outputPath);
+            return result;
+        }
+    }
+    if (output.exists() && !plan.overwrite) {
+        result.message =
+            QStringLiteral("%1 already exists (give --overwrite to replace it)").arg(result.outputPath);
+        return result;
+    }
+
+    try {
+        ReadResult source = ReadImageFile(inputPath);
+        if (!source.ok()) {
+            result.message = QStringLiteral("cannot read %1: %2").arg(inputPath, source.error);
+            return result;
+        }
+        const EditSettings& s = plan.settings;
+        const QImage rendered =
+            RenderPipeline(std::move(source.image), s, plan.logo).toQImage();
+        if (rendered.isNull()) {
+            result.message = QStringLiteral("%1 could not be rendered").arg(inputPath);
+            return result;
+        }
+
+        // The output size as the editor works it out: the result's size
+        // unless a size is given. With keep aspect, a given width sets the
+        // height and a given height the width, as typing them would; then the
+        // save's own two steps run, width then height, as in the editor.
+        double width = plan.width.value_or(rendered.width());
+        double height = plan.height.value_or(rendered.height());
+        if (IsOn(s.checkKeepAspect)) {
+            const float ratio = OutputAspectRatio(rendered.size(), QSizeF(rendered.size()));
+            const auto fromWidth = [&] {
+                if (auto h = KeepAspectPartner(float(width), ratio, true)) height = h->toDouble();
+            };
+            const auto fromHeight = [&] {
+                if (auto w = KeepAspectPartner(float(height), ratio, false)) width = w->toDouble();
+            };
+            if (plan.width) fromWidth();
+            if (plan.height) fromHeight();
+            fromWidth();
+            fromHeight();
+        }
+        const QImage picture = DrawAtOutputSize(rendered, width, height);
+        const double quality = double(s.sliderQuality / 100.f);
+        if (picture.isNull() ||
+            !ImageTools::SaveImage(picture, result.outputPath, s.comboFormat, quality)) {
+            result.message = QStringLiteral("could not save %1").arg(result.outputPath);
+            return result;
+        }
+        if (IsOn(s.checkKeepExifInfo))
+            ImageTools::ChangeImageExifWithOriginalImagePath(inputPath, result.outputPath);
+    } catch (const std::bad_alloc&) {
+        result.message = QStringLiteral("not enough memory for %1").arg(inputPath);
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+}  // namespace lumetra::batch

@@ -1,0 +1,113 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// lumetra-batch: applies a Lumetra settings file to many photos.
+#include <QGuiApplication>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+#include <unistd.h>
+
+#include "cli/BatchJob.h"
+#include "cli/BatchOptions.h"
+#include "editor/SettingsText.h"
+
+using namespace lumetra;
+using namespace lumetra::batch;
+
+namespace {
+
+void Print(FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+}
+
+// Progress on standard error: a line per photo, and a bar when standard
+// error is a terminal.
+class Progress {
+public:
+    explicit Progress(int total) : total_(total), terminal_(isatty(STDERR_FILENO) != 0) {}
+
+    void Done(const QString& input, const JobResult& result) {
+        std::lock_guard lock(mutex_);
+        ++done_;
+        if (terminal_) Print(stderr, QStringLiteral("\r\033[K"));
+        if (result.ok)
+            Print(stderr, QStringLiteral("[%1/%2] %3 -> %4\n")
+                              .arg(done_).arg(total_).arg(input, result.outputPath));
+        else
+            Print(stderr, QStringLiteral("[%1/%2] FAILED %3: %4\n")
+                              .arg(done_).arg(total_).arg(input, result.message));
+        if (terminal_ && done_ < total_) {
+            const int width = 30;
+            const int filled = done_ * width / total_;
+            Print(stderr, QStringLiteral("[%1%2] %3/%4")
+                              .arg(QString(filled, u'#'), QString(width - filled, u'.'))
+                              .arg(done_).arg(total_));
+        }
+        std::fflush(stderr);
+    }
+
+private:
+    std::mutex mutex_;
+    const int total_;
+    const bool terminal_;
+    int done_ = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Fonts and picture plug-ins, but no windows.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("lumetra-batch"));
+
+    QString error;
+    const std::optional<Options> options = ParseOptions(app.arguments().mid(1), &error);
+    if (!options) {
+        Print(stderr, QStringLiteral("lumetra-batch: %1\n\n%2").arg(error, UsageText()));
+        return 2;
+    }
+    if (options->help) {
+        Print(stdout, UsageText());
+        return 0;
+    }
+    if (options->version) {
+        Print(stdout, QStringLiteral("lumetra-batch %1\n").arg(QStringLiteral(LUMETRA_VERSION)));
+        return 0;
+    }
+    if (options->printDefaultSettings) {
+        Print(stdout, WriteSettingsText(EditSettings()));
+        return 0;
+    }
+
+    const std::optional<BatchPlan> plan = MakePlan(*options, &error);
+    if (!plan) {
+        Print(stderr, QStringLiteral("lumetra-batch: %1\n").arg(error));
+        return 1;
+    }
+
+    // Each render already uses every core; --jobs renders run at once.
+    QThreadPool pool;
+    pool.setMaxThreadCount(options->jobs);
+    Progress progress(int(options->inputs.size()));
+    std::atomic<int> failed{0};
+    QList<QFuture<void>> jobs;
+    for (const QString& input : options->inputs) {
+        jobs << QtConcurrent::run(&pool, [&, input] {
+            const JobResult result = ProcessPhoto(*plan, input);
+            if (!result.ok) ++failed;
+            progress.Done(input, result);
+        });
+    }
+    for (QFuture<void>& job : jobs) job.waitForFinished();
+
+    const int total = int(options->inputs.size());
+    Print(stderr, QStringLiteral("lumetra-batch: %1 of %2 photos written to %3%4\n")
+                      .arg(total - failed)
+                      .arg(total)
+                      .arg(plan->outputFolder)
+                      .arg(failed ? QStringLiteral(", %1 failed").arg(failed.load()) : QString()));
+    return failed ? 1 : 0;
+}
