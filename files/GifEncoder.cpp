@@ -2,30 +2,19 @@
 #include "files/GifEncoder.h"
 
 #include <gif_lib.h>
-#include <libimagequant.h>
 
-#include <atomic>
 #include <cstdint>
-#include <limits>
 #include <memory>
+#include <new>
 #include <vector>
 
-#include "render/Parallel.h"
+#include "files/GifPalette.h"
 
 namespace lumetra {
 namespace {
 
 constexpr int kMaxGifSide = 65535;  // sides are 16-bit fields in the file
 
-struct AttrDeleter {
-    void operator()(liq_attr* attr) const { liq_attr_destroy(attr); }
-};
-struct LiqImageDeleter {
-    void operator()(liq_image* image) const { liq_image_destroy(image); }
-};
-struct ResultDeleter {
-    void operator()(liq_result* result) const { liq_result_destroy(result); }
-};
 struct MapDeleter {
     void operator()(ColorMapObject* map) const { GifFreeMapObject(map); }
 };
@@ -38,58 +27,6 @@ int AppendToBuffer(GifFileType* gif, const GifByteType* bytes, int count) {
     auto* out = static_cast<QByteArray*>(gif->UserData);
     out->append(reinterpret_cast<const char*>(bytes), count);
     return count;
-}
-
-// The pixels as the palette search should see them: alpha 0 becomes one
-// transparent colour, any other alpha becomes opaque. Reports whether any
-// pixel is transparent.
-QImage BinaryAlpha(const QImage& rgba, bool* anyTransparent) {
-    QImage out(rgba.size(), QImage::Format_RGBA8888);
-    if (out.isNull()) return out;
-    std::atomic<bool> transparent{false};
-    const int width = rgba.width();
-    ParallelBands(rgba.height(), width, [&](int y0, int y1) {
-        bool seen = false;
-        for (int y = y0; y < y1; ++y) {
-            const auto* in = reinterpret_cast<const std::uint32_t*>(rgba.constScanLine(y));
-            auto* line = reinterpret_cast<std::uint32_t*>(out.scanLine(y));
-            for (int x = 0; x < width; ++x) {
-                // Bytes R, G, B, A in memory: alpha is the top byte.
-                const std::uint32_t px = in[x];
-                const bool clear = (px >> 24) == 0;
-                seen |= clear;
-                line[x] = clear ? 0u : (px | 0xff000000u);
-            }
-        }
-        if (seen) transparent.store(true, std::memory_order_relaxed);
-    });
-    *anyTransparent = transparent.load();
-    return out;
-}
-
-// Index of the palette's transparent entry, -1 when there is none.
-int TransparentEntry(const liq_palette& palette) {
-    for (unsigned i = 0; i < palette.count; ++i)
-        if (palette.entries[i].a == 0) return int(i);
-    return -1;
-}
-
-// Nearest opaque entry to a colour, for the rare opaque pixel that the
-// dithering pushed onto the transparent entry.
-GifPixelType NearestOpaque(const liq_palette& palette, int transparent, const uchar* px) {
-    int best = transparent == 0 ? 1 : 0;
-    int bestDistance = std::numeric_limits<int>::max();
-    for (int i = 0; i < int(palette.count); ++i) {
-        if (i == transparent) continue;
-        const liq_color& c = palette.entries[i];
-        const int dr = int(c.r) - px[0], dg = int(c.g) - px[1], db = int(c.b) - px[2];
-        const int d = dr * dr + dg * dg + db * db;
-        if (d < bestDistance) {
-            bestDistance = d;
-            best = i;
-        }
-    }
-    return GifPixelType(best);
 }
 
 }  // namespace
@@ -106,31 +43,8 @@ QByteArray EncodeGif(const QImage& source, QString* error) {
         SetError(error, QStringLiteral("GIF cannot hold a picture wider or higher than 65535 pixels."));
         return {};
     }
-    bool anyTransparent = false;
-    const QImage pixels = BinaryAlpha(rgba, &anyTransparent);
-    if (pixels.isNull()) {
-        SetError(error, QStringLiteral("Not enough memory to encode the picture."));
-        return {};
-    }
-
-    // Palette search and dithered remapping.
-    std::unique_ptr<liq_attr, AttrDeleter> attr(liq_attr_create());
-    if (!attr) {
-        SetError(error, QStringLiteral("Not enough memory to encode the picture."));
-        return {};
-    }
-    liq_set_max_colors(attr.get(), 256);
-    std::vector<void*> rows(std::size_t(height), nullptr);
-    for (int y = 0; y < height; ++y) rows[std::size_t(y)] = const_cast<uchar*>(pixels.constScanLine(y));
-    std::unique_ptr<liq_image, LiqImageDeleter> image(
-        liq_image_create_rgba_rows(attr.get(), rows.data(), width, height, 0));
-    liq_result* rawResult = nullptr;
-    if (!image || liq_image_quantize(image.get(), attr.get(), &rawResult) != LIQ_OK) {
-        SetError(error, QStringLiteral("No palette could be made for the picture."));
-        return {};
-    }
-    std::unique_ptr<liq_result, ResultDeleter> result(rawResult);
-    liq_set_dithering_level(result.get(), 1.0f);
+    GifPalette palette;
+    if (!ChooseGifPalette(rgba, &palette, error)) return {};
     std::vector<GifPixelType> indexes;
     try {
         indexes.resize(std::size_t(width) * std::size_t(height));
@@ -138,38 +52,15 @@ QByteArray EncodeGif(const QImage& source, QString* error) {
         SetError(error, QStringLiteral("Not enough memory to encode the picture."));
         return {};
     }
-    if (liq_write_remapped_image(result.get(), image.get(), indexes.data(), indexes.size()) !=
-        LIQ_OK) {
-        SetError(error, QStringLiteral("The picture could not be mapped onto its palette."));
-        return {};
-    }
-    const liq_palette& palette = *liq_get_palette(result.get());
-    const int transparent = anyTransparent ? TransparentEntry(palette) : -1;
-
-    // Transparency is exact: alpha 0 and only alpha 0 gives the clear entry.
-    if (anyTransparent) {
-        ParallelBands(height, width, [&](int y0, int y1) {
-            for (int y = y0; y < y1; ++y) {
-                const uchar* in = pixels.constScanLine(y);
-                GifPixelType* line = indexes.data() + std::size_t(y) * std::size_t(width);
-                for (int x = 0; x < width; ++x) {
-                    const bool clear = in[4 * x + 3] == 0;
-                    if (clear && transparent >= 0) {
-                        line[x] = GifPixelType(transparent);
-                    } else if (!clear && int(line[x]) == transparent) {
-                        line[x] = NearestOpaque(palette, transparent, in + 4 * x);
-                    }
-                }
-            }
-        });
-    }
+    DitherOntoPalette(rgba, palette, indexes.data());
+    const int transparent = palette.transparent;
 
     // GIF colour tables hold a power of two entries, at least two.
     int tableSize = 2;
-    while (tableSize < int(palette.count)) tableSize *= 2;
+    while (tableSize < int(palette.colours.size())) tableSize *= 2;
     std::vector<GifColorType> colours(std::size_t(tableSize), GifColorType{0, 0, 0});
-    for (unsigned i = 0; i < palette.count; ++i)
-        colours[i] = GifColorType{palette.entries[i].r, palette.entries[i].g, palette.entries[i].b};
+    for (std::size_t i = 0; i < palette.colours.size(); ++i)
+        colours[i] = GifColorType{palette.colours[i][0], palette.colours[i][1], palette.colours[i][2]};
     std::unique_ptr<ColorMapObject, MapDeleter> map(GifMakeMapObject(tableSize, colours.data()));
     if (!map) {
         SetError(error, QStringLiteral("Not enough memory to encode the picture."));

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Writing GIF: a palette of up to 256 colours chosen by libimagequant, the
-// picture dithered onto it, and the indexes coded by giflib.
+// picture dithered onto it (files/GifPalette.h), and the indexes coded by
+// giflib.
 #pragma once
 
 #include <QByteArray>

@@ -135,6 +135,23 @@ TEST(SaveGif, DithersTheOpaquePartsCloseToTheirColours) {
     }
 }
 
+TEST(SaveGif, APictureOfAtMost256ColoursKeepsThemExactly) {
+    // 255 colours in 4x4 blocks, neighbours differing by one level, and a
+    // transparent corner: the GIF gives every pixel back unchanged.
+    QImage graphic(64, 64, QImage::Format_RGBA8888);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const int block = (y / 4) * 16 + x / 4;
+            const QColor colour = block == 0 ? QColor(0, 0, 0, 0)
+                                             : QColor(100 + block % 2, 100, 2 * (block / 2), 255);
+            graphic.setPixelColor(x, y, colour);
+        }
+    const QImage back = SaveAndRead(graphic, 8, "graphic.gif");
+    ASSERT_EQ(back.size(), graphic.size());
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) ASSERT_EQ(back.pixelColor(x, y), graphic.pixelColor(x, y)) << x << "," << y;
+}
+
 TEST(SaveGif, AnOpaquePictureHasNoTransparentColour) {
     QTemporaryDir dir;
     const QString path = dir.filePath("opaque.gif");
