@@ -7,6 +7,8 @@
 
 #include "files/GifEncoder.h"
 #include "files/Jpeg2000.h"
+#include "files/JpegEncoder.h"
+#include "files/PngEncoder.h"
 #include "files/SaveBitmap.h"
 
 namespace lumetra {
@@ -17,26 +19,16 @@ QByteArray Fail(QString* error, const QString& text) {
     return {};
 }
 
-// Qt's own writers (JPEG, PNG, TIFF, BMP), into memory.
-QByteArray WriteWithQt(const QImage& image, const char* format, int quality, QString* error) {
+// Qt's own writers (TIFF, BMP), into memory made large enough at the start
+// for the uncompressed file, so that the buffer never has to grow.
+QByteArray WriteWithQt(const QImage& image, const char* format, QString* error) {
     QByteArray bytes;
+    bytes.reserve(qsizetype(image.sizeInBytes()) + (64 << 10));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
-    writer.setQuality(quality);
     if (!writer.write(image)) return Fail(error, writer.errorString());
     return bytes;
-}
-
-// The bitmap as the alpha-keeping formats should see it: a bitmap whose
-// every pixel is opaque is marked as having no alpha, so the file holds
-// three channels instead of four.
-QImage DropAlphaWhenOpaque(const QImage& bitmap) {
-    if (HasTransparentPixels(bitmap)) return bitmap;
-    // A view of the same pixels under the other format tag: no copy. The
-    // bitmap outlives the encoding that reads the view.
-    return QImage(bitmap.constBits(), bitmap.width(), bitmap.height(), bitmap.bytesPerLine(),
-                  QImage::Format_RGBX8888);
 }
 
 }  // namespace
@@ -80,23 +72,24 @@ QByteArray EncodeForSave(const QImage& bitmap, SaveFormat format, double quality
     if (TakesCompressionFactor(format) && !std::isfinite(quality))
         return Fail(error, QStringLiteral("The compression factor is not a number."));
     switch (format) {
-        case SaveFormat::Jpeg: {
-            const QImage flat = FlattenOntoWhite(bitmap);
-            if (flat.isNull()) return Fail(error, QStringLiteral("Not enough memory."));
-            return WriteWithQt(flat, "jpeg", JpegQuality(quality), error);
-        }
+        case SaveFormat::Jpeg:
+            return EncodeJpeg(bitmap, JpegQuality(quality), error);
         case SaveFormat::Jpeg2000:
             return EncodeJpeg2000(bitmap, quality, error);
         case SaveFormat::Png:
-            return WriteWithQt(DropAlphaWhenOpaque(bitmap), "png", -1, error);
-        case SaveFormat::Tiff:
-            return WriteWithQt(DropAlphaWhenOpaque(bitmap), "tiff", -1, error);
+            return EncodePng(bitmap, error);
+        case SaveFormat::Tiff: {
+            // Three channels when every pixel is opaque, four otherwise.
+            const QImage image = HasTransparentPixels(bitmap) ? bitmap : DropAlpha(bitmap);
+            if (image.isNull()) return Fail(error, QStringLiteral("Not enough memory."));
+            return WriteWithQt(image, "tiff", error);
+        }
         case SaveFormat::Gif:
             return EncodeGif(bitmap, error);
         case SaveFormat::Bmp: {
             const QImage flat = FlattenOntoWhite(bitmap);
             if (flat.isNull()) return Fail(error, QStringLiteral("Not enough memory."));
-            return WriteWithQt(flat, "bmp", -1, error);
+            return WriteWithQt(flat, "bmp", error);
         }
     }
     return Fail(error, QStringLiteral("Unknown format."));

@@ -17,12 +17,6 @@ int PixelSide(double points) {
     return int(points);
 }
 
-// x / 255 rounded to nearest, for x in 0..255 * 255.
-inline int DivideBy255(int x) {
-    x += 128;
-    return (x + (x >> 8)) >> 8;
-}
-
 }  // namespace
 
 bool SaveBitmapSize(const QImage& image, QSize* size) {
@@ -75,7 +69,7 @@ bool HasTransparentPixels(const QImage& rgba) {
     return found.load();
 }
 
-QImage FlattenOntoWhite(const QImage& rgba) {
+QImage DropAlpha(const QImage& rgba) {
     QImage out(rgba.size(), QImage::Format_RGB888);
     if (out.isNull()) return out;
     const int width = rgba.width();
@@ -83,10 +77,26 @@ QImage FlattenOntoWhite(const QImage& rgba) {
         for (int y = y0; y < y1; ++y) {
             const uchar* in = rgba.constScanLine(y);
             uchar* line = out.scanLine(y);
+            for (int x = 0; x < width; ++x)
+                for (int c = 0; c < 3; ++c) line[3 * x + c] = in[4 * x + c];
+        }
+    });
+    return out;
+}
+
+QImage FlattenOntoWhite(const QImage& rgba) {
+    QImage out(rgba.size(), QImage::Format_RGB32);
+    if (out.isNull()) return out;
+    const int width = rgba.width();
+    ParallelBands(rgba.height(), width, [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            const uchar* in = rgba.constScanLine(y);
+            auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
             for (int x = 0; x < width; ++x) {
-                const int a = in[4 * x + 3];
-                const int white = 255 * (255 - a);
-                for (int c = 0; c < 3; ++c) line[3 * x + c] = uchar(DivideBy255(in[4 * x + c] * a + white));
+                const uchar* px = in + 4 * x;
+                const int a = px[3];
+                line[x] = a == 255 ? qRgb(px[0], px[1], px[2])
+                                   : qRgb(OverWhite(px[0], a), OverWhite(px[1], a), OverWhite(px[2], a));
             }
         }
     });

@@ -28,7 +28,17 @@ QImage DrawSaveBitmap(const QImage& image);
 // True when any pixel of an RGBA8888 bitmap has alpha below 255.
 bool HasTransparentPixels(const QImage& rgba);
 
-// An RGBA8888 bitmap composited onto white, as Format_RGB888. Formats that
+// One straight-alpha channel value composited onto white, rounded.
+inline uchar OverWhite(int value, int alpha) {
+    const int x = value * alpha + 255 * (255 - alpha) + 128;
+    return uchar((x + (x >> 8)) >> 8);
+}
+
+// The bitmap's colours without its alpha channel (for a bitmap whose every
+// pixel is opaque), as Format_RGB888.
+QImage DropAlpha(const QImage& rgba);
+
+// An RGBA8888 bitmap composited onto white, as Format_RGB32. Formats that
 // keep no alpha get this: a transparent area (the corners of a turned photo)
 // reads as blank paper, as it does in a print, where black would read as a
 // frame the user never drew and the colour hidden under transparent pixels

@@ -45,10 +45,15 @@ int MaxDifference(const QImage& a, const QImage& b) {
 class LosslessFormats : public ::testing::TestWithParam<int> {};
 
 TEST_P(LosslessFormats, GiveThePixelsBackExactly) {
-    const QImage opaque = test::PhotoLike(45, 29).convertToFormat(QImage::Format_RGBA8888);
-    const QImage back = SaveAndRead(opaque, GetParam(), "lossless");
-    ASSERT_EQ(back.size(), opaque.size());
-    EXPECT_EQ(MaxDifference(back, opaque), 0);
+    // Sizes that give the PNG writer one band, many bands whose compression
+    // is primed by the rows before them, and one-row bands.
+    for (QSize size : {QSize(45, 29), QSize(1, 1), QSize(300, 400), QSize(7000, 9)}) {
+        const QImage opaque =
+            test::PhotoLike(size.width(), size.height()).convertToFormat(QImage::Format_RGBA8888);
+        const QImage back = SaveAndRead(opaque, GetParam(), "lossless");
+        ASSERT_EQ(back.size(), opaque.size());
+        EXPECT_EQ(MaxDifference(back, opaque), 0) << size.width() << "x" << size.height();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(PngTiffBmp, LosslessFormats, ::testing::Values(5, 6, 9));
@@ -58,13 +63,16 @@ class AlphaKeepingFormats : public ::testing::TestWithParam<int> {};
 TEST_P(AlphaKeepingFormats, KeepStraightAlphaExactly) {
     // Read by ImageMagick: Qt's TIFF reader premultiplies, which would blur
     // what the file holds.
-    const QImage picture = test::PhotoLike(45, 29, true).convertToFormat(QImage::Format_RGBA8888);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("alpha");
-    ASSERT_TRUE(ImageTools::SaveImage(picture, path, GetParam(), 0.8));
-    const QImage back = test::DecodeWithImageMagick(path);
-    ASSERT_EQ(back.size(), picture.size());
-    EXPECT_EQ(MaxDifference(back, picture), 0);
+    for (QSize size : {QSize(45, 29), QSize(260, 300)}) {
+        const QImage picture = test::PhotoLike(size.width(), size.height(), true)
+                                   .convertToFormat(QImage::Format_RGBA8888);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("alpha");
+        ASSERT_TRUE(ImageTools::SaveImage(picture, path, GetParam(), 0.8));
+        const QImage back = test::DecodeWithImageMagick(path);
+        ASSERT_EQ(back.size(), picture.size());
+        EXPECT_EQ(MaxDifference(back, picture), 0) << size.width() << "x" << size.height();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(PngTiff, AlphaKeepingFormats, ::testing::Values(5, 6));

@@ -151,18 +151,39 @@ TEST(SaveQuality, AHigherFactorGivesALargerJpegAndJpeg2000) {
     }
 }
 
+// The quantisation tables (DQT segments) of a JPEG file, which its quality
+// setting decides.
+QByteArray QuantisationTables(const QByteArray& jpeg) {
+    QByteArray tables;
+    for (qsizetype at = 2; at + 4 <= jpeg.size();) {
+        if (uchar(jpeg[at]) != 0xFF) break;
+        const uchar marker = uchar(jpeg[at + 1]);
+        const int length = (uchar(jpeg[at + 2]) << 8) | uchar(jpeg[at + 3]);
+        if (marker == 0xDB) tables += jpeg.mid(at + 4, length - 2);
+        if (marker == 0xDA) break;  // the picture data starts
+        at += 2 + length;
+    }
+    return tables;
+}
+
 TEST(SaveQuality, TheSliderFactorIsJpegQuality) {
-    // The slider's 80 arrives as 0.8 in single precision, widened.
+    // The slider's 80 arrives as 0.8 in single precision, widened; the file
+    // has the tables an IJG encoder (here Qt's writer) uses at quality 80.
     QTemporaryDir dir;
     const QImage photo = test::PhotoLike(128, 96);
-    ASSERT_TRUE(ImageTools::SaveImage(photo, dir.filePath("a.jpg"), 0, double(80.f / 100.f)));
-    QByteArray reference;
-    QBuffer buffer(&reference);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(80);
-    ASSERT_TRUE(writer.write(photo.convertToFormat(QImage::Format_RGB888)));
-    EXPECT_EQ(ReadBytes(dir.filePath("a.jpg")), reference);
+    for (int quality : {80, 35, 100}) {
+        const QString path = dir.filePath(QStringLiteral("q%1.jpg").arg(quality));
+        ASSERT_TRUE(ImageTools::SaveImage(photo, path, 0, double(float(quality) / 100.f)));
+        QByteArray reference;
+        QBuffer buffer(&reference);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setQuality(quality);
+        ASSERT_TRUE(writer.write(photo));
+        const QByteArray tables = QuantisationTables(ReadBytes(path));
+        EXPECT_EQ(tables.size(), 2 * 65);  // luma and chroma, 8-bit entries
+        EXPECT_EQ(tables, QuantisationTables(reference)) << quality;
+    }
 }
 
 TEST(SaveQuality, OnlyTheJpegFamiliesNeedAFactorThatIsANumber) {
@@ -174,7 +195,7 @@ TEST(SaveQuality, OnlyTheJpegFamiliesNeedAFactorThatIsANumber) {
         EXPECT_EQ(ImageTools::SaveImage(photo, path, index, nan), index > 4) << index;
         EXPECT_EQ(QFileInfo::exists(path), index > 4) << index;
     }
-    // PNG ignores the factor entirely: the same bytes whatever it is.
+    // PNG ignores the factor: the same bytes whatever it is.
     ImageTools::SaveImage(photo, dir.filePath("p1.png"), 5, 0.1);
     ImageTools::SaveImage(photo, dir.filePath("p2.png"), 5, 1.0);
     EXPECT_EQ(ReadBytes(dir.filePath("p1.png")), ReadBytes(dir.filePath("p2.png")));
