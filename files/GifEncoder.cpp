@@ -40,7 +40,8 @@ QByteArray EncodeGif(const QImage& source, QString* error) {
         return {};
     }
     if (width > kMaxGifSide || height > kMaxGifSide) {
-        SetError(error, QStringLiteral("GIF cannot hold a picture wider or higher than 65535 pixels."));
+        SetError(error,
+                 QStringLiteral("GIF cannot hold a picture wider or higher than 65535 pixels."));
         return {};
     }
     GifPalette palette;
@@ -60,7 +61,8 @@ QByteArray EncodeGif(const QImage& source, QString* error) {
     while (tableSize < int(palette.colours.size())) tableSize *= 2;
     std::vector<GifColorType> colours(std::size_t(tableSize), GifColorType{0, 0, 0});
     for (std::size_t i = 0; i < palette.colours.size(); ++i)
-        colours[i] = GifColorType{palette.colours[i][0], palette.colours[i][1], palette.colours[i][2]};
+        colours[i] =
+            GifColorType{palette.colours[i][0], palette.colours[i][1], palette.colours[i][2]};
     std::unique_ptr<ColorMapObject, MapDeleter> map(GifMakeMapObject(tableSize, colours.data()));
     if (!map) {
         SetError(error, QStringLiteral("Not enough memory to encode the picture."));
@@ -88,7 +90,8 @@ QByteArray EncodeGif(const QImage& source, QString* error) {
     }
     ok = ok && EGifPutImageDesc(gif, 0, 0, width, height, false, nullptr) == GIF_OK;
     for (int y = 0; ok && y < height; ++y)
-        ok = EGifPutLine(gif, indexes.data() + std::size_t(y) * std::size_t(width), width) == GIF_OK;
+        ok =
+            EGifPutLine(gif, indexes.data() + std::size_t(y) * std::size_t(width), width) == GIF_OK;
     int failure = ok ? 0 : gif->Error;
     int closeStatus = 0;
     if (EGifCloseFile(gif, &closeStatus) != GIF_OK) {

@@ -19,7 +19,8 @@ constexpr int kDropBits = 8 - kCellBits;
 constexpr int kLowMask = (1 << kDropBits) - 1;
 
 inline int CellOf(int r, int g, int b) {
-    return ((r >> kDropBits) << (2 * kCellBits)) | ((g >> kDropBits) << kCellBits) | (b >> kDropBits);
+    return ((r >> kDropBits) << (2 * kCellBits)) | ((g >> kDropBits) << kCellBits) |
+           (b >> kDropBits);
 }
 
 // A cell counts its pixels and sums the bits its index drops, so that its
@@ -169,7 +170,8 @@ bool ChooseGifPalette(const QImage& rgba, GifPalette* palette, QString* error) {
 
     if (!counts.exact.overflowed() && counts.exact.count() + (counts.clear ? 1 : 0) <= 256) {
         for (std::uint32_t rgb : counts.exact.Sorted())
-            palette->colours.push_back({std::uint8_t(rgb), std::uint8_t(rgb >> 8), std::uint8_t(rgb >> 16)});
+            palette->colours.push_back(
+                {std::uint8_t(rgb), std::uint8_t(rgb >> 8), std::uint8_t(rgb >> 16)});
         if (counts.clear) {
             palette->transparent = int(palette->colours.size());
             palette->colours.push_back({0, 0, 0});
@@ -186,8 +188,8 @@ bool ChooseGifPalette(const QImage& rgba, GifPalette* palette, QString* error) {
                                  0) != LIQ_OK)
         return fail("The colours of the picture could not be counted.");
     // Transparency is one fixed entry, never merged with a colour.
-    if (counts.clear && liq_histogram_add_fixed_color(histogram.get(), liq_color{0, 0, 0, 0}, 0) !=
-                            LIQ_OK)
+    if (counts.clear &&
+        liq_histogram_add_fixed_color(histogram.get(), liq_color{0, 0, 0, 0}, 0) != LIQ_OK)
         return fail("The colours of the picture could not be counted.");
     liq_result* raw = nullptr;
     if (liq_histogram_quantize(histogram.get(), attr.get(), &raw) != LIQ_OK || !raw)
@@ -202,7 +204,8 @@ bool ChooseGifPalette(const QImage& rgba, GifPalette* palette, QString* error) {
         palette->colours.push_back({c.r, c.g, c.b});
     }
     if (counts.clear && palette->transparent < 0) {
-        if (palette->colours.size() >= 256) return fail("No palette could be made for the picture.");
+        if (palette->colours.size() >= 256)
+            return fail("No palette could be made for the picture.");
         palette->transparent = int(palette->colours.size());
         palette->colours.push_back({0, 0, 0});
     }
@@ -225,7 +228,8 @@ public:
         for (int i = 0; i < int(palette.colours.size()); ++i) {
             if (i == palette.transparent) continue;
             opaque_.push_back(i);
-            for (int k = 0; k < 3; ++k) channels_[k].push_back(palette.colours[std::size_t(i)][std::size_t(k)]);
+            for (int k = 0; k < 3; ++k)
+                channels_[k].push_back(palette.colours[std::size_t(i)][std::size_t(k)]);
         }
         if (opaque_.empty()) {  // never asked for: only transparent pixels
             cells_.assign(kCells, 0);
@@ -268,19 +272,21 @@ private:
         const int* pg = channels_[1].data();
         const int* pb = channels_[2].data();
         int best = std::numeric_limits<int>::max();
-        for (int i = 0; i < n; ++i) best = std::min(best, Distance(r - pr[i], g - pg[i], b - pb[i]) * 256 + i);
+        for (int i = 0; i < n; ++i)
+            best = std::min(best, Distance(r - pr[i], g - pg[i], b - pb[i]) * 256 + i);
         return opaque_[std::size_t(best & 255)];
     }
 
     void BuildCorners() {
         corners_.resize(std::size_t(kSide) * kSide * kSide);
-        ParallelBands(kSide, std::int64_t(kSide) * kSide * std::int64_t(opaque_.size()), [&](int r0, int r1) {
-            for (int r = r0; r < r1; ++r)
-                for (int g = 0; g < kSide; ++g)
-                    for (int b = 0; b < kSide; ++b)
-                        corners_[(std::size_t(r) * kSide + g) * kSide + b] =
-                            std::uint8_t(Brute(r * kStep, g * kStep, b * kStep));
-        });
+        ParallelBands(kSide, std::int64_t(kSide) * kSide * std::int64_t(opaque_.size()),
+                      [&](int r0, int r1) {
+                          for (int r = r0; r < r1; ++r)
+                              for (int g = 0; g < kSide; ++g)
+                                  for (int b = 0; b < kSide; ++b)
+                                      corners_[(std::size_t(r) * kSide + g) * kSide + b] =
+                                          std::uint8_t(Brute(r * kStep, g * kStep, b * kStep));
+                      });
     }
 
     void BuildCells() {
@@ -304,10 +310,13 @@ private:
                         if (count < 16) found[count++] = std::uint8_t(entry);
                     };
                     for (int corner = 0; corner < 8; ++corner)
-                        add(corners_[(std::size_t(r + (corner & 1)) * kSide + g + ((corner >> 1) & 1)) * kSide +
+                        add(corners_[(std::size_t(r + (corner & 1)) * kSide + g +
+                                      ((corner >> 1) & 1)) *
+                                         kSide +
                                      b + (corner >> 2)]);
                     const int cell = (r << (2 * kCellBits)) | (g << kCellBits) | b;
-                    auto it = std::lower_bound(inside.begin(), inside.end(), std::pair<int, int>(cell, -1));
+                    auto it = std::lower_bound(inside.begin(), inside.end(),
+                                               std::pair<int, int>(cell, -1));
                     for (; it != inside.end() && it->first == cell; ++it) add(it->second);
                     if (count == 1) {
                         cells_[std::size_t(cell)] = found[0];

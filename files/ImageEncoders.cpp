@@ -65,8 +65,7 @@ int JpegQuality(double quality) {
     return int(std::lround(q * 100.0));
 }
 
-QByteArray EncodeForSave(const QImage& bitmap, SaveFormat format, double quality,
-                         QString* error) {
+QByteArray EncodeForSave(const QImage& bitmap, SaveFormat format, double quality, QString* error) {
     if (bitmap.isNull() || bitmap.format() != QImage::Format_RGBA8888)
         return Fail(error, QStringLiteral("There is no RGBA bitmap to encode."));
     if (TakesCompressionFactor(format) && !std::isfinite(quality))

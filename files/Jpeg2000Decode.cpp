@@ -105,7 +105,8 @@ QImage DecodeJpeg2000(const QByteArray& data, QString* error, std::int64_t maxPi
     const bool headerRead = opj_read_header(stream.get(), codec.get(), &header);
     jp2::ImagePtr image(header);
     if (!headerRead || !image)
-        return Fail(error, QStringLiteral("The JPEG 2000 header is damaged: %1").arg(messages.error));
+        return Fail(error,
+                    QStringLiteral("The JPEG 2000 header is damaged: %1").arg(messages.error));
 
     // The size and channels the file claims, before any pixel is decoded.
     if (image->x1 <= image->x0 || image->y1 <= image->y0)
@@ -113,8 +114,9 @@ QImage DecodeJpeg2000(const QByteArray& data, QString* error, std::int64_t maxPi
     const std::int64_t width = std::int64_t(image->x1) - image->x0;
     const std::int64_t height = std::int64_t(image->y1) - image->y0;
     if (width > INT_MAX / 8 || height > INT_MAX / 8 || width * height > maxPixels)
-        return Fail(error,
-                    QStringLiteral("The image is too large (%1 x %2 pixels).").arg(width).arg(height));
+        return Fail(
+            error,
+            QStringLiteral("The image is too large (%1 x %2 pixels).").arg(width).arg(height));
     if (image->numcomps < 1 || image->numcomps > kMaxComponents)
         return Fail(error, QStringLiteral("A JPEG 2000 file with %1 channels cannot be shown.")
                                .arg(image->numcomps));
@@ -130,7 +132,8 @@ QImage DecodeJpeg2000(const QByteArray& data, QString* error, std::int64_t maxPi
     // the channels: check them again.
     const OPJ_UINT32 count = image->numcomps;
     if (count < 1 || count > kMaxComponents)
-        return Fail(error, QStringLiteral("A JPEG 2000 file with %1 channels cannot be shown.").arg(count));
+        return Fail(
+            error, QStringLiteral("A JPEG 2000 file with %1 channels cannot be shown.").arg(count));
     int precision = 0;
     for (OPJ_UINT32 c = 0; c < count; ++c) {
         const opj_image_comp_t& comp = image->comps[c];
@@ -144,7 +147,8 @@ QImage DecodeJpeg2000(const QByteArray& data, QString* error, std::int64_t maxPi
     OPJ_UINT32 colourCount = 1;
     if (count >= 3) {
         if (image->color_space == OPJ_CLRSPC_EYCC)
-            return Fail(error, QStringLiteral("The JPEG 2000 colour space e-YCC is not supported."));
+            return Fail(error,
+                        QStringLiteral("The JPEG 2000 colour space e-YCC is not supported."));
         if (image->color_space == OPJ_CLRSPC_CMYK && count >= 4) {
             colours = Colours::Cmyk;
             colourCount = 4;
@@ -215,8 +219,9 @@ QImage DecodeJpeg2000(const QByteArray& data, QString* error, std::int64_t maxPi
     });
 
     if (image->icc_profile_buf && image->icc_profile_len > 0) {
-        const QColorSpace space = QColorSpace::fromIccProfile(QByteArray(
-            reinterpret_cast<const char*>(image->icc_profile_buf), qsizetype(image->icc_profile_len)));
+        const QColorSpace space = QColorSpace::fromIccProfile(
+            QByteArray(reinterpret_cast<const char*>(image->icc_profile_buf),
+                       qsizetype(image->icc_profile_len)));
         if (space.isValid()) out.setColorSpace(space);
     }
     return out;

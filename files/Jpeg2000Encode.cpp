@@ -13,8 +13,8 @@ namespace lumetra {
 namespace {
 
 // Ratios at the two ends of the compression factor's scale.
-constexpr double kRatioAtBest = 4.0;      // factor 1.0: visually lossless
-constexpr double kRatioSpread = 50.0;     // factor 0.0: 4 * 50 = 200:1
+constexpr double kRatioAtBest = 4.0;   // factor 1.0: visually lossless
+constexpr double kRatioSpread = 50.0;  // factor 0.0: 4 * 50 = 200:1
 
 void SetError(QString* error, const QString& text) {
     if (error) *error = text;
@@ -117,9 +117,8 @@ QByteArray EncodeJpeg2000(const QImage& source, double quality, QString* error) 
                          opj_encode(codec.get(), stream.get()) &&
                          opj_end_compress(codec.get(), stream.get());
     if (!encoded || out.failed) {
-        SetError(error, messages.error.isEmpty()
-                            ? QStringLiteral("The JPEG 2000 encoder failed.")
-                            : messages.error);
+        SetError(error, messages.error.isEmpty() ? QStringLiteral("The JPEG 2000 encoder failed.")
+                                                 : messages.error);
         return {};
     }
     out.data.truncate(qsizetype(out.end));

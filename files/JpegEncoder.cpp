@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "files/JpegEncoder.h"
 
-// jpeglib.h needs size_t and FILE declared first.
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
+// jpeglib.h needs size_t and FILE declared before it.
+// clang-format off
 #include <jpeglib.h>
+// clang-format on
 
 #include "files/SaveBitmap.h"
 
@@ -66,7 +68,8 @@ QByteArray EncodeJpeg(const QImage& rgba, int quality, QString* error) {
     const int width = rgba.width();
     const int height = rgba.height();
     if (width > kMaxJpegSide || height > kMaxJpegSide)
-        return fail(QStringLiteral("JPEG cannot hold a picture wider or higher than 65500 pixels."));
+        return fail(
+            QStringLiteral("JPEG cannot hold a picture wider or higher than 65500 pixels."));
 
     Encoding e;
     e.flatRow.resize(std::size_t(width) * 4);
@@ -97,8 +100,7 @@ QByteArray EncodeJpeg(const QImage& rgba, int quality, QString* error) {
             unsigned char* flat = e.flatRow.data();
             for (int x = 0; x < width; ++x) {
                 const int a = row[4 * x + 3];
-                for (int c = 0; c < 3; ++c)
-                    flat[4 * x + c] = OverWhite(row[4 * x + c], a);
+                for (int c = 0; c < 3; ++c) flat[4 * x + c] = OverWhite(row[4 * x + c], a);
                 flat[4 * x + 3] = white;
             }
             pass = flat;

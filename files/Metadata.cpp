@@ -4,11 +4,10 @@
 // exception it can throw ends there.
 #include "files/Metadata.h"
 
-#include <exiv2/exiv2.hpp>
-
 #include <QFile>
 #include <QFileInfo>
 #include <cstdio>
+#include <exiv2/exiv2.hpp>
 #include <mutex>
 
 #include "files/AtomicFile.h"

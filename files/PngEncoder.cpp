@@ -17,11 +17,12 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-constexpr int kWindow = 32768;            // deflate's look-back, and the priming
+constexpr int kWindow = 32768;               // deflate's look-back, and the priming
 constexpr std::size_t kBandBytes = 4 << 20;  // filtered bytes per band, about
 
 void Put32(Bytes* out, std::uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) out->push_back(static_cast<unsigned char>(v >> shift));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out->push_back(static_cast<unsigned char>(v >> shift));
 }
 
 // A chunk: length, type, data, CRC of type and data.
@@ -112,8 +113,7 @@ void CompressBand(const QImage& rgba, int channels, bool last, Band* band) {
     const std::size_t lineBytes = std::size_t(rowBytes) + 1;
     // Rows before the band are filtered again here so that their bytes can
     // prime the dictionary exactly as a single stream would have them.
-    const int primeRows =
-        std::min(band->firstRow, int((kWindow + lineBytes - 1) / lineBytes));
+    const int primeRows = std::min(band->firstRow, int((kWindow + lineBytes - 1) / lineBytes));
     const int start = band->firstRow - primeRows;
     Bytes filtered((std::size_t(band->endRow) - std::size_t(start)) * lineBytes);
     Bytes packed[2] = {Bytes(std::size_t(rowBytes)), Bytes(std::size_t(rowBytes))};
@@ -175,15 +175,16 @@ QByteArray EncodePng(const QImage& rgba, QString* error) {
         bands[std::size_t(b)].firstRow = b * bandRows;
         bands[std::size_t(b)].endRow = std::min(height, (b + 1) * bandRows);
     }
-    ParallelBands(bandCount, std::int64_t(bandRows) * std::int64_t(lineBytes) * 8, [&](int b0, int b1) {
-        for (int b = b0; b < b1; ++b) {
-            try {
-                CompressBand(rgba, channels, b == bandCount - 1, &bands[std::size_t(b)]);
-            } catch (const std::bad_alloc&) {
-                bands[std::size_t(b)].ok = false;
+    ParallelBands(
+        bandCount, std::int64_t(bandRows) * std::int64_t(lineBytes) * 8, [&](int b0, int b1) {
+            for (int b = b0; b < b1; ++b) {
+                try {
+                    CompressBand(rgba, channels, b == bandCount - 1, &bands[std::size_t(b)]);
+                } catch (const std::bad_alloc&) {
+                    bands[std::size_t(b)].ok = false;
+                }
             }
-        }
-    });
+        });
 
     std::size_t total = 64;
     for (const Band& band : bands) {
@@ -198,7 +199,8 @@ QByteArray EncodePng(const QImage& rgba, QString* error) {
         Bytes header;
         Put32(&header, std::uint32_t(width));
         Put32(&header, std::uint32_t(height));
-        const unsigned char rest[5] = {8, static_cast<unsigned char>(channels == 4 ? 6 : 2), 0, 0, 0};
+        const unsigned char rest[5] = {8, static_cast<unsigned char>(channels == 4 ? 6 : 2), 0, 0,
+                                       0};
         header.insert(header.end(), rest, rest + 5);
         PutChunk(&file, "IHDR", header.data(), header.size());
         // The zlib stream: its header, the bands, the Adler-32 of all the

@@ -95,8 +95,9 @@ QImage FlattenOntoWhite(const QImage& rgba) {
             for (int x = 0; x < width; ++x) {
                 const uchar* px = in + 4 * x;
                 const int a = px[3];
-                line[x] = a == 255 ? qRgb(px[0], px[1], px[2])
-                                   : qRgb(OverWhite(px[0], a), OverWhite(px[1], a), OverWhite(px[2], a));
+                line[x] = a == 255
+                              ? qRgb(px[0], px[1], px[2])
+                              : qRgb(OverWhite(px[0], a), OverWhite(px[1], a), OverWhite(px[2], a));
             }
         }
     });

@@ -32,15 +32,16 @@ bool WriteBytes(const QString& path, const QByteArray& bytes) {
 }
 
 QStringList FolderEntries(const QString& dir) {
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                               QDir::Name);
+    return QDir(dir).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 QByteArray RunToolForBytes(const QString& program, const QStringList& arguments, bool* ok) {
     QProcess process;
     process.start(program, arguments);
     const bool finished = process.waitForStarted(10000) && process.waitForFinished(60000);
-    if (ok) *ok = finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (ok)
+        *ok = finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     return process.readAllStandardOutput();
 }
 
@@ -50,8 +51,7 @@ QString RunTool(const QString& program, const QStringList& arguments, bool* ok) 
 
 QImage DecodeWithImageMagick(const QString& path) {
     bool ok = false;
-    const QStringList size =
-        RunTool("identify", {"-format", "%w %h", path}, &ok).split(' ');
+    const QStringList size = RunTool("identify", {"-format", "%w %h", path}, &ok).split(' ');
     if (!ok || size.size() != 2) return {};
     const int width = size[0].toInt(), height = size[1].toInt();
     const QByteArray pixels = RunToolForBytes("convert", {path, "-depth", "8", "rgba:-"}, &ok);
@@ -65,8 +65,9 @@ QImage DecodeWithImageMagick(const QString& path) {
 
 QString Identify(const QString& path) {
     bool ok = false;
-    const QString out = RunTool(QStringLiteral("identify"),
-                                {QStringLiteral("-format"), QStringLiteral("%m %w %h\\n"), path}, &ok);
+    const QString out =
+        RunTool(QStringLiteral("identify"),
+                {QStringLiteral("-format"), QStringLiteral("%m %w %h\\n"), path}, &ok);
     return ok ? out.trimmed() : QStringLiteral("identify failed");
 }
 
@@ -113,7 +114,9 @@ StdoutCapture::StdoutCapture() {
     ::close(fd);
 }
 
-StdoutCapture::~StdoutCapture() { Finish(); }
+StdoutCapture::~StdoutCapture() {
+    Finish();
+}
 
 QString StdoutCapture::Finish() {
     if (saved_ < 0) return {};

@@ -64,8 +64,8 @@ TEST(Jpeg2000, KeepsAlphaAsAnOpacityChannel) {
     int worst = 0;
     for (int y = 0; y < 40; ++y)
         for (int x = 0; x < 64; ++x)
-            worst = std::max(worst, std::abs(back.pixelColor(x, y).alpha() -
-                                             picture.pixelColor(x, y).alpha()));
+            worst = std::max(
+                worst, std::abs(back.pixelColor(x, y).alpha() - picture.pixelColor(x, y).alpha()));
     EXPECT_LE(worst, 3);
 }
 

@@ -3,11 +3,10 @@
 // saved file.
 #include <gtest/gtest.h>
 
-#include <exiv2/exiv2.hpp>
-
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <exiv2/exiv2.hpp>
 
 #include "files/FileTestTools.h"
 #include "files/Metadata.h"
@@ -133,13 +132,13 @@ TEST_P(MetadataHeld, ExifIptcAndXmpGoOverWithTheOrientationMadeNormal) {
               ImageTools::ImageCreationDateWithPath(source).toSecsSinceEpoch());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    JpegJp2PngTiff, MetadataHeld,
-    ::testing::Values(HoldingCase{0, "s.jpg", QByteArray("\xFF\xD8\xFF", 3)},
-                      HoldingCase{3, "s.jp2", QByteArray("\x00\x00\x00\x0C\x6A\x50", 6)},
-                      HoldingCase{5, "s.png", QByteArray("\x89PNG", 4)},
-                      HoldingCase{6, "s.tiff", QByteArray("II*\x00", 4)}),
-    [](const auto& info) { return std::string(info.param.name).substr(2); });
+INSTANTIATE_TEST_SUITE_P(JpegJp2PngTiff, MetadataHeld,
+                         ::testing::Values(HoldingCase{0, "s.jpg", QByteArray("\xFF\xD8\xFF", 3)},
+                                           HoldingCase{3, "s.jp2",
+                                                       QByteArray("\x00\x00\x00\x0C\x6A\x50", 6)},
+                                           HoldingCase{5, "s.png", QByteArray("\x89PNG", 4)},
+                                           HoldingCase{6, "s.tiff", QByteArray("II*\x00", 4)}),
+                         [](const auto& info) { return std::string(info.param.name).substr(2); });
 
 class MetadataNotHeld : public Metadata, public ::testing::WithParamInterface<int> {};
 
@@ -161,7 +160,8 @@ TEST_F(Metadata, ASourceThatIsGoneOrNoPictureChangesNothing) {
     const QString saved = Save(0, "s.jpg");
     const QByteArray before = ReadBytes(saved);
     ASSERT_TRUE(test::WriteBytes(dir.filePath("notes.jpg"), "not a picture at all\n"));
-    for (const QString& from : {dir.filePath("deleted.jpg"), dir.filePath("notes.jpg"), dir.path()}) {
+    for (const QString& from :
+         {dir.filePath("deleted.jpg"), dir.filePath("notes.jpg"), dir.path()}) {
         test::StdoutCapture output;
         ImageTools::ChangeImageExifWithOriginalImagePath(from, saved);
         EXPECT_EQ(output.Finish(), QString());

@@ -80,7 +80,8 @@ INSTANTIATE_TEST_SUITE_P(PngTiff, AlphaKeepingFormats, ::testing::Values(5, 6));
 TEST(SavePixels, OpaquePicturesAreWrittenWithoutAnAlphaChannel) {
     QTemporaryDir dir;
     ASSERT_TRUE(ImageTools::SaveImage(test::PhotoLike(20, 10), dir.filePath("o.png"), 5, 0.8));
-    ASSERT_TRUE(ImageTools::SaveImage(test::PhotoLike(20, 10, true), dir.filePath("a.png"), 5, 0.8));
+    ASSERT_TRUE(
+        ImageTools::SaveImage(test::PhotoLike(20, 10, true), dir.filePath("a.png"), 5, 0.8));
     // The PNG colour type, byte 25: 2 is RGB, 6 is RGBA.
     EXPECT_EQ(test::ReadBytes(dir.filePath("o.png")).at(25), 2);
     EXPECT_EQ(test::ReadBytes(dir.filePath("a.png")).at(25), 6);
@@ -157,7 +158,8 @@ TEST(SaveGif, APictureOfAtMost256ColoursKeepsThemExactly) {
     const QImage back = SaveAndRead(graphic, 8, "graphic.gif");
     ASSERT_EQ(back.size(), graphic.size());
     for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x) ASSERT_EQ(back.pixelColor(x, y), graphic.pixelColor(x, y)) << x << "," << y;
+        for (int x = 0; x < 64; ++x)
+            ASSERT_EQ(back.pixelColor(x, y), graphic.pixelColor(x, y)) << x << "," << y;
 }
 
 TEST(SaveGif, AnOpaquePictureHasNoTransparentColour) {

@@ -52,6 +52,8 @@ TEST_F(SaveSafety, AnEncoderThatFailsLeavesTheFile) {
     wide.fill(Qt::green);
     EXPECT_FALSE(ImageTools::SaveImage(wide, existing, 8, 0.8));
     ExpectUntouched("GIF too wide");
+    EXPECT_FALSE(ImageTools::SaveImage(wide, existing, 0, 0.8));
+    ExpectUntouched("JPEG too wide");
 }
 
 TEST_F(SaveSafety, AWriteCutShortByTheFileSizeLimitLeavesTheFile) {

@@ -37,11 +37,16 @@ const QByteArray kPngMagic("\x89PNG\r\n\x1A\n", 8);
 const QByteArray kTiffMagic("II*\x00", 4);
 
 const FormatCase kFormats[] = {
-    {0, "jpg", kJpegMagic, "JPEG"},  {1, "jpeg", kJpegMagic, "JPEG"},
-    {2, "jpe", kJpegMagic, "JPEG"},  {3, "jp2", kJp2Magic, "JP2"},
-    {4, "jpx", kJp2Magic, "JP2"},    {5, "png", kPngMagic, "PNG"},
-    {6, "tiff", kTiffMagic, "TIFF"}, {7, "tif", kTiffMagic, "TIFF"},
-    {8, "gif", QByteArray("GIF89a"), "GIF"}, {9, "bmp", QByteArray("BM"), "BMP3"},
+    {0, "jpg", kJpegMagic, "JPEG"},
+    {1, "jpeg", kJpegMagic, "JPEG"},
+    {2, "jpe", kJpegMagic, "JPEG"},
+    {3, "jp2", kJp2Magic, "JP2"},
+    {4, "jpx", kJp2Magic, "JP2"},
+    {5, "png", kPngMagic, "PNG"},
+    {6, "tiff", kTiffMagic, "TIFF"},
+    {7, "tif", kTiffMagic, "TIFF"},
+    {8, "gif", QByteArray("GIF89a"), "GIF"},
+    {9, "bmp", QByteArray("BM"), "BMP3"},
 };
 
 class SaveFormats : public ::testing::TestWithParam<FormatCase> {
@@ -103,15 +108,16 @@ TEST(SaveSize, ASizeBelowOnePixelOrNotANumberWritesNothing) {
         QSize pixels;
         double ratio;
     } cases[] = {
-        {{0, 0}, 1.0},      // no picture at all
-        {{1, 10}, 2.0},     // half a point wide
-        {{10, 1}, 1.5},     // two thirds of a point high
-        {{10, 10}, nan},    // a size that is not a number
-        {{10, 10}, 1e-300}, // beyond any integer
-        {{100, 100}, 1e-3}, // 100000 x 100000: refused before drawing
+        {{0, 0}, 1.0},       // no picture at all
+        {{1, 10}, 2.0},      // half a point wide
+        {{10, 1}, 1.5},      // two thirds of a point high
+        {{10, 10}, nan},     // a size that is not a number
+        {{10, 10}, 1e-300},  // beyond any integer
+        {{100, 100}, 1e-3},  // 100000 x 100000: refused before drawing
     };
     for (const auto& c : cases) {
-        QImage image = c.pixels.isEmpty() ? QImage() : test::PhotoLike(c.pixels.width(), c.pixels.height());
+        QImage image =
+            c.pixels.isEmpty() ? QImage() : test::PhotoLike(c.pixels.width(), c.pixels.height());
         if (!image.isNull()) image.setDevicePixelRatio(c.ratio);
         for (int index : {0, 3, 5, 8}) {
             EXPECT_FALSE(ImageTools::SaveImage(image, dir.filePath("none.jpg"), index, 0.8))
