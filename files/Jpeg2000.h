@@ -11,12 +11,14 @@
 namespace lumetra {
 
 // The compression ratio (uncompressed size over coded size) that a
-// compression factor in 0..1 asks of the encoder. 1.0 gives 4:1, about
-// 6 bits per pixel for 8-bit RGB, which leaves no difference the eye can
-// find in a photo; every step of 0.1 below it multiplies the ratio by
-// 50^0.1 (about 1.48), down to 200:1 at 0.0. The default factor 0.8 gives
-// about 8.7:1, close to what JPEG quality 80 spends on the same photo.
-// Factors outside 0..1 are clamped.
+// compression factor in 0..1 asks of the encoder: 4 * 50^(1 - factor).
+// 1.0 gives 4:1, 6 bits per pixel for 8-bit RGB, which leaves no difference
+// the eye can find (above 50 dB PSNR on a noisy photo); every step of 0.1
+// below it multiplies the ratio by 50^0.1 (about 1.48), so equal steps of
+// the slider shrink the file by equal proportions, down to 200:1 (0.12
+// bits per pixel) at 0.0. The default 0.8 gives 8.7:1, 2.7 bits per pixel.
+// Factors outside 0..1 are clamped. A picture that compresses better than
+// the ratio without loss is simply smaller.
 double Jpeg2000CompressionRatio(double quality);
 
 // Encodes an 8-bit picture as a JP2 file (irreversible 9/7 wavelet, one
