@@ -17,8 +17,8 @@ namespace lumetra {
 // below it multiplies the ratio by 50^0.1 (about 1.48), so equal steps of
 // the slider shrink the file by equal proportions, down to 200:1 (0.12
 // bits per pixel) at 0.0. The default 0.8 gives 8.7:1, 2.7 bits per pixel.
-// Factors outside 0..1 are clamped. A picture that compresses better than
-// the ratio without loss is simply smaller.
+// Factors outside 0..1 are clamped. A picture that needs fewer bytes for
+// every coding pass within the budget is simply smaller.
 double Jpeg2000CompressionRatio(double quality);
 
 // Encodes an 8-bit picture as a JP2 file (irreversible 9/7 wavelet, one
