@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// OpenJPEG streams over memory, the codec and image handles as owners, and
+// the message collector the encoder and the decoder share.
+#pragma once
+
+#include <openjpeg.h>
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+
+namespace lumetra::jp2 {
+
+struct CodecDeleter {
+    void operator()(opj_codec_t* codec) const { opj_destroy_codec(codec); }
+};
+struct StreamDeleter {
+    void operator()(opj_stream_t* stream) const { opj_stream_destroy(stream); }
+};
+struct ImageDeleter {
+    void operator()(opj_image_t* image) const { opj_image_destroy(image); }
+};
+using CodecPtr = std::unique_ptr<opj_codec_t, CodecDeleter>;
+using StreamPtr = std::unique_ptr<opj_stream_t, StreamDeleter>;
+using ImagePtr = std::unique_ptr<opj_image_t, ImageDeleter>;
+
+// Bytes being read: the stream never reads past the end of data.
+struct ReadBuffer {
+    const QByteArray* data = nullptr;
+    OPJ_OFF_T position = 0;
+};
+
+// Bytes being written: the JP2 writer goes back to fill in box lengths, so
+// writes may land anywhere; the buffer grows as needed.
+struct WriteBuffer {
+    QByteArray data;
+    OPJ_OFF_T position = 0;
+    OPJ_OFF_T end = 0;  // one past the furthest byte written
+    bool failed = false;
+};
+
+// An input stream over buffer (which must outlive the stream).
+StreamPtr MakeReadStream(ReadBuffer* buffer);
+// An output stream into buffer (which must outlive the stream).
+StreamPtr MakeWriteStream(WriteBuffer* buffer);
+
+// Keeps the first error OpenJPEG reports on a codec; warnings and
+// information are dropped.
+struct Messages {
+    QString error;
+    void Attach(opj_codec_t* codec);
+};
+
+}  // namespace lumetra::jp2

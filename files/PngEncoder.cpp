@@ -1,0 +1,225 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "files/PngEncoder.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "files/SaveBitmap.h"
+#include "render/Parallel.h"
+
+namespace lumetra {
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+constexpr int kWindow = 32768;               // deflate's look-back, and the priming
+constexpr std::size_t kBandBytes = 4 << 20;  // filtered bytes per band, about
+
+void Put32(Bytes* out, std::uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out->push_back(static_cast<unsigned char>(v >> shift));
+}
+
+// A chunk: length, type, data, CRC of type and data.
+void PutChunk(Bytes* out, const char* type, const unsigned char* data, std::size_t size) {
+    Put32(out, std::uint32_t(size));
+    const std::size_t start = out->size();
+    out->insert(out->end(), type, type + 4);
+    out->insert(out->end(), data, data + size);
+    Put32(out, std::uint32_t(crc32(0, out->data() + start, uInt(size + 4))));
+}
+
+inline int Paeth(int left, int up, int upLeft) {
+    const int p = left + up - upLeft;
+    const int pa = std::abs(p - left), pb = std::abs(p - up), pc = std::abs(p - upLeft);
+    if (pa <= pb && pa <= pc) return left;
+    return pb <= pc ? up : upLeft;
+}
+
+// The cost libpng's heuristic gives a filtered row: bytes read as signed,
+// summed by magnitude.
+inline std::uint64_t Cost(const unsigned char* row, int size) {
+    std::uint64_t sum = 0;
+    for (int i = 0; i < size; ++i) sum += row[i] < 128 ? row[i] : 256 - row[i];
+    return sum;
+}
+
+class RowFilter {
+public:
+    RowFilter(int rowBytes, int pixelBytes)
+        : size_(rowBytes), bpp_(pixelBytes), trial_(std::size_t(rowBytes) * 5) {}
+
+    // Writes the filter type and the filtered row (1 + rowBytes) to out.
+    void Filter(const unsigned char* raw, const unsigned char* prior, unsigned char* out) {
+        unsigned char* none = trial_.data();
+        unsigned char* sub = none + size_;
+        unsigned char* up = sub + size_;
+        unsigned char* avg = up + size_;
+        unsigned char* paeth = avg + size_;
+        for (int i = 0; i < size_; ++i) {
+            const int left = i >= bpp_ ? raw[i - bpp_] : 0;
+            const int upLeft = i >= bpp_ ? prior[i - bpp_] : 0;
+            none[i] = raw[i];
+            sub[i] = static_cast<unsigned char>(raw[i] - left);
+            up[i] = static_cast<unsigned char>(raw[i] - prior[i]);
+            avg[i] = static_cast<unsigned char>(raw[i] - ((left + prior[i]) >> 1));
+            paeth[i] = static_cast<unsigned char>(raw[i] - Paeth(left, prior[i], upLeft));
+        }
+        int best = 0;
+        std::uint64_t bestCost = Cost(none, size_);
+        for (int f = 1; f < 5; ++f) {
+            const std::uint64_t cost = Cost(trial_.data() + std::size_t(f) * size_, size_);
+            if (cost < bestCost) {
+                bestCost = cost;
+                best = f;
+            }
+        }
+        out[0] = static_cast<unsigned char>(best);
+        std::memcpy(out + 1, trial_.data() + std::size_t(best) * size_, std::size_t(size_));
+    }
+
+private:
+    int size_;
+    int bpp_;
+    Bytes trial_;
+};
+
+struct Band {
+    int firstRow = 0;
+    int endRow = 0;
+    Bytes compressed;
+    uLong adler = 1;
+    std::size_t filteredSize = 0;
+    bool ok = false;
+};
+
+// The raw bytes of a row: the bitmap's own for RGBA, packed for RGB.
+const unsigned char* RawRow(const QImage& rgba, int y, int channels, Bytes* scratch) {
+    const uchar* line = rgba.constScanLine(y);
+    if (channels == 4) return line;
+    const int width = rgba.width();
+    for (int x = 0; x < width; ++x)
+        for (int c = 0; c < 3; ++c) (*scratch)[std::size_t(3 * x + c)] = line[4 * x + c];
+    return scratch->data();
+}
+
+void CompressBand(const QImage& rgba, int channels, bool last, Band* band) {
+    const int rowBytes = rgba.width() * channels;
+    const std::size_t lineBytes = std::size_t(rowBytes) + 1;
+    // Rows before the band are filtered again here so that their bytes can
+    // prime the dictionary exactly as a single stream would have them.
+    const int primeRows = std::min(band->firstRow, int((kWindow + lineBytes - 1) / lineBytes));
+    const int start = band->firstRow - primeRows;
+    Bytes filtered((std::size_t(band->endRow) - std::size_t(start)) * lineBytes);
+    Bytes packed[2] = {Bytes(std::size_t(rowBytes)), Bytes(std::size_t(rowBytes))};
+    Bytes zeros(std::size_t(rowBytes), 0);
+    RowFilter filter(rowBytes, channels);
+    const unsigned char* prior = zeros.data();
+    if (start > 0) prior = RawRow(rgba, start - 1, channels, &packed[(start - 1) & 1]);
+    for (int y = start; y < band->endRow; ++y) {
+        Bytes* scratch = &packed[y & 1];
+        const unsigned char* raw = RawRow(rgba, y, channels, scratch);
+        filter.Filter(raw, prior, filtered.data() + std::size_t(y - start) * lineBytes);
+        prior = raw;
+    }
+
+    const std::size_t primeBytes = std::size_t(primeRows) * lineBytes;
+    const unsigned char* data = filtered.data() + primeBytes;
+    band->filteredSize = filtered.size() - primeBytes;
+    band->adler = adler32(1, data, uInt(band->filteredSize));
+
+    z_stream z{};
+    if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_FILTERED) != Z_OK) return;
+    if (primeRows > 0) {
+        const std::size_t dictionary = std::min<std::size_t>(primeBytes, kWindow);
+        deflateSetDictionary(&z, data - dictionary, uInt(dictionary));
+    }
+    band->compressed.resize(deflateBound(&z, uLong(band->filteredSize)) + 64);
+    z.next_in = const_cast<unsigned char*>(data);
+    z.avail_in = uInt(band->filteredSize);
+    z.next_out = band->compressed.data();
+    z.avail_out = uInt(band->compressed.size());
+    const int result = deflate(&z, last ? Z_FINISH : Z_SYNC_FLUSH);
+    band->ok = (last ? result == Z_STREAM_END : result == Z_OK) && z.avail_in == 0;
+    band->compressed.resize(band->compressed.size() - z.avail_out);
+    deflateEnd(&z);
+}
+
+}  // namespace
+
+QByteArray EncodePng(const QImage& rgba, QString* error) {
+    const auto fail = [error](const QString& text) {
+        if (error) *error = text;
+        return QByteArray();
+    };
+    if (rgba.isNull() || rgba.format() != QImage::Format_RGBA8888)
+        return fail(QStringLiteral("There is no RGBA bitmap to encode."));
+    const int width = rgba.width();
+    const int height = rgba.height();
+    const int channels = HasTransparentPixels(rgba) ? 4 : 3;
+    const std::size_t lineBytes = std::size_t(width) * std::size_t(channels) + 1;
+
+    // Bands of about kBandBytes, at least a few per worker when the picture
+    // is large enough to be worth it.
+    const int byShare = (height + WorkerThreads() * 4 - 1) / (WorkerThreads() * 4);
+    const int bySize = int(std::max<std::size_t>(1, kBandBytes / lineBytes));
+    const int bandRows = std::max(1, std::min(byShare, bySize));
+    const int bandCount = (height + bandRows - 1) / bandRows;
+    std::vector<Band> bands(static_cast<std::size_t>(bandCount));
+    for (int b = 0; b < bandCount; ++b) {
+        bands[std::size_t(b)].firstRow = b * bandRows;
+        bands[std::size_t(b)].endRow = std::min(height, (b + 1) * bandRows);
+    }
+    ParallelBands(
+        bandCount, std::int64_t(bandRows) * std::int64_t(lineBytes) * 8, [&](int b0, int b1) {
+            for (int b = b0; b < b1; ++b) {
+                try {
+                    CompressBand(rgba, channels, b == bandCount - 1, &bands[std::size_t(b)]);
+                } catch (const std::bad_alloc&) {
+                    bands[std::size_t(b)].ok = false;
+                }
+            }
+        });
+
+    std::size_t total = 64;
+    for (const Band& band : bands) {
+        if (!band.ok) return fail(QStringLiteral("The PNG encoder failed (out of memory?)."));
+        total += band.compressed.size() + 12;
+    }
+    Bytes file;
+    try {
+        file.reserve(total);
+        static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+        file.insert(file.end(), signature, signature + 8);
+        Bytes header;
+        Put32(&header, std::uint32_t(width));
+        Put32(&header, std::uint32_t(height));
+        const unsigned char rest[5] = {8, static_cast<unsigned char>(channels == 4 ? 6 : 2), 0, 0,
+                                       0};
+        header.insert(header.end(), rest, rest + 5);
+        PutChunk(&file, "IHDR", header.data(), header.size());
+        // The zlib stream: its header, the bands, the Adler-32 of all the
+        // filtered bytes, each in IDAT chunks.
+        const unsigned char zlibHeader[2] = {0x78, 0x9C};  // deflate, 32 KB window, default level
+        PutChunk(&file, "IDAT", zlibHeader, 2);
+        uLong adler = 1;
+        for (const Band& band : bands) {
+            PutChunk(&file, "IDAT", band.compressed.data(), band.compressed.size());
+            adler = adler32_combine(adler, band.adler, z_off_t(band.filteredSize));
+        }
+        Bytes trailer;
+        Put32(&trailer, std::uint32_t(adler));
+        PutChunk(&file, "IDAT", trailer.data(), trailer.size());
+        PutChunk(&file, "IEND", nullptr, 0);
+    } catch (const std::bad_alloc&) {
+        return fail(QStringLiteral("Not enough memory to encode the picture."));
+    }
+    return QByteArray(reinterpret_cast<const char*>(file.data()), qsizetype(file.size()));
+}
+
+}  // namespace lumetra

@@ -1,0 +1,21 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Writing PNG on all cores: rows are filtered and deflated in bands at the
+// same time, and the bands' compressed data joined into one zlib stream.
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+namespace lumetra {
+
+// Encodes an RGBA8888 bitmap as an 8-bit PNG: RGB when every pixel is
+// opaque, RGBA (straight alpha, as PNG wants it) otherwise. Each row gets
+// the filter with the smallest sum of absolute differences; each band of
+// rows is deflated at zlib's default level, primed with the 32 KB that
+// precede it, and ends on a byte boundary (a sync flush), so the bands
+// together form one stream that any decoder reads as usual. Returns the
+// file's bytes, or empty with a reason in *error.
+QByteArray EncodePng(const QImage& rgba, QString* error = nullptr);
+
+}  // namespace lumetra

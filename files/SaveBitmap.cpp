@@ -1,0 +1,107 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "files/SaveBitmap.h"
+
+#include <QPainter>
+#include <atomic>
+#include <climits>
+#include <cmath>
+
+#include "render/Parallel.h"
+
+namespace lumetra {
+namespace {
+
+// A side in points to whole pixels, cut toward zero; -1 when refused.
+int PixelSide(double points) {
+    if (!std::isfinite(points) || points < 1.0 || points >= double(INT_MAX)) return -1;
+    return int(points);
+}
+
+}  // namespace
+
+bool SaveBitmapSize(const QImage& image, QSize* size) {
+    if (image.isNull()) return false;
+    const QSizeF points = image.deviceIndependentSize();
+    const int width = PixelSide(points.width());
+    const int height = PixelSide(points.height());
+    if (width < 1 || height < 1) return false;
+    if (std::int64_t(width) * std::int64_t(height) > kMaxSavePixels) return false;
+    *size = QSize(width, height);
+    return true;
+}
+
+QImage DrawSaveBitmap(const QImage& image) {
+    QSize size;
+    if (!SaveBitmapSize(image, &size)) return {};
+    if (size == image.size()) {
+        QImage bitmap = image.convertToFormat(QImage::Format_RGBA8888);
+        bitmap.setDevicePixelRatio(1.0);
+        return bitmap;
+    }
+    // Source-over onto a transparent bitmap, the picture stretched to fill
+    // it. Qt paints fastest into premultiplied pixels; the bitmap's own
+    // layout is straight alpha.
+    QImage canvas(size, QImage::Format_RGBA8888_Premultiplied);
+    if (canvas.isNull()) return {};
+    canvas.fill(Qt::transparent);
+    {
+        QPainter painter(&canvas);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        painter.setOpacity(1.0);
+        painter.drawImage(QRectF(0, 0, size.width(), size.height()), image,
+                          QRectF(0, 0, image.width(), image.height()));
+    }
+    return canvas.convertToFormat(QImage::Format_RGBA8888);
+}
+
+bool HasTransparentPixels(const QImage& rgba) {
+    std::atomic<bool> found{false};
+    const int width = rgba.width();
+    ParallelBands(rgba.height(), width, [&](int y0, int y1) {
+        for (int y = y0; y < y1 && !found.load(std::memory_order_relaxed); ++y) {
+            const uchar* line = rgba.constScanLine(y);
+            uchar all = 255;
+            for (int x = 0; x < width; ++x) all &= line[4 * x + 3];
+            if (all != 255) found.store(true, std::memory_order_relaxed);
+        }
+    });
+    return found.load();
+}
+
+QImage DropAlpha(const QImage& rgba) {
+    QImage out(rgba.size(), QImage::Format_RGB888);
+    if (out.isNull()) return out;
+    const int width = rgba.width();
+    ParallelBands(rgba.height(), width, [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            const uchar* in = rgba.constScanLine(y);
+            uchar* line = out.scanLine(y);
+            for (int x = 0; x < width; ++x)
+                for (int c = 0; c < 3; ++c) line[3 * x + c] = in[4 * x + c];
+        }
+    });
+    return out;
+}
+
+QImage FlattenOntoWhite(const QImage& rgba) {
+    QImage out(rgba.size(), QImage::Format_RGB32);
+    if (out.isNull()) return out;
+    const int width = rgba.width();
+    ParallelBands(rgba.height(), width, [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            const uchar* in = rgba.constScanLine(y);
+            auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+            for (int x = 0; x < width; ++x) {
+                const uchar* px = in + 4 * x;
+                const int a = px[3];
+                line[x] = a == 255
+                              ? qRgb(px[0], px[1], px[2])
+                              : qRgb(OverWhite(px[0], a), OverWhite(px[1], a), OverWhite(px[2], a));
+            }
+        }
+    });
+    return out;
+}
+
+}  // namespace lumetra

@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Helpers of the saving and metadata tests: files as bytes, folder listings,
+// outside tools, and a file size limit that holds even for root.
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+namespace lumetra::test {
+
+QByteArray ReadBytes(const QString& path);
+bool WriteBytes(const QString& path, const QByteArray& bytes);
+
+// Every entry of a folder (hidden ones too), sorted.
+QStringList FolderEntries(const QString& dir);
+
+// Runs a program and returns its standard output; *ok tells whether it
+// started and exited with status 0.
+QString RunTool(const QString& program, const QStringList& arguments, bool* ok);
+
+// The same, returning the output as bytes.
+QByteArray RunToolForBytes(const QString& program, const QStringList& arguments, bool* ok);
+
+// The picture as ImageMagick decodes it, straight RGBA at 8 bits (null
+// when it cannot): a reader independent of Qt's.
+QImage DecodeWithImageMagick(const QString& path);
+
+// What ImageMagick's identify says: "<format> <width> <height>".
+QString Identify(const QString& path);
+
+// A picture decoded by Qt (or by our decoder for JPEG 2000).
+QImage DecodeFile(const QString& path);
+
+// The file's modification time.
+QDateTime ModifiedTime(const QString& path);
+
+// While alive, the process may write no file beyond maxBytes; writes past
+// it fail with EFBIG instead of killing the process. Root is bound too.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(long long maxBytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    unsigned long long oldSoft_ = 0;
+    void (*oldHandler_)(int) = nullptr;
+};
+
+// Captures what the process writes on standard output while alive.
+class StdoutCapture {
+public:
+    StdoutCapture();
+    ~StdoutCapture();
+    QString Finish();  // restores standard output, returns what was written
+
+private:
+    int saved_ = -1;
+    QString path_;
+};
+
+}  // namespace lumetra::test
