@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <cerrno>
@@ -15,6 +17,7 @@
 #include "editor/OutputSize.h"
 #include "editor/ViewController.h"
 #include "files/CustomImageView.h"
+#include "files/Metadata.h"
 #include "render/ImageTools.h"
 
 namespace lumetra {
@@ -52,12 +55,36 @@ void ViewController::OnSaveImage() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     repaint();
 
+    // Saving over the source would replace the properties the carry-over
+    // is asked to keep: take a copy of the source file first.
+    const bool keepExif = checkKeepExifInfo->checkState() == Qt::Checked;
+    QTemporaryDir keptSource;
+    QString propertiesFrom = originalImagePath;
+    QDateTime sourceDate;
+    const bool overSource = target.exists() && QFileInfo(originalImagePath).exists() &&
+                            target.canonicalFilePath() ==
+                                QFileInfo(originalImagePath).canonicalFilePath();
+    if (keepExif && overSource && keptSource.isValid()) {
+        const QString copy = keptSource.filePath(QStringLiteral("source"));
+        if (QFile::copy(originalImagePath, copy)) {
+            propertiesFrom = copy;
+            sourceDate = ImageTools::ImageCreationDateWithPath(originalImagePath);
+        }
+    }
+
     const QImage picture = DrawAtOutputSize(imageView->image(), width, height);
     const double quality = double(sliderQuality->floatValue() / 100.f);
     const bool saved = !picture.isNull() &&
                        ImageTools::SaveImage(picture, path, comboFormat->currentIndex(), quality);
-    if (saved && checkKeepExifInfo->checkState() == Qt::Checked)
-        ImageTools::ChangeImageExifWithOriginalImagePath(originalImagePath, path);
+    if (saved && keepExif) {
+        if (propertiesFrom == originalImagePath) {
+            ImageTools::ChangeImageExifWithOriginalImagePath(originalImagePath, path);
+        } else if (CopyImageProperties(propertiesFrom, path) != PropertiesCopy::Failed &&
+                   !SetFileDate(path, sourceDate)) {
+            std::fputs("ERROR\n", stdout);
+            std::fflush(stdout);
+        }
+    }
 
     QApplication::restoreOverrideCursor();
     progressIndicator->setVisible(wasVisible || updating);

@@ -2,9 +2,12 @@
 #include "files/ImageReader.h"
 
 #include <QColorSpace>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <mutex>
+
+#include "files/Jpeg2000.h"
 
 namespace lumetra {
 namespace {
@@ -19,6 +22,32 @@ void RaiseAllocationLimitOnce() {
         const std::int64_t megabytes = kMaxSourcePixels * 8 * 2 / (1 << 20) + 64;
         QImageReader::setAllocationLimit(int(megabytes));
     });
+}
+
+// Reads a picture through Qt's image plug-ins, the content deciding the
+// format; the EXIF orientation is applied. Refuses pictures whose header
+// claims more pixels than the limit before decoding them.
+bool ReadWithQt(const QString& path, QImage* decoded, QString* error) {
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(true);
+    if (!reader.canRead()) {
+        *error = QStringLiteral("The file is not an image in a format Lumetra reads.");
+        return false;
+    }
+    const QSize size = reader.size();
+    if (size.isValid() &&
+        std::int64_t(size.width()) * std::int64_t(size.height()) > kMaxSourcePixels) {
+        *error = QStringLiteral("The image is too large (%1 x %2 pixels).")
+                     .arg(size.width())
+                     .arg(size.height());
+        return false;
+    }
+    if (!reader.read(decoded) || decoded->isNull()) {
+        *error = QStringLiteral("The image could not be decoded: %1").arg(reader.errorString());
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -40,26 +69,23 @@ ReadResult ReadImageFile(const QString& path) {
         return result;
     }
 
-    QImageReader reader(path);
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(true);
-    if (!reader.canRead()) {
-        result.error = QStringLiteral("The file is not an image in a format Lumetra reads.");
-        return result;
-    }
-    const QSize size = reader.size();
-    if (size.isValid() &&
-        std::int64_t(size.width()) * std::int64_t(size.height()) > kMaxSourcePixels) {
-        result.error = QStringLiteral("The image is too large (%1 x %2 pixels).")
-                           .arg(size.width())
-                           .arg(size.height());
-        return result;
-    }
     QImage decoded;
-    if (!reader.read(&decoded) || decoded.isNull()) {
-        result.error = QStringLiteral("The image could not be decoded: %1").arg(reader.errorString());
-        return result;
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            result.error = QStringLiteral("The file cannot be read: %1").arg(file.errorString());
+            return result;
+        }
+        if (LooksLikeJpeg2000(file.peek(16))) {
+            QString error;
+            decoded = DecodeJpeg2000File(path, &error, kMaxSourcePixels);
+            if (decoded.isNull()) {
+                result.error = QStringLiteral("The image could not be decoded: %1").arg(error);
+                return result;
+            }
+        }
     }
+    if (decoded.isNull() && !ReadWithQt(path, &decoded, &result.error)) return result;
     if (std::int64_t(decoded.width()) * std::int64_t(decoded.height()) > kMaxSourcePixels) {
         result.error = QStringLiteral("The image is too large.");
         return result;

@@ -14,6 +14,7 @@
 #include <jpeglib.h>
 
 #include "files/ImageReader.h"
+#include "render/ImageTools.h"
 #include "support/TestImages.h"
 
 namespace lumetra {
@@ -161,6 +162,23 @@ TEST(Read, AnAnimatedGifOpensAtItsFirstFrame) {
     ASSERT_TRUE(read.ok());
     EXPECT_EQ(RedQuarter(read.image), 0);
     EXPECT_GT(PixelAt(read.image, 3, 3).r, 0.9f);
+}
+
+TEST(Read, JpegTwoThousandFilesOpenWhateverTheirExtension) {
+    QTemporaryDir dir;
+    const QImage photo = test::PhotoLike(48, 32, true);
+    for (const char* name : {"photo.jp2", "photo.jpx", "PHOTO.JP2"}) {
+        const QString path = dir.filePath(name);
+        ASSERT_TRUE(ImageTools::SaveImage(photo, path, 3, 1.0)) << name;
+        const ReadResult read = ReadImageFile(path);
+        ASSERT_TRUE(read.ok()) << name << ": " << read.error.toStdString();
+        EXPECT_EQ(read.image.width(), 48);
+        EXPECT_EQ(read.image.height(), 32);
+        const QColor want = photo.pixelColor(40, 5);
+        const test::Rgba got = PixelAt(read.image, 40, 5);
+        EXPECT_NEAR(got.r, want.redF(), 0.04) << name;
+        EXPECT_NEAR(got.a, want.alphaF(), 0.04) << name;
+    }
 }
 
 TEST(Read, CmykJpegOpensInSensibleColours) {

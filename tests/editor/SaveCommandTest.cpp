@@ -1,0 +1,148 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The save command on the real controller: the proposed name, the output
+// size, the messages, the "Remove failed" line, saving over the source.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <exiv2/exiv2.hpp>
+
+#include "files/CustomImageView.h"
+#include "files/FileTestTools.h"
+#include "files/ImageReader.h"
+#include "support/TestImages.h"
+
+namespace lumetra {
+namespace {
+
+using test::FakeDialogs;
+
+class SaveCommand : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+    void Open(const QString& name, int w, int h, const char* format = nullptr) {
+        source = test::WriteImageFile(dir, name, test::PhotoLike(w, h), format);
+        ASSERT_TRUE(editor.Open(source));
+    }
+    // Saves to `path` with the current panel; returns what was printed.
+    QString Save(const QString& path) {
+        editor.dialogs->saveAnswers.enqueue(FakeDialogs::Choose(path));
+        test::StdoutCapture capture;
+        editor.controller->OnSaveImage();
+        return capture.Finish();
+    }
+    QSize SavedSize(const QString& path) {
+        const ReadResult read = ReadImageFile(path);
+        return read.ok() ? QSize(read.image.width(), read.image.height()) : QSize();
+    }
+    QString LastAlert() {
+        return editor.dialogs->alerts.isEmpty() ? QString() : editor.dialogs->alerts.last().text;
+    }
+    QTemporaryDir dir;
+    QString source;
+    test::Editor editor;
+};
+
+TEST_F(SaveCommand, ProposesTheNameAndSavesInTheChosenFormat) {
+    Open("beach.JPG", 60, 40, "jpeg");
+    ViewController& vc = *editor.controller;
+    vc.comboFormat->setCurrentIndex(5);  // PNG
+    const QString path = dir.filePath("beach_processed.png");
+    const QString printed = Save(path);
+    ASSERT_EQ(editor.dialogs->proposedSaveNames, QStringList{"beach_processed.png"});
+    EXPECT_EQ(LastAlert(), "Image saved successfully.");
+    EXPECT_EQ(editor.dialogs->alerts.last().style, Dialogs::AlertStyle::Informational);
+    EXPECT_TRUE(test::ReadBytes(path).startsWith("\x89PNG"));
+    EXPECT_EQ(SavedSize(path), QSize(60, 40));
+    // A new file: removing the old one had nothing to remove.
+    EXPECT_TRUE(printed.startsWith("Remove failed: ")) << printed.toStdString();
+
+    vc.comboFormat->setCurrentIndex(7);  // TIF
+    Save(dir.filePath("beach_processed.tif"));
+    EXPECT_EQ(editor.dialogs->proposedSaveNames.last(), "beach_processed.tif");
+    EXPECT_TRUE(test::ReadBytes(dir.filePath("beach_processed.tif")).startsWith("II*"));
+}
+
+TEST_F(SaveCommand, KeepAspectAgreesTheSizeBeforeSaving) {
+    Open("wide.png", 300, 100);
+    ViewController& vc = *editor.controller;
+    vc.comboFormat->setCurrentIndex(5);
+    vc.textFieldWidth->setText("100");
+    const qint64 states = vc.stateImagesPath.size();
+    Save(dir.filePath("small.png"));
+    EXPECT_EQ(vc.textFieldHeight->text(), "33");
+    EXPECT_EQ(vc.textFieldWidth->text(), "99");
+    EXPECT_EQ(SavedSize(dir.filePath("small.png")), QSize(99, 33));
+    EXPECT_EQ(vc.stateImagesPath.size(), states + 2) << "width and height each record a state";
+}
+
+TEST_F(SaveCommand, WithoutKeepAspectThePictureIsSqueezed) {
+    Open("wide.png", 1000, 500);
+    ViewController& vc = *editor.controller;
+    vc.checkKeepAspect->setChecked(false);
+    vc.comboFormat->setCurrentIndex(9);  // BMP
+    vc.textFieldWidth->setText("500");
+    vc.textFieldHeight->setText("500");
+    Save(dir.filePath("square.bmp"));
+    EXPECT_EQ(SavedSize(dir.filePath("square.bmp")), QSize(500, 500));
+}
+
+TEST_F(SaveCommand, AFailedSaveSaysSoAndLeavesTheFileThatStoodThere) {
+    Open("photo.png", 40, 20);
+    ViewController& vc = *editor.controller;
+    const QString path = dir.filePath("keep.jpg");
+    ASSERT_TRUE(test::WriteBytes(path, "the user's precious file"));
+    vc.checkKeepAspect->setChecked(false);
+    vc.textFieldWidth->setText("0");
+    const QString printed = Save(path);
+    EXPECT_EQ(LastAlert(), "Could not save the image.");
+    EXPECT_EQ(editor.dialogs->alerts.last().style, Dialogs::AlertStyle::Warning);
+    EXPECT_EQ(test::ReadBytes(path), "the user's precious file");
+    EXPECT_FALSE(printed.contains("Remove failed")) << "there was a file to replace";
+    EXPECT_EQ(test::FolderEntries(dir.path()), QStringList({"keep.jpg", "photo.png"}));
+
+    // A folder that has gone away.
+    vc.textFieldWidth->setText("40");
+    Save(dir.filePath("gone/photo.jpg"));
+    EXPECT_EQ(LastAlert(), "Could not save the image.");
+}
+
+TEST_F(SaveCommand, CancellingWritesNothing) {
+    Open("photo.png", 40, 20);
+    editor.controller->OnSaveImage();  // no answer: cancelled
+    EXPECT_TRUE(editor.dialogs->alerts.isEmpty());
+    EXPECT_EQ(test::FolderEntries(dir.path()), QStringList({"photo.png"}));
+}
+
+TEST_F(SaveCommand, SavingOverTheSourceKeepsItsExifAndLaterPassesReadTheNewFile) {
+    Open("shot.jpg", 64, 48, "jpeg");
+    {
+        auto image = Exiv2::ImageFactory::open(source.toStdString());
+        image->readMetadata();
+        image->exifData()["Exif.Image.Make"] = "Lumetra Test Camera";
+        image->writeMetadata();
+    }
+    ViewController& vc = *editor.controller;
+    vc.checkKeepExifInfo->setChecked(true);
+    vc.checkBlackWhite->click();
+    ASSERT_TRUE(editor.WaitUntilIdle());
+    Save(source);
+    ASSERT_EQ(LastAlert(), "Image saved successfully.");
+    auto image = Exiv2::ImageFactory::open(source.toStdString());
+    image->readMetadata();
+    const auto make = image->exifData().findKey(Exiv2::ExifKey("Exif.Image.Make"));
+    ASSERT_NE(make, image->exifData().end()) << "the carried-over EXIF was lost";
+    EXPECT_EQ(make->toString(), "Lumetra Test Camera");
+
+    // The source is now grey; with black and white off, a pass shows grey.
+    vc.checkBlackWhite->click();
+    ASSERT_TRUE(editor.WaitUntilIdle());
+    const QColor c = vc.imageView->image().pixelColor(50, 10);
+    EXPECT_NEAR(c.redF(), c.blueF(), 3.0 / 255);
+}
+
+}  // namespace
+}  // namespace lumetra
