@@ -1,0 +1,221 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// lumetra-batch, run as a user runs it: exit codes, messages, the files it
+// writes, and pixels that match the editor's pipeline.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "cli/BatchOptions.h"
+#include "editor/SettingsText.h"
+#include "files/ImageReader.h"
+#include "render/RenderPipeline.h"
+#include "support/TestImages.h"
+
+namespace lumetra {
+namespace {
+
+struct BatchRun {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+BatchRun Batch(const QStringList& arguments) {
+    QProcess process;
+    process.setProgram(QCoreApplication::applicationDirPath() + "/lumetra-batch");
+    process.setArguments(arguments);
+    process.start();
+    BatchRun run;
+    if (!process.waitForFinished(120000)) return run;
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+class BatchTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        good1 = test::WriteImageFile(dir, "one.png", test::PhotoLike(64, 40));
+        good2 = test::WriteImageFile(dir, "two.jpg", test::PhotoLike(50, 50), "jpeg");
+        out = dir.filePath("out");
+    }
+    QString WriteSettings(const EditSettings& s, const QString& name = "look.lumetra") {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(WriteSettingsText(s).toUtf8());
+        return path;
+    }
+    QString Write(const QString& name, const QByteArray& bytes) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    }
+    QTemporaryDir dir;
+    QString good1, good2, out;
+};
+
+TEST_F(BatchTool, PrintsTheEditorsDefaults) {
+    const BatchRun run = Batch({"--print-default-settings"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, WriteSettingsText(EditSettings()));
+}
+
+TEST_F(BatchTool, RendersAsTheEditorsPipelineDoes) {
+    EditSettings s;
+    s.checkSepia = 1;
+    s.sliderSepiaIntensity = 0.8f;
+    s.checkTextWatermark = 1;
+    s.textFieldText = "Batch";
+    s.stepperTextFontSize = 20.f;
+    s.comboTextPosition = 4;
+    s.comboFormat = 5;  // PNG: exact pixels
+    const BatchRun run = Batch({"--settings", WriteSettings(s), "-o", out, good1});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    const ReadResult written = ReadImageFile(out + "/one_processed.png");
+    ASSERT_TRUE(written.ok());
+    const QImage expected =
+        RenderPipeline(ReadImageFile(good1).image, s, Image()).toQImage().convertToFormat(
+            QImage::Format_RGBA8888);
+    const QImage got = written.image.toQImage().convertToFormat(QImage::Format_RGBA8888);
+    ASSERT_EQ(got.size(), expected.size());
+    EXPECT_EQ(got, expected);
+    EXPECT_TRUE(run.err.contains("1 of 1")) << run.err.toStdString();
+}
+
+TEST_F(BatchTool, WritesEveryFormat) {
+    const QString settings = WriteSettings(EditSettings());
+    const struct {
+        const char* ext;
+        QByteArray magic;
+    } formats[] = {{"jpg", "\xFF\xD8"},        {"jpeg", "\xFF\xD8"},       {"jpe", "\xFF\xD8"},
+                   {"jp2", QByteArray("\0\0\0\x0CjP", 6)}, {"jpx", QByteArray("\0\0\0\x0CjP", 6)},
+                   {"png", "\x89PNG"},          {"tiff", "II*"},            {"tif", "II*"},
+                   {"gif", "GIF8"},             {"bmp", "BM"}};
+    for (const auto& f : formats) {
+        const BatchRun run = Batch({"--settings", settings, "--format", f.ext, "-o", out, good1});
+        ASSERT_EQ(run.status, 0) << f.ext << ": " << run.err.toStdString();
+        QFile file(out + "/one_processed." + f.ext);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << f.ext;
+        EXPECT_TRUE(file.read(8).startsWith(f.magic)) << f.ext;
+        EXPECT_EQ(ReadImageFile(file.fileName()).image.width(), 64) << f.ext;
+    }
+}
+
+TEST_F(BatchTool, GoodFilesAreWrittenAndBadOnesNamed) {
+    const QString corrupt = Write("broken.jpg", "\xFF\xD8\xFF\xE0 not really a jpeg");
+    EditSettings s;
+    s.comboFormat = 5;
+    const BatchRun run = Batch({"--settings", WriteSettings(s), "-o", out, good1, corrupt, good2});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains("broken.jpg")) << run.err.toStdString();
+    EXPECT_TRUE(QFile::exists(out + "/one_processed.png"));
+    EXPECT_TRUE(QFile::exists(out + "/two_processed.png"));
+    EXPECT_FALSE(QFile::exists(out + "/broken_processed.png"));
+    EXPECT_TRUE(run.err.contains("2 of 3")) << run.err.toStdString();
+}
+
+TEST_F(BatchTool, SizeOptionsFollowKeepAspect) {
+    EditSettings s;
+    s.comboFormat = 5;
+    const BatchRun run = Batch({"--settings", WriteSettings(s), "--width", "32", "-o", out, good1});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    const ReadResult read = ReadImageFile(out + "/one_processed.png");
+    EXPECT_EQ(read.image.width(), 32);
+    EXPECT_EQ(read.image.height(), 20);
+    s.checkKeepAspect = 0;
+    const BatchRun squeezed = Batch({"--settings", WriteSettings(s), "--width", "10", "--height", "30",
+                                "--overwrite", "-o", out, good1});
+    ASSERT_EQ(squeezed.status, 0) << squeezed.err.toStdString();
+    EXPECT_EQ(ReadImageFile(out + "/one_processed.png").image.height(), 30);
+}
+
+TEST_F(BatchTool, NeverReplacesAFileUnasked) {
+    EditSettings s;
+    s.comboFormat = 5;
+    const QString settings = WriteSettings(s);
+    QDir().mkpath(out);
+    const QString existing = out + "/one_processed.png";
+    QFile file(existing);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("mine");
+    file.close();
+    BatchRun run = Batch({"--settings", settings, "-o", out, good1});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains("--overwrite")) << run.err.toStdString();
+    EXPECT_EQ(QFile(existing).size(), 4);
+    run = Batch({"--settings", settings, "--overwrite", "-o", out, good1});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_GT(QFile(existing).size(), 4);
+    // An output that is one of the inputs fails, --overwrite or not: here
+    // out/one.png would be saved as out/one_processed.png, also an input.
+    const QString inOut = out + "/one.png";
+    ASSERT_TRUE(QFile::copy(good1, inOut));
+    const QByteArray before = [&] {
+        QFile f(existing);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+    run = Batch({"--settings", settings, "--overwrite", "-o", out, inOut, existing});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains("one of the inputs")) << run.err.toStdString();
+    QFile after(existing);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), before);
+}
+
+TEST_F(BatchTool, BadUsageAndBadPlacesAreExplained) {
+    const BatchRun usage = Batch({"-o", out, good1});
+    EXPECT_EQ(usage.status, 2);
+    EXPECT_TRUE(usage.err.contains("--settings")) << usage.err.toStdString();
+    EXPECT_TRUE(usage.err.contains("Usage:"));
+    EXPECT_EQ(Batch({"--settings", "x", "--quality", "0", "-o", out, good1}).status, 2);
+    EXPECT_EQ(Batch({"--settings", "x", "--format", "webp", "-o", out, good1}).status, 2);
+
+    const QString settings = WriteSettings(EditSettings());
+    const QString aFile = Write("plain.txt", "text");
+    const BatchRun unwritable = Batch({"--settings", settings, "-o", aFile + "/out", good1});
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_TRUE(unwritable.err.contains("output folder")) << unwritable.err.toStdString();
+
+    const BatchRun badSettings = Batch({"--settings", aFile, "-o", out, good1});
+    EXPECT_EQ(badSettings.status, 1);
+    EXPECT_TRUE(badSettings.err.contains("not a Lumetra settings file"));
+    EXPECT_EQ(Batch({"--help"}).status, 0);
+}
+
+TEST(BatchOptions, ParsesEveryOption) {
+    QString error;
+    const auto options = batch::ParseOptions(
+        {"--settings=a.lumetra", "--logo", "l.png", "--format", "TIF", "--quality", "85",
+         "--width", "800", "--no-keep-exif", "--overwrite", "--jobs", "2", "-o", "out", "--",
+         "-odd-name.jpg"},
+        &error);
+    ASSERT_TRUE(options) << error.toStdString();
+    EXPECT_EQ(options->settingsFile, "a.lumetra");
+    EXPECT_EQ(options->formatIndex, 7);
+    EXPECT_EQ(options->quality, 85);
+    EXPECT_EQ(options->width, 800.0);
+    EXPECT_FALSE(options->height);
+    EXPECT_EQ(options->keepExif, false);
+    EXPECT_TRUE(options->overwrite);
+    EXPECT_EQ(options->jobs, 2);
+    EXPECT_EQ(options->inputs, QStringList{"-odd-name.jpg"});
+    for (const QStringList& bad :
+         {QStringList{"--settings", "a", "-o", "o"}, QStringList{"--settings", "a", "x.jpg"},
+          QStringList{"--settings", "a", "-o", "o", "--width", "-5", "x.jpg"},
+          QStringList{"--settings", "a", "-o", "o", "--keep-exif", "--no-keep-exif", "x.jpg"},
+          QStringList{"--settings", "a", "-o", "o", "--jobs", "0", "x.jpg"},
+          QStringList{"--bogus"}})
+        EXPECT_FALSE(batch::ParseOptions(bad, &error)) << bad.join(' ').toStdString();
+}
+
+}  // namespace
+}  // namespace lumetra
