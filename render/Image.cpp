@@ -2,6 +2,7 @@
 #include "render/Image.h"
 
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -135,17 +136,32 @@ Image Image::toFloat() const {
 QImage Image::toQImage() const {
     if (isEmpty()) return QImage();
     if (!pixels_) return bytes_;
-    QImage out(width_, height_, QImage::Format_RGBA8888);
+    // Written as 0xAARRGGBB words (B, G, R, A in memory), the layout Qt
+    // scales and draws fastest; a picture without any transparency is then
+    // labelled RGB32, which Qt draws without blending.
+    QImage out(width_, height_, QImage::Format_ARGB32);
     if (out.isNull()) return out;
     unsigned char* bits = out.bits();  // detach once, before the threads start
     const qsizetype stride = out.bytesPerLine();
+    std::atomic<bool> translucent{false};
     ParallelBands(height_, width_, [&](int y0, int y1) {
+        unsigned char minAlpha = 255;
         for (int y = y0; y < y1; ++y) {
             const float* src = row(y);
             unsigned char* dst = bits + y * stride;
-            for (std::size_t i = 0; i < rowFloats(); ++i) dst[i] = FloatToByte(src[i]);
+            for (int x = 0; x < width_; ++x) {
+                const float* p = src + 4 * x;
+                unsigned char* d = dst + 4 * x;
+                d[0] = FloatToByte(p[2]);
+                d[1] = FloatToByte(p[1]);
+                d[2] = FloatToByte(p[0]);
+                d[3] = FloatToByte(p[3]);
+                minAlpha = d[3] < minAlpha ? d[3] : minAlpha;
+            }
         }
+        if (minAlpha < 255) translucent = true;
     });
+    if (!translucent) out.reinterpretAsFormat(QImage::Format_RGB32);
     return out;
 }
 

@@ -48,7 +48,8 @@ public:
     Image toFloat() const;
 
     // The picture as 8 bits per channel with straight alpha, for showing and
-    // saving. An 8-bit picture is handed out without copying.
+    // saving: ARGB32, or RGB32 when every pixel is opaque. An 8-bit picture
+    // is handed out as it is held, without copying.
     QImage toQImage() const;
 
     // The 8-bit pixels of an 8-bit picture (null for float pictures).
