@@ -13,4 +13,9 @@ namespace lumetra {
 // The colour adjustments always run (they return their input when at rest).
 Image RenderPipeline(const Image& source, const EditSettings& settings, const Image& logo);
 
+// The oil painting slider as the brush radius: truncated toward zero to an
+// unsigned integer; negative values and NaN give 0, values past the largest
+// unsigned integer give that.
+unsigned OilPaintRadiusFromSlider(float value);
+
 }  // namespace lumetra
