@@ -132,8 +132,12 @@ Image ImageTools::FocusBlurImage(const Image& image, float blurRadiusInPixels,
                 StorePx(pixels + 4 * i, before);
                 continue;
             }
-            const Px soft = fx::Unpremultiply(LoadPx(pixels + 4 * i));
-            StorePx(pixels + 4 * i, before + (soft - before) * t);
+            // Mixed premultiplied, so that a transparent sharp pixel fades
+            // the blurred one instead of darkening it.
+            const Px sharpPremultiplied = fx::Premultiply(before);
+            const Px soft = LoadPx(pixels + 4 * i);
+            StorePx(pixels + 4 * i, fx::Unpremultiply(sharpPremultiplied +
+                                                      (soft - sharpPremultiplied) * t));
         }
     });
     return out;

@@ -85,7 +85,7 @@ public:
     static Image CircleBlurImage(const Image& image, float blurSize, float blurRadius);
     // Sharp inside the circle of radius excludeCircleRadius - excludeBlurSize
     // (in widths) about the centre, Gaussian-blurred by blurRadiusInPixels
-    // outside excludeCircleRadius, blended smoothly between.
+    // outside excludeCircleRadius, blended smoothly between (premultiplied).
     static Image FocusBlurImage(const Image& image, float blurRadiusInPixels,
                                 float excludeCircleRadius, float excludeBlurSize);
     // Blur along a line at blurAngle degrees (0 to the right, positive

@@ -44,6 +44,13 @@ inline Px SampleTransparentOutside(const Image& src, double fx, double fy) {
     return acc;
 }
 
+// Positions within a millionth of a pixel centre are taken as on it, so
+// that moves by whole pixels copy the pixels exactly despite rounding.
+inline double SnapToPixel(double p) {
+    const double nearest = std::round(p);
+    return std::abs(p - nearest) < 1e-6 ? nearest : p;
+}
+
 // The 3 x 3 matrix that maps [x y 1] of the quad to [X Y w] (row vectors),
 // and its inverse.
 struct Homography {
@@ -102,8 +109,8 @@ Image ImageTools::TransformImage(const Image& image, const Transform3D& t) {
                 const double v = qy / qs;
                 // Behind the viewer: not drawn.
                 if (!(u * t.m14 + v * t.m24 + t.m44 > 0.0)) continue;
-                const double sx = (u + 1.0) * 0.5 * w - 0.5;
-                const double sy = (v / aspect + 1.0) * 0.5 * h - 0.5;
+                const double sx = SnapToPixel((u + 1.0) * 0.5 * w - 0.5);
+                const double sy = SnapToPixel((v / aspect + 1.0) * 0.5 * h - 0.5);
                 fx::StorePx(dst + 4 * x, fx::Unpremultiply(SampleTransparentOutside(src, sx, sy)));
             }
         }

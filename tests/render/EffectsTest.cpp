@@ -1,0 +1,495 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Properties of the effect filters that catch faults without restating
+// their formulas: sizes and purity, where each effect leaves pixels alone,
+// flat areas, edges and the geometry of cells, circles and transforms.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+#include "render/ImageTools.h"
+#include "render/EffectsTestSupport.h"
+
+namespace lumetra {
+namespace {
+
+using test::DeepCopy;
+using test::Flat;
+using test::MaxDifference;
+using test::PixelAt;
+using test::Rgba;
+
+struct Effect {
+    const char* name;
+    std::function<Image(const Image&)> apply;
+};
+
+std::ostream& operator<<(std::ostream& out, const Effect& e) { return out << e.name; }
+
+Transform3D Tilted() {
+    Transform3D t;
+    t.m11 = 0.9;
+    t.m12 = 0.2;
+    t.m14 = 0.3;
+    t.m41 = 0.1;
+    return t;
+}
+
+// Every effect at its panel default (the transform tilted, since the
+// identity returns its input).
+const Effect kEffects[] = {
+    {"Cartoon", [](const Image& i) { return ImageTools::CartoonImage(i, 2.f, 0.2f, 10.f); }},
+    {"OilPaint", [](const Image& i) { return ImageTools::OilPaintImage(i, 4); }},
+    {"Vignette", [](const Image& i) { return ImageTools::VignetteImage(i, 0.f); }},
+    {"Pixelate", [](const Image& i) { return ImageTools::PixelateImage(i, 0.02f); }},
+    {"Halftone", [](const Image& i) { return ImageTools::HalftoneImage(i, 0.02f); }},
+    {"Blur", [](const Image& i) { return ImageTools::BlurImage(i, 35.f); }},
+    {"CircleBlur", [](const Image& i) { return ImageTools::CircleBlurImage(i, 15.f, 0.2f); }},
+    {"FocusBlur", [](const Image& i) { return ImageTools::FocusBlurImage(i, 25.f, 0.6f, 0.4f); }},
+    {"MotionBlur", [](const Image& i) { return ImageTools::MotionBlurImage(i, 40.f, 0.f); }},
+    {"MotionBlurOblique",
+     [](const Image& i) { return ImageTools::MotionBlurImage(i, 7.f, -110.f); }},
+    {"ZoomBlur", [](const Image& i) { return ImageTools::ZoomBlurImage(i, 1.f); }},
+    {"ZoomBlurStrong", [](const Image& i) { return ImageTools::ZoomBlurImage(i, 30.f); }},
+    {"Transform", [](const Image& i) { return ImageTools::TransformImage(i, Tilted()); }},
+    {"Swirl", [](const Image& i) { return ImageTools::SwirlImage(i, 0.5f, 1.f); }},
+    {"GlassSphere", [](const Image& i) { return ImageTools::GlassSphereImage(i, 0.25f, 0.71f); }},
+};
+
+class EveryEffect : public ::testing::TestWithParam<Effect> {};
+
+TEST_P(EveryEffect, KeepsTheSizeLeavesItsInputAloneAndStaysInRange) {
+    // Odd and even sizes, landscape and portrait, 8-bit and float, with alpha.
+    const Image inputs[] = {Image::FromQImage(test::PhotoLike(61, 37, true)),
+                            DeepCopy(Image::FromQImage(test::PhotoLike(40, 64))),
+                            test::Shapes(1, 1), test::Shapes(2, 3)};
+    for (const Image& input : inputs) {
+        const Image before = DeepCopy(input);
+        const Image out = GetParam().apply(input);
+        ASSERT_EQ(out.width(), input.width());
+        ASSERT_EQ(out.height(), input.height());
+        EXPECT_EQ(MaxDifference(input, before), 0.f) << "the input changed";
+        std::vector<float> scratch(out.rowFloats());
+        for (int y = 0; y < out.height(); ++y) {
+            const float* row = out.rowAsFloat(y, scratch.data());
+            for (std::size_t i = 0; i < out.rowFloats(); ++i)
+                ASSERT_TRUE(row[i] >= 0.f && row[i] <= 1.f) << "value " << row[i] << " row " << y;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Effects, EveryEffect, ::testing::ValuesIn(kEffects),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A parameter that is not a number must neither crash nor produce NaN
+// pixels: the picture comes back as it was.
+TEST(Effects, NonFiniteParametersLeaveThePictureAsItWas) {
+    const Image input = Image::FromQImage(test::PhotoLike(30, 20));
+    const float nan = std::nanf("");
+    const float inf = INFINITY;
+    Transform3D broken;
+    broken.m22 = nan;
+    const Image outs[] = {ImageTools::CartoonImage(input, nan, 0.2f, 10.f),
+                          ImageTools::CartoonImage(input, 2.f, 0.2f, inf),
+                          ImageTools::VignetteImage(input, nan),
+                          ImageTools::PixelateImage(input, inf),
+                          ImageTools::HalftoneImage(input, nan),
+                          ImageTools::BlurImage(input, nan),
+                          ImageTools::CircleBlurImage(input, nan, 0.2f),
+                          ImageTools::FocusBlurImage(input, 25.f, inf, 0.4f),
+                          ImageTools::MotionBlurImage(input, 40.f, nan),
+                          ImageTools::ZoomBlurImage(input, -inf),
+                          ImageTools::TransformImage(input, broken),
+                          ImageTools::SwirlImage(input, 0.5f, nan),
+                          ImageTools::GlassSphereImage(input, nan, 0.71f)};
+    for (const Image& out : outs) EXPECT_TRUE(out.sharesPixelsWith(input));
+}
+
+// ---- Vignette --------------------------------------------------------------
+
+struct VignetteCase {
+    float offset;
+    double start;
+    double end;
+};
+
+class VignetteBand : public ::testing::TestWithParam<VignetteCase> {};
+
+// Pixels nearer the centre than the start keep their colour, those beyond
+// the end are black, and those between are darkened but not black. The
+// distance is normalised per axis, so the band is an ellipse here.
+TEST_P(VignetteBand, DarkensFromStartToEnd) {
+    const VignetteCase c = GetParam();
+    const int w = 240, h = 150;
+    const Image input = Flat(w, h, 0.8f, 0.6f, 0.4f, 0.7f);
+    const Image out = ImageTools::VignetteImage(input, c.offset);
+    int between = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const double d = std::hypot((x + 0.5) / w - 0.5, (y + 0.5) / h - 0.5);
+            const Rgba p = PixelAt(out, x, y);
+            ASSERT_EQ(p.a, 0.7f);
+            if (d <= c.start - 1e-9) {
+                ASSERT_EQ(p.r, 0.8f) << x << "," << y;
+                ASSERT_EQ(p.b, 0.4f);
+            } else if (d >= c.end + 1e-9) {
+                ASSERT_EQ(p.r, 0.f) << x << "," << y;
+                ASSERT_EQ(p.g, 0.f);
+            } else if (d > c.start + 0.01 && d < c.end - 0.01) {
+                ASSERT_GT(p.r, 0.f);
+                ASSERT_LT(p.r, 0.8f);
+                ++between;
+            }
+        }
+    // The farthest corner lies at 0.707: a band starting beyond it darkens
+    // nothing, any other band has pixels inside it.
+    if (c.start < 0.7)
+        EXPECT_GT(between, 0);
+    else
+        EXPECT_TRUE(out.sharesPixelsWith(input));
+}
+
+INSTANTIATE_TEST_SUITE_P(Effects, VignetteBand,
+                         ::testing::Values(VignetteCase{-0.25f, 0.25, 0.5},
+                                           VignetteCase{0.f, 0.5, 0.75},
+                                           VignetteCase{0.25f, 0.75, 1.0}));
+
+// ---- Oil painting ----------------------------------------------------------
+
+TEST(OilPaint, FlatAreaStaysFlatAndKeepsAlpha) {
+    const Image input = Flat(50, 40, 0.3f, 0.6f, 0.9f, 0.5f);
+    const Image out = ImageTools::OilPaintImage(input, 3);
+    EXPECT_LT(MaxDifference(out, input), 1e-6f);
+}
+
+TEST(OilPaint, StepEdgesStaySharp) {
+    // Left half dark, right half light, and a light band across the bottom.
+    const Image input = test::Painted(60, 48, [](int x, int y) {
+        const bool light = x >= 27 || y >= 30;
+        return light ? Rgba{0.9f, 0.8f, 0.7f, 1.f} : Rgba{0.1f, 0.2f, 0.3f, 1.f};
+    });
+    for (const unsigned radius : {1u, 3u, 6u}) {
+        const Image out = ImageTools::OilPaintImage(input, radius);
+        EXPECT_LT(MaxDifference(out, input), 1e-6f) << "radius " << radius;
+    }
+}
+
+TEST(OilPaint, SmoothsTexture) {
+    const Image input = Image::FromQImage(test::PhotoLike(64, 48));
+    const Image out = ImageTools::OilPaintImage(input, 2);
+    EXPECT_GT(MaxDifference(out, input), 0.005f);
+}
+
+TEST(OilPaint, BrushGrowsWithThePicture) {
+    EXPECT_EQ(ImageTools::OilPaintPixelRadius(4, 500), 4);
+    EXPECT_EQ(ImageTools::OilPaintPixelRadius(4, 768), 4);
+    EXPECT_EQ(ImageTools::OilPaintPixelRadius(4, 6000), 31);  // 4 * 7.8125 = 31.25
+    EXPECT_EQ(ImageTools::OilPaintPixelRadius(0, 6000), 0);
+    const Image input = Image::FromQImage(test::PhotoLike(20, 10));
+    EXPECT_TRUE(ImageTools::OilPaintImage(input, 0).sharesPixelsWith(input));
+}
+
+// ---- Gaussian blur ---------------------------------------------------------
+
+TEST(Blur, ConstantStaysConstant) {
+    const Image input = Flat(90, 70, 0.25f, 0.5f, 0.75f, 0.6f);
+    for (const float radius : {1.f, 4.f, 35.f, 100.f, 5000.f})
+        EXPECT_LT(MaxDifference(ImageTools::BlurImage(input, radius), input), 1e-5f) << radius;
+}
+
+TEST(Blur, KeepsTotalBrightness) {
+    // A bright square far enough from the edges that no light leaves.
+    const Image input = test::Painted(160, 160, [](int x, int y) {
+        const float v = (x >= 70 && x < 90 && y >= 60 && y < 100) ? 1.f : 0.f;
+        return Rgba{v, v * 0.5f, 0.f, 1.f};
+    });
+    const Image out = ImageTools::BlurImage(input, 10.f);
+    double before = 0, after = 0;
+    for (int y = 0; y < 160; ++y)
+        for (int x = 0; x < 160; ++x) {
+            before += PixelAt(input, x, y).r;
+            after += PixelAt(out, x, y).r;
+        }
+    // The recursive filter's tiny negative lobes are cut off at zero, which
+    // adds a few parts in ten thousand; a wrongly scaled kernel adds percents.
+    EXPECT_NEAR(after, before, before * 1e-3);
+    EXPECT_LT(PixelAt(out, 80, 80).r, 0.95f);  // and it did blur
+}
+
+TEST(Blur, RadiusIsRoundedAndBelowOnePixelDoesNothing) {
+    const Image input = Image::FromQImage(test::PhotoLike(30, 20));
+    EXPECT_TRUE(ImageTools::BlurImage(input, 0.49f).sharesPixelsWith(input));
+    EXPECT_TRUE(ImageTools::BlurImage(input, -3.f).sharesPixelsWith(input));
+    EXPECT_EQ(ImageTools::GaussianSigma(0.5f), 1.0);
+    EXPECT_EQ(ImageTools::GaussianSigma(2.5f), 3.0);
+    EXPECT_EQ(ImageTools::GaussianSigma(34.6f), 35.0);
+    EXPECT_EQ(MaxDifference(ImageTools::BlurImage(input, 2.6f), ImageTools::BlurImage(input, 3.f)),
+              0.f);
+}
+
+// Transparent pixels must not darken their neighbours: colours are blurred
+// premultiplied, so only the alpha fades.
+TEST(Blur, TransparencyAddsNoDarkFringe) {
+    const Image input = test::Painted(80, 40, [](int x, int) {
+        return x < 40 ? Rgba{0.f, 0.f, 0.f, 0.f} : Rgba{1.f, 0.8f, 0.6f, 1.f};
+    });
+    const std::function<Image(const Image&)> blurs[] = {
+        [](const Image& i) { return ImageTools::BlurImage(i, 6.f); },
+        [](const Image& i) { return ImageTools::CircleBlurImage(i, 3.f, 0.5f); },
+        [](const Image& i) { return ImageTools::FocusBlurImage(i, 6.f, 0.1f, 0.05f); },
+        [](const Image& i) { return ImageTools::MotionBlurImage(i, 10.f, 0.f); },
+        [](const Image& i) { return ImageTools::ZoomBlurImage(i, 10.f); }};
+    for (const auto& blur : blurs) {
+        const Image out = blur(input);
+        for (int x = 30; x < 50; ++x) {
+            const Rgba p = PixelAt(out, x, 20);
+            if (p.a < 0.02f) continue;
+            EXPECT_NEAR(p.r, 1.f, 1e-3f) << "x " << x;
+            EXPECT_NEAR(p.b, 0.6f, 1e-3f) << "x " << x;
+        }
+    }
+}
+
+// ---- Pixelate and halftone -------------------------------------------------
+
+struct CellCase {
+    int width;
+    int height;
+    float fraction;
+};
+
+class PixelateCells : public ::testing::TestWithParam<CellCase> {};
+
+// Each pixel belongs to the cell its centre falls in, cells of fraction *
+// width pixels counted from the top-left; every cell is flat and holds the
+// average of its pixels.
+TEST_P(PixelateCells, AreFlatAverageAndAnchoredTopLeft) {
+    const CellCase c = GetParam();
+    const Image input = test::Shapes(c.width, c.height);
+    const Image out = ImageTools::PixelateImage(input, c.fraction);
+    const double side = std::max(1.0, double(c.fraction) * c.width);
+    auto cellOf = [side](int p) { return int(std::floor((p + 0.5) / side)); };
+    const int columns = cellOf(c.width - 1) + 1;
+    const int rows = cellOf(c.height - 1) + 1;
+    std::vector<double> sum(std::size_t(columns * rows), 0.0);
+    std::vector<int> count(std::size_t(columns * rows), 0);
+    for (int y = 0; y < c.height; ++y)
+        for (int x = 0; x < c.width; ++x) {
+            const std::size_t cell = std::size_t(cellOf(y) * columns + cellOf(x));
+            sum[cell] += PixelAt(input, x, y).g;
+            ++count[cell];
+        }
+    for (int y = 0; y < c.height; ++y)
+        for (int x = 0; x < c.width; ++x) {
+            const std::size_t cell = std::size_t(cellOf(y) * columns + cellOf(x));
+            ASSERT_NEAR(PixelAt(out, x, y).g, sum[cell] / count[cell], 1e-5) << x << "," << y;
+        }
+}
+
+INSTANTIATE_TEST_SUITE_P(Effects, PixelateCells,
+                         ::testing::Values(CellCase{100, 60, 0.1f}, CellCase{105, 61, 0.1f},
+                                           CellCase{50, 80, 0.137f}, CellCase{64, 64, 0.5f},
+                                           CellCase{30, 20, 0.04f}, CellCase{30, 20, 1.5f}));
+
+TEST(Pixelate, CellsOfOnePixelLeaveThePicture) {
+    const Image input = Image::FromQImage(test::PhotoLike(40, 30));
+    EXPECT_TRUE(ImageTools::PixelateImage(input, 0.f).sharesPixelsWith(input));
+    EXPECT_TRUE(ImageTools::PixelateImage(input, 1.f / 40.f).sharesPixelsWith(input));
+}
+
+// Ink on paper: darker cells get bigger dots, white gets none, and the
+// result is opaque grey even where the input was transparent.
+TEST(Halftone, DotsGrowWithDarknessOnOpaqueWhite) {
+    auto ink = [](float grey, float alpha) {
+        const Image out = ImageTools::HalftoneImage(Flat(100, 60, grey, grey, grey, alpha), 0.1f);
+        double total = 0;
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 100; ++x) {
+                const Rgba p = PixelAt(out, x, y);
+                EXPECT_EQ(p.a, 1.f);
+                EXPECT_TRUE(p.r == p.g && p.g == p.b);
+                total += 1.0 - p.r;
+            }
+        return total / (100 * 60);
+    };
+    EXPECT_EQ(ink(1.f, 1.f), 0.0);
+    EXPECT_EQ(ink(0.f, 0.f), 0.0);  // nothing to print
+    const double light = ink(0.75f, 1.f), mid = ink(0.5f, 1.f), dark = ink(0.f, 1.f);
+    EXPECT_LT(0.0, light);
+    EXPECT_LT(light, mid);
+    EXPECT_LT(mid, dark);
+    // A black cell's dot fills the circle inscribed in it: pi / 4 of it.
+    EXPECT_NEAR(dark, M_PI / 4, 0.03);
+}
+
+// ---- 3D transform ----------------------------------------------------------
+
+TEST(Transform, IdentityReturnsThePicture) {
+    const Image input = Image::FromQImage(test::PhotoLike(30, 20));
+    EXPECT_TRUE(ImageTools::TransformImage(input, Transform3D::Identity()).sharesPixelsWith(input));
+}
+
+// One unit of the quad is half the width on both axes.
+TEST(Transform, TranslationMovesByHalfWidthsPerUnit) {
+    const int w = 80, h = 48;
+    const Image input = DeepCopy(Image::FromQImage(test::PhotoLike(w, h)));
+    Transform3D right;
+    right.m41 = 0.5;  // a quarter of the width, 20 pixels
+    Transform3D down;
+    down.m42 = 0.25;  // an eighth of the width, 10 pixels
+    const Image movedRight = ImageTools::TransformImage(input, right);
+    const Image movedDown = ImageTools::TransformImage(input, down);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const Rgba r = PixelAt(movedRight, x, y);
+            const Rgba d = PixelAt(movedDown, x, y);
+            if (x < 20)
+                ASSERT_EQ(r.a, 0.f) << x;
+            else
+                ASSERT_TRUE(test::SamePixel(r, PixelAt(input, x - 20, y))) << x << "," << y;
+            if (y < 10)
+                ASSERT_EQ(d.a, 0.f) << y;
+            else
+                ASSERT_TRUE(test::SamePixel(d, PixelAt(input, x, y - 10))) << x << "," << y;
+        }
+}
+
+// A positive turn in the x-y plane is clockwise on screen.
+TEST(Transform, QuarterTurnIsClockwise) {
+    const int n = 40;
+    const Image input = test::Painted(n, n, [](int x, int y) {
+        return (x >= 30 && y < 10) ? Rgba{1, 0, 0, 1} : Rgba{1, 1, 1, 1};  // top-right red
+    });
+    Transform3D turn;
+    turn.m11 = 0;
+    turn.m12 = 1;
+    turn.m21 = -1;
+    turn.m22 = 0;
+    const Image out = ImageTools::TransformImage(input, turn);
+    EXPECT_EQ(PixelAt(out, 35, 35).g, 0.f);  // now bottom-right
+    EXPECT_EQ(PixelAt(out, 35, 4).g, 1.f);
+}
+
+TEST(Transform, PerspectiveShrinksTheFarSideAndNothingBehindTheViewerIsDrawn) {
+    const int w = 120, h = 80;
+    const Image input = Flat(w, h, 0.2f, 0.4f, 0.6f);
+    Transform3D far;
+    far.m14 = 0.5;  // w = 0.5 x + 1: the right edge lands at 5/6 of the width
+    const Image out = ImageTools::TransformImage(input, far);
+    EXPECT_EQ(PixelAt(out, 96, 40).a, 1.f);
+    EXPECT_EQ(PixelAt(out, 102, 40).a, 0.f);
+    EXPECT_EQ(PixelAt(out, 0, 40).a, 1.f);  // the near side spills past the left edge
+    Transform3D behind;
+    behind.m44 = -1.0;
+    const Image hidden = ImageTools::TransformImage(input, behind);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) ASSERT_EQ(PixelAt(hidden, x, y).a, 0.f);
+}
+
+// ---- Swirl and glass sphere ------------------------------------------------
+
+TEST(Swirl, LeavesPixelsOutsideItsRadiusAsTheyWere) {
+    const int w = 90, h = 60;
+    const Image input = DeepCopy(Image::FromQImage(test::PhotoLike(w, h, true)));
+    const float radius = 0.3f;
+    const Image out = ImageTools::SwirlImage(input, radius, 1.f);
+    int moved = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            // Normalised distance, an ellipse on this picture.
+            const double d = std::hypot((x + 0.5) / w - 0.5, (y + 0.5) / h - 0.5);
+            const bool same = test::SamePixel(PixelAt(out, x, y), PixelAt(input, x, y));
+            if (d >= radius + 1e-6) {
+                ASSERT_TRUE(same) << x << "," << y;
+            }
+            if (d < radius - 0.05 && !same) ++moved;
+        }
+    EXPECT_GT(moved, 100);
+    EXPECT_TRUE(ImageTools::SwirlImage(input, 0.f, 1.f).sharesPixelsWith(input));
+    EXPECT_TRUE(ImageTools::SwirlImage(input, 0.5f, 0.f).sharesPixelsWith(input));
+}
+
+TEST(GlassSphere, IsOpaqueInsideItsCircleAndTransparentOutside) {
+    const int w = 120, h = 80;  // the circle is round in pixels: y in widths
+    const Image input = Flat(w, h, 0.5f, 0.5f, 0.5f);
+    const Image out = ImageTools::GlassSphereImage(input, 0.25f, 0.71f);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const double d = std::hypot(x + 0.5 - w / 2.0, y + 0.5 - h / 2.0);  // pixels
+            const float a = PixelAt(out, x, y).a;
+            if (d < 30 - 1) {
+                ASSERT_EQ(a, 1.f) << x << "," << y;
+            }
+            if (d > 30 + 1) {
+                ASSERT_EQ(a, 0.f) << x << "," << y;
+            }
+        }
+    // Facing the viewer the ball shows the picture's centre plus a faint
+    // highlight; at the rim the grazing light washes it out.
+    EXPECT_NEAR(PixelAt(out, 60, 40).r, 0.5f + 0.8f * std::pow(0.8165f, 15.f), 0.01f);
+    EXPECT_GT(PixelAt(out, 60 + 28, 40).r, 0.9f);
+    const Image none = ImageTools::GlassSphereImage(input, 0.f, 0.71f);
+    EXPECT_EQ(PixelAt(none, 60, 40).a, 0.f);
+}
+
+// ---- Circle and focus blur -------------------------------------------------
+
+TEST(CircleBlur, BlursInsideARoundCircleAndLeavesTheRestBitIdentical) {
+    const int w = 120, h = 80;
+    const Image input = DeepCopy(Image::FromQImage(test::PhotoLike(w, h, true)));
+    const Image out = ImageTools::CircleBlurImage(input, 2.f, 0.2f);  // 24 pixels
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const double d = std::hypot(x + 0.5 - w / 2.0, y + 0.5 - h / 2.0);
+            const bool same = test::SamePixel(PixelAt(out, x, y), PixelAt(input, x, y));
+            if (d >= 24.5) {
+                ASSERT_TRUE(same) << x << "," << y;
+            }
+            if (d < 23) {
+                ASSERT_FALSE(same) << x << "," << y;
+            }
+        }
+}
+
+TEST(FocusBlur, SharpInsideBlurredOutsideBlendedBetween) {
+    const int w = 120, h = 80;
+    const Image input = DeepCopy(Image::FromQImage(test::PhotoLike(w, h)));
+    const Image out = ImageTools::FocusBlurImage(input, 5.f, 0.3f, 0.1f);  // 24..36 pixels
+    const Image blurred = ImageTools::BlurImage(input, 5.f);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const double d = std::hypot(x + 0.5 - w / 2.0, y + 0.5 - h / 2.0);
+            const Rgba p = PixelAt(out, x, y);
+            if (d <= 23.9) {
+                ASSERT_TRUE(test::SamePixel(p, PixelAt(input, x, y)));
+            }
+            if (d >= 36.1) {
+                ASSERT_NEAR(p.r, PixelAt(blurred, x, y).r, 1e-6f);
+            }
+        }
+}
+
+// ---- Cartoon ---------------------------------------------------------------
+
+TEST(Cartoon, PosterisesFlatAreasAndOutlinesEdgesInBlack) {
+    const Image flat = Flat(40, 30, 0.33f, 0.66f, 0.96f, 0.8f);
+    const Rgba p = PixelAt(ImageTools::CartoonImage(flat, 2.f, 0.2f, 10.f), 20, 15);
+    EXPECT_NEAR(p.r, 0.3f, 1e-6f);
+    EXPECT_NEAR(p.g, 0.7f, 1e-6f);
+    EXPECT_NEAR(p.b, 1.0f, 1e-6f);
+    EXPECT_FLOAT_EQ(p.a, 0.8f);
+    // No levels: the colour stays.
+    EXPECT_NEAR(PixelAt(ImageTools::CartoonImage(flat, 2.f, 0.2f, 0.f), 5, 5).r, 0.33f, 1e-6f);
+
+    const Image step = test::Painted(40, 30, [](int x, int) {
+        return x < 20 ? Rgba{0.1f, 0.1f, 0.1f, 1} : Rgba{0.9f, 0.9f, 0.9f, 1};
+    });
+    const Image out = ImageTools::CartoonImage(step, 0.f, 0.5f, 10.f);
+    EXPECT_EQ(PixelAt(out, 19, 15).r, 0.f);  // on the edge
+    EXPECT_EQ(PixelAt(out, 20, 15).r, 0.f);
+    EXPECT_NEAR(PixelAt(out, 10, 15).r, 0.1f, 1e-6f);
+    EXPECT_NEAR(PixelAt(out, 30, 15).r, 0.9f, 1e-6f);
+}
+
+}  // namespace
+}  // namespace lumetra
