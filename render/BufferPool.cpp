@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "render/BufferPool.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <mutex>
 #include <new>
 #include <vector>
-
-#include <sys/mman.h>
 
 namespace lumetra {
 namespace {

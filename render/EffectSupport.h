@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Small pieces the effect kernels share: a pixel as one four-lane vector,
-// premultiplication, the bilinear sampler with edge pixels repeated beyond
-// the border, smoothstep, and the nine blur weights.
+// Small pieces the effect kernels share: a pixel as one four-lane vector
+// and its loads and stores, arrays of such vectors, premultiplication, the
+// bilinear sampler with edge pixels repeated beyond the border, smoothstep,
+// and the nine blur weights.
 #pragma once
 
 #include <algorithm>
@@ -26,7 +27,7 @@ typedef double D4 __attribute__((vector_size(32)));
 // the vector types' alignment is lost when they are template arguments.
 template <class T>
 class AlignedArray {
-public:
+  public:
     void resize(std::size_t n) {
         if (n > capacity_) {
             const std::size_t bytes = ((n * sizeof(T) + 63) / 64) * 64;
@@ -47,7 +48,7 @@ public:
     T& operator[](std::size_t i) { return data_[i]; }
     const T& operator[](std::size_t i) const { return data_[i]; }
 
-private:
+  private:
     struct Free {
         void operator()(T* p) const { std::free(p); }
     };
@@ -56,8 +57,21 @@ private:
     std::size_t capacity_ = 0;
 };
 
-LUMETRA_INLINE Px LoadPx(const float* p) { return simd::Load<Px>(p); }
-LUMETRA_INLINE void StorePx(float* p, Px v) { simd::Store(p, v); }
+// Pixels are read and written as whole vectors. The access type may alias
+// floats and needs no more than float alignment, so GCC emits one vector
+// load or store (through memcpy it sometimes split them into halves).
+typedef float PxAccess __attribute__((vector_size(16), aligned(4), may_alias));
+LUMETRA_INLINE Px LoadPx(const float* p) {
+    return *reinterpret_cast<const PxAccess*>(p);
+}
+LUMETRA_INLINE void StorePx(float* p, Px v) {
+    *reinterpret_cast<PxAccess*>(p) = v;
+}
+
+// Geometric effects read the source near a rotated or bent copy of where
+// they write; walking each band of rows in blocks this many columns wide
+// keeps a block's reads within a small area of the source.
+inline constexpr int kColumnBlock = 64;
 
 // Colour times alpha, alpha kept.
 LUMETRA_INLINE Px Premultiply(Px p) {
@@ -67,11 +81,12 @@ LUMETRA_INLINE Px Premultiply(Px p) {
     return r;
 }
 
-// Back to straight alpha, clamped to 0..1; a transparent pixel becomes
-// transparent black.
+// Back to straight alpha, clamped to 0..1. A pixel whose alpha is a
+// rounding residue (below a millionth) becomes transparent black rather
+// than showing its colour divided by almost nothing.
 LUMETRA_INLINE Px Unpremultiply(Px p) {
     const float a = p[3];
-    if (!(a > 0.f)) return Px{0.f, 0.f, 0.f, 0.f};
+    if (!(a > 1e-6f)) return Px{0.f, 0.f, 0.f, 0.f};
     Px r = p * (1.f / a);
     r[3] = a;
     return simd::Clamp01(r);
@@ -85,13 +100,7 @@ inline double SmoothStep(double e0, double e1, double x) {
 
 // Weights of the nine taps, four steps either side of the pixel, that the
 // circle, motion and zoom blurs spread over their extent.
-inline constexpr double kNineTapWeights[9] = {0.05, 0.09, 0.12, 0.15, 0.18,
-                                              0.15, 0.12, 0.09, 0.05};
-
-// Pixel-index coordinates (pixel centres at whole numbers) of a normalised
-// position.
-inline double PixelX(double u, int width) { return u * width - 0.5; }
-inline double NormalisedX(int x, int width) { return (x + 0.5) / width; }
+inline constexpr double kNineTapWeights[9] = {0.05, 0.09, 0.12, 0.15, 0.18, 0.15, 0.12, 0.09, 0.05};
 
 // Bilinear sample of a float picture at (fx, fy) in pixel-index space, taps
 // outside the picture replaced by the nearest edge pixel. The four taps are
@@ -99,7 +108,8 @@ inline double NormalisedX(int x, int width) { return (x + 0.5) / width; }
 LUMETRA_INLINE Px SampleClampedPremultiplied(const Image& src, float fx, float fy) {
     const int w = src.width();
     const int h = src.height();
-    fx = std::clamp(fx, -1.f, float(w));  // also keeps NaN and far points in range
+    // Far points give the same taps as the nearest edge; NaN becomes 0.
+    fx = std::clamp(fx, -1.f, float(w));
     fy = std::clamp(fy, -1.f, float(h));
     if (!(fx == fx)) fx = 0.f;
     if (!(fy == fy)) fy = 0.f;

@@ -8,13 +8,14 @@
 // The horizontal pass blurs each row into an intermediate picture; the
 // vertical pass then walks strips of a few columns down and back up, so a
 // strip's intermediate values are still in cache on the way back.
+#include "render/Gaussian.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "render/CpuDispatch.h"
 #include "render/EffectSupport.h"
-#include "render/Gaussian.h"
 #include "render/Parallel.h"
 
 namespace lumetra::fx {
@@ -69,9 +70,15 @@ Coefficients MakeCoefficients(double sigma) {
     return k;
 }
 
-LUMETRA_INLINE D4 Splat(double v) { return D4{} + v; }
-LUMETRA_INLINE D4 Widen(Px p) { return __builtin_convertvector(p, D4); }
-LUMETRA_INLINE Px Narrow(D4 p) { return __builtin_convertvector(p, Px); }
+LUMETRA_INLINE D4 Splat(double v) {
+    return D4{} + v;
+}
+LUMETRA_INLINE D4 Widen(Px p) {
+    return __builtin_convertvector(p, D4);
+}
+LUMETRA_INLINE Px Narrow(D4 p) {
+    return __builtin_convertvector(p, Px);
+}
 
 // One row: premultiplied input kept in `xs`, causal outputs in `causal`.
 LUMETRA_INLINE void RowBody(const float* src, float* dst, int n, const Coefficients& k, D4* xs,
@@ -107,7 +114,8 @@ LUMETRA_INLINE void RowBody(const float* src, float* dst, int n, const Coefficie
     y3 = y1;
     y4 = y1;
     for (int i = n - 1; i >= 0; --i) {
-        const D4 y = (m0 * x1 + m1 * x2 + m2 * x3 + m3 * x4 - d3 * y4 - d2 * y3 - d1 * y2) - d0 * y1;
+        const D4 y =
+            (m0 * x1 + m1 * x2 + m2 * x3 + m3 * x4 - d3 * y4 - d2 * y3 - d1 * y2) - d0 * y1;
         StorePx(dst + 4 * i, Narrow(causal[i] + y));
         x4 = x3;
         x3 = x2;
@@ -120,23 +128,23 @@ LUMETRA_INLINE void RowBody(const float* src, float* dst, int n, const Coefficie
     }
 }
 
-// The last four outputs of each column of a vertical strip, in a ring:
-// the output of row y sits in slot y & 3.
+// The last four inputs and outputs of each column of a vertical strip, in
+// rings: row y sits in slot y & 3. Inputs are widened to double once.
 struct StripState {
+    D4 x[4][kStripWidth];
     D4 y[4][kStripWidth];
 };
 
 // Columns [x0, x0 + count) of the horizontally blurred picture, down and back
-// up; every finished row of the strip goes to `finish`. The inputs are read
-// again from the rows themselves, only the outputs need double precision.
+// up; every finished row of the strip goes to `finish`.
 LUMETRA_INLINE void StripBody(const Image& rows, int x0, int count, const Coefficients& k,
-                              StripState& s, float* causal, int regionX, int regionY,
-                              Image& target, const FinishRun& finish) {
+                              StripState& s, float* causal, int regionX, int regionY, Image& target,
+                              const FinishRun& finish, const Image* finishReads) {
     const int h = rows.height();
     const D4 n0 = Splat(k.n[0]), n1 = Splat(k.n[1]), n2 = Splat(k.n[2]), n3 = Splat(k.n[3]);
     const D4 m0 = Splat(k.m[0]), m1 = Splat(k.m[1]), m2 = Splat(k.m[2]), m3 = Splat(k.m[3]);
     const D4 d0 = Splat(k.d[0]), d1 = Splat(k.d[1]), d2 = Splat(k.d[2]), d3 = Splat(k.d[3]);
-    auto at = [&](int y) { return rows.row(std::clamp(y, 0, h - 1)) + 4 * x0; };
+    auto at = [&](int y) { return rows.row(y) + 4 * x0; };
     // Each row of the strip is one short run far from the last: fetch a few
     // rows ahead, or every run waits for memory.
     auto prefetch = [&](const float* p, int forWrite) {
@@ -151,25 +159,30 @@ LUMETRA_INLINE void StripBody(const Image& rows, int x0, int count, const Coeffi
 
     // Causal, with the first row repeated above the picture.
     for (int c = 0; c < count; ++c) {
-        const D4 edge = Widen(LoadPx(at(0) + 4 * c)) * k.causalEdge;
-        for (int slot = 0; slot < 4; ++slot) s.y[slot][c] = edge;
+        const D4 edge = Widen(LoadPx(at(0) + 4 * c));
+        for (int slot = 0; slot < 4; ++slot) {
+            s.x[slot][c] = edge;
+            s.y[slot][c] = edge * k.causalEdge;
+        }
     }
     for (int y = 0; y < h; ++y) {
         if (y + kAhead < h) prefetch(at(y + kAhead), 0);
-        const float* x0p = at(y);
-        const float* x1p = at(y - 1);
-        const float* x2p = at(y - 2);
-        const float* x3p = at(y - 3);
+        const float* in = at(y);
+        D4* x0s = s.x[y & 3];
+        const D4* x1s = s.x[(y - 1) & 3];
+        const D4* x2s = s.x[(y - 2) & 3];
+        const D4* x3s = s.x[(y - 3) & 3];
         const D4* y1 = s.y[(y - 1) & 3];
         const D4* y2 = s.y[(y - 2) & 3];
         const D4* y3 = s.y[(y - 3) & 3];
         D4* y4 = s.y[(y - 4) & 3];  // the oldest, replaced by this row's output
         float* out = causal + std::size_t(y) * std::size_t(4 * kStripWidth);
         for (int c = 0; c < count; ++c) {
-            const D4 v = (n0 * Widen(LoadPx(x0p + 4 * c)) + n1 * Widen(LoadPx(x1p + 4 * c)) +
-                          n2 * Widen(LoadPx(x2p + 4 * c)) + n3 * Widen(LoadPx(x3p + 4 * c)) -
-                          d3 * y4[c] - d2 * y3[c] - d1 * y2[c]) -
+            const D4 x = Widen(LoadPx(in + 4 * c));
+            const D4 v = (n0 * x + n1 * x1s[c] + n2 * x2s[c] + n3 * x3s[c] - d3 * y4[c] -
+                          d2 * y3[c] - d1 * y2[c]) -
                          d0 * y1[c];
+            x0s[c] = x;  // replaces row y - 4, no longer needed
             y4[c] = v;
             StorePx(out + 4 * c, Narrow(v));
         }
@@ -177,26 +190,34 @@ LUMETRA_INLINE void StripBody(const Image& rows, int x0, int count, const Coeffi
 
     // Anti-causal, with the last row repeated below the picture.
     for (int c = 0; c < count; ++c) {
-        const D4 edge = Widen(LoadPx(at(h - 1) + 4 * c)) * k.anticausalEdge;
-        for (int slot = 0; slot < 4; ++slot) s.y[slot][c] = edge;
+        const D4 edge = Widen(LoadPx(at(h - 1) + 4 * c));
+        for (int slot = 0; slot < 4; ++slot) {
+            s.x[slot][c] = edge;
+            s.y[slot][c] = edge * k.anticausalEdge;
+        }
     }
     for (int y = h - 1; y >= 0; --y) {
         float* done = target.row(regionY + y) + 4 * (regionX + x0);
-        if (y - kAhead >= 0) prefetch(target.row(regionY + y - kAhead) + 4 * (regionX + x0), 1);
-        const float* x1p = at(y + 1);
-        const float* x2p = at(y + 2);
-        const float* x3p = at(y + 3);
-        const float* x4p = at(y + 4);
+        if (y - kAhead >= 0) {
+            prefetch(target.row(regionY + y - kAhead) + 4 * (regionX + x0), 1);
+            if (finishReads)
+                prefetch(finishReads->row(regionY + y - kAhead) + 4 * (regionX + x0), 0);
+        }
+        const float* in = at(y);
+        const D4* x1s = s.x[(y + 1) & 3];
+        const D4* x2s = s.x[(y + 2) & 3];
+        const D4* x3s = s.x[(y + 3) & 3];
+        D4* x4s = s.x[(y + 4) & 3];  // row y + 4, replaced by row y once used
         const D4* y1 = s.y[(y + 1) & 3];
         const D4* y2 = s.y[(y + 2) & 3];
         const D4* y3 = s.y[(y + 3) & 3];
         D4* y4 = s.y[(y + 4) & 3];
         const float* before = causal + std::size_t(y) * std::size_t(4 * kStripWidth);
         for (int c = 0; c < count; ++c) {
-            const D4 v = (m0 * Widen(LoadPx(x1p + 4 * c)) + m1 * Widen(LoadPx(x2p + 4 * c)) +
-                          m2 * Widen(LoadPx(x3p + 4 * c)) + m3 * Widen(LoadPx(x4p + 4 * c)) -
-                          d3 * y4[c] - d2 * y3[c] - d1 * y2[c]) -
+            const D4 v = (m0 * x1s[c] + m1 * x2s[c] + m2 * x3s[c] + m3 * x4s[c] - d3 * y4[c] -
+                          d2 * y3[c] - d1 * y2[c]) -
                          d0 * y1[c];
+            x4s[c] = Widen(LoadPx(in + 4 * c));
             y4[c] = v;
             StorePx(done + 4 * c, LoadPx(before + 4 * c) + Narrow(v));
         }
@@ -208,34 +229,37 @@ void Row(const float* src, float* dst, int n, const Coefficients& k, D4* xs, D4*
     RowBody(src, dst, n, k, xs, causal);
 }
 void Strip(const Image& rows, int x0, int count, const Coefficients& k, StripState& s,
-           float* causal, int regionX, int regionY, Image& target, const FinishRun& finish) {
-    StripBody(rows, x0, count, k, s, causal, regionX, regionY, target, finish);
+           float* causal, int regionX, int regionY, Image& target, const FinishRun& finish,
+           const Image* finishReads) {
+    StripBody(rows, x0, count, k, s, causal, regionX, regionY, target, finish, finishReads);
 }
 
 #if LUMETRA_HAS_AVX2_VARIANT
-LUMETRA_TARGET_AVX2 void RowAvx2(const float* src, float* dst, int n, const Coefficients& k,
-                                 D4* xs, D4* causal) {
+LUMETRA_TARGET_AVX2 void RowAvx2(const float* src, float* dst, int n, const Coefficients& k, D4* xs,
+                                 D4* causal) {
     RowBody(src, dst, n, k, xs, causal);
 }
 LUMETRA_TARGET_AVX2 void StripAvx2(const Image& rows, int x0, int count, const Coefficients& k,
                                    StripState& s, float* causal, int regionX, int regionY,
-                                   Image& target, const FinishRun& finish) {
-    StripBody(rows, x0, count, k, s, causal, regionX, regionY, target, finish);
+                                   Image& target, const FinishRun& finish,
+                                   const Image* finishReads) {
+    StripBody(rows, x0, count, k, s, causal, regionX, regionY, target, finish, finishReads);
 }
 #else
 void RowAvx2(const float* src, float* dst, int n, const Coefficients& k, D4* xs, D4* causal) {
     RowBody(src, dst, n, k, xs, causal);
 }
 void StripAvx2(const Image& rows, int x0, int count, const Coefficients& k, StripState& s,
-               float* causal, int regionX, int regionY, Image& target, const FinishRun& finish) {
-    StripBody(rows, x0, count, k, s, causal, regionX, regionY, target, finish);
+               float* causal, int regionX, int regionY, Image& target, const FinishRun& finish,
+               const Image* finishReads) {
+    StripBody(rows, x0, count, k, s, causal, regionX, regionY, target, finish, finishReads);
 }
 #endif
 
 }  // namespace
 
 void GaussianBlurRegion(const Image& source, Rect region, double sigma, Image& target,
-                        const FinishRun& finish) {
+                        const FinishRun& finish, const Image* finishReads) {
     region.x = std::max(region.x, 0);
     region.y = std::max(region.y, 0);
     region.width = std::min(region.width, source.width() - region.x);
@@ -267,8 +291,8 @@ void GaussianBlurRegion(const Image& source, Rect region, double sigma, Image& t
         for (int s = s0; s < s1; ++s) {
             const int x0 = s * kStripWidth;
             const int count = std::min(kStripWidth, w - x0);
-            (avx2 ? StripAvx2 : Strip)(rows, x0, count, k, state, causal.data(), region.x,
-                                       region.y, target, finish);
+            (avx2 ? StripAvx2 : Strip)(rows, x0, count, k, state, causal.data(), region.x, region.y,
+                                       target, finish, finishReads);
         }
     });
 }

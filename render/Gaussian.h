@@ -29,9 +29,11 @@ using FinishRun = std::function<void(int x, int y, int count, float* pixels)>;
 // Blurs `region` of `source` as if the region were the whole picture (its
 // own edge pixels repeated beyond it) with the given sigma in pixels (0.5
 // or more), writes the result into the same pixels of `target` (float, at
-// least as large) and hands each run of it to `finish`.
+// least as large) and hands each run of it to `finish`. When `finishReads`
+// is given (a float picture), `finish` reads the same pixels of it too, and
+// they are fetched ahead like the rest.
 void GaussianBlurRegion(const Image& source, Rect region, double sigma, Image& target,
-                        const FinishRun& finish);
+                        const FinishRun& finish, const Image* finishReads = nullptr);
 
 // The largest sigma the filter is run with; larger ones blur as this one.
 inline constexpr double kMaxGaussianSigma = 2000.0;

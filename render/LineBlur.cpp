@@ -64,18 +64,23 @@ View MakeView(const Image& src, Image& dst, Direction direction) {
 // Prefix sums of the premultiplied samples along one line of a view, for
 // major indices first .. first + count - 1, relative index t = m - first:
 // sum0[t] = f(0) + ... + f(t - 1), sum1[t] = 0 f(0) + ... + (t - 1) f(t - 1).
+// Double precision: the weights combine sums thousands of times larger
+// than their result.
 struct LineSums {
     int first = 0;
     int count = 0;
     AlignedArray<D4> sum0;
     AlignedArray<D4> sum1;
+
+    LUMETRA_INLINE D4 Sum0(int t) const { return sum0[std::size_t(t)]; }
+    LUMETRA_INLINE D4 Sum1(int t) const { return sum1[std::size_t(t)]; }
 };
 
 // Samples the line whose minor coordinate (pixel-index space) at major
 // index m is minorAt0 + slope * m, for m in [first, last]. Beyond the
 // picture the edge pixels repeat.
-LUMETRA_INLINE void SampleLine(const View& view, double minorAt0, double slope, int first,
-                               int last, LineSums& line) {
+LUMETRA_INLINE void SampleLine(const View& view, double minorAt0, double slope, int first, int last,
+                               LineSums& line) {
     line.first = first;
     line.count = std::max(0, last - first + 1);
     line.sum0.resize(std::size_t(line.count) + 1);
@@ -134,8 +139,8 @@ struct Segments {
             slope[n + 1] = (weight[n + 1] - weight[n]) * invStep;
             offset[n + 1] = weight[n] - slope[n + 1] * (q0 + n * step);
             const double count = bound[n + 1] - bound[n];
-            total += offset[n + 1] * count +
-                     slope[n + 1] * count * (bound[n] + bound[n + 1] - 1) * 0.5;
+            total +=
+                offset[n + 1] * count + slope[n + 1] * count * (bound[n] + bound[n + 1] - 1) * 0.5;
         }
         for (int n = 0; n < 9; ++n) {
             constant[n] = offset[n] - offset[n + 1];
@@ -210,12 +215,20 @@ struct MotionLines {
     }
 
     // The weighted mean about major index i on a line that covers it.
+    // (The sample range covers every bound; should rounding ever leave one
+    // outside, it is clamped, which only guards memory.)
     LUMETRA_INLINE D4 Mean(const LineSums& line, int i) const {
         const int t = i - line.first;
-        const D4* s0 = line.sum0.data() + t;
-        const D4* s1 = line.sum1.data() + t;
         D4 acc{};
-        for (int n = 0; n < 9; ++n) acc += (a[n] - g[n] * t) * s0[o[n]] + g[n] * s1[o[n]];
+        if (t + o[0] >= 0 && t + o[8] <= line.count) {  // the bounds rise with n
+            for (int n = 0; n < 9; ++n)
+                acc += (a[n] - g[n] * t) * line.Sum0(t + o[n]) + g[n] * line.Sum1(t + o[n]);
+        } else {
+            for (int n = 0; n < 9; ++n) {
+                const int at = std::clamp(t + o[n], 0, line.count);
+                acc += (a[n] - g[n] * t) * line.Sum0(at) + g[n] * line.Sum1(at);
+            }
+        }
         return acc * invTotal;
     }
 };
@@ -307,20 +320,30 @@ struct ZoomRays {
         }
     }
 
-    // The weighted mean over a ray of the pixels in column i.
+    // The weighted mean over a ray of the pixels in column i. (The ray's
+    // samples cover every bound; should rounding ever leave one outside, it
+    // is clamped, which only guards memory.)
     LUMETRA_INLINE D4 Mean(const LineSums& line, const Column& c) const {
         D4 acc{};
-        for (int n = 0; n < 9; ++n)
-            acc += c.s0[n] * line.sum0[std::size_t(c.t[n])] +
-                   c.s1[n] * line.sum1[std::size_t(c.t[n])];
+        if (c.t[0] >= 0 && c.t[8] <= line.count) {  // the bounds rise with n
+            for (int n = 0; n < 9; ++n)
+                acc += c.s0[n] * line.Sum0(c.t[n]) + c.s1[n] * line.Sum1(c.t[n]);
+        } else {
+            for (int n = 0; n < 9; ++n) {
+                const int at = std::clamp(c.t[n], 0, line.count);
+                acc += c.s0[n] * line.Sum0(at) + c.s1[n] * line.Sum1(at);
+            }
+        }
         return acc * c.invTotal;
     }
 
     double U(int i) const { return i - centreI; }
-    double V(int j) const { return j - centreJ; }
+    // Twice the offsets from the centre, which are whole numbers.
+    long long U2(int i) const { return 2LL * i - (view.sizeI - 1); }
+    long long V2(int j) const { return 2LL * j - (view.sizeJ - 1); }
 
-    bool Owns(double u, double v) const {
-        return ownsDiagonals ? std::abs(v) <= u : std::abs(v) < u;
+    bool Owns(long long u2, long long v2) const {
+        return ownsDiagonals ? std::llabs(v2) <= u2 : std::llabs(v2) < u2;
     }
 
     LUMETRA_INLINE void Sample(double r, LineSums& line) const {
@@ -332,10 +355,9 @@ struct ZoomRays {
         // farthest.
         double endU = lastU;
         const double halfJ = view.sizeJ * 0.5 + 1.5;
-        const double shallowest =
-            (r - 1.0 <= 0.0 && r + 1.0 >= 0.0)
-                ? 0.0
-                : std::min(std::abs(r - 1.0), std::abs(r + 1.0)) / perUnit;
+        const double shallowest = (r - 1.0 <= 0.0 && r + 1.0 >= 0.0)
+                                      ? 0.0
+                                      : std::min(std::abs(r - 1.0), std::abs(r + 1.0)) / perUnit;
         if (shallowest > 0.0) endU = std::min(endU, halfJ / shallowest);
         const double high = endU * (1.0 + 4.0 * beta);
         SampleLine(view, centreJ - slope * centreI, slope, firstSample,
@@ -350,24 +372,27 @@ LUMETRA_INLINE void ZoomBandBody(const ZoomRays& rays, int firstRay, int l0, int
     for (int l = l0; l < l1; ++l) {
         const int r = firstRay + l;
         rays.Sample(r + 1.0, next);
+        // In whole numbers: pixel (i, j) belongs to ray r when
+        // r U2 <= V2 perUnit < (r + 1) U2, with U2, V2 twice its offsets.
+        const long long perUnit = (long long)rays.perUnit;
         const double lower = double(r) / rays.perUnit;
-        const double upper = double(r + 1) / rays.perUnit;
         for (int i = rays.firstColumn; i < view.sizeI; ++i) {
-            const double u = rays.U(i);
-            const double vLow = lower * u + rays.centreJ;
+            const long long u2 = rays.U2(i);
             // Past the view's minor extent the ray owns no more pixels.
-            if ((lower >= 0.0 && vLow > view.sizeJ) ||
-                (upper <= 0.0 && upper * u + rays.centreJ < -1.0))
+            if ((r >= 0 && lower * rays.U(i) + rays.centreJ > view.sizeJ) ||
+                (r + 1 <= 0 && double(r + 1) / rays.perUnit * rays.U(i) + rays.centreJ < -1.0))
                 break;
-            // The first pixel at or above the ray (one before, for rounding).
-            const int jStart = std::max(0, int(std::ceil(vLow)) - 1);
+            // The first row whose V2 perUnit reaches r U2: V2 >= r U2 / perUnit,
+            // and V2 = 2 j - (sizeJ - 1).
+            const long long low = r * u2;
+            const long long v2Min = low >= 0 ? (low + perUnit - 1) / perUnit : -((-low) / perUnit);
+            const long long jFirst = (v2Min + view.sizeJ - 1 + 1) / 2;  // ceil of half
             const ZoomRays::Column& column = rays.columns[std::size_t(i - rays.firstColumn)];
-            for (int j = jStart; j < view.sizeJ; ++j) {
-                const double v = rays.V(j);
-                const double scaled = v * rays.perUnit;
-                if (scaled >= (r + 1) * u) break;
-                if (scaled < r * u || !rays.Owns(u, v)) continue;
-                const double f = (scaled - r * u) / u;
+            for (int j = int(std::max(0LL, jFirst - 1)); j < view.sizeJ; ++j) {
+                const long long scaled = rays.V2(j) * perUnit;
+                if (scaled >= (r + 1) * u2) break;
+                if (scaled < low || !rays.Owns(u2, rays.V2(j))) continue;
+                const double f = double(scaled - low) / double(u2);
                 const D4 a = rays.Mean(current, column);
                 const D4 b = f > 0.0 ? rays.Mean(next, column) : a;
                 WriteBlend(view, i, j, a, b, f);

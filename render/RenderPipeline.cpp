@@ -35,7 +35,8 @@ Image RenderPipeline(const Image& source, const EditSettings& s, const Image& lo
         image = ImageTools::CartoonImage(image, s.sliderCartoonBlur, s.sliderCartoonThreshold,
                                          s.sliderCartoonQuantization);
     if (IsOn(s.checkOilPainting))
-        image = ImageTools::OilPaintImage(image, OilPaintRadiusFromSlider(s.sliderOilPaintingIntensity));
+        image = ImageTools::OilPaintImage(image,
+                                          OilPaintRadiusFromSlider(s.sliderOilPaintingIntensity));
     if (IsOn(s.checkVignette)) image = ImageTools::VignetteImage(image, s.sliderVignetteRadius);
     if (IsOn(s.checkPixellate))
         image = ImageTools::PixelateImage(image, s.sliderPixellatePixelSize);
@@ -57,7 +58,8 @@ Image RenderPipeline(const Image& source, const EditSettings& s, const Image& lo
 
     if (IsOn(s.checkRotate)) image = ImageTools::RotateImage(image, double(s.sliderRotateAngle));
 
-    if (IsOn(s.checkSwirl)) image = ImageTools::SwirlImage(image, s.sliderSwirlRadius, s.sliderSwirlAngle);
+    if (IsOn(s.checkSwirl))
+        image = ImageTools::SwirlImage(image, s.sliderSwirlRadius, s.sliderSwirlAngle);
     if (IsOn(s.checkGlassSphere))
         image = ImageTools::GlassSphereImage(image, s.sliderGlassSphereRadius,
                                              s.sliderGlassSphereRefraction);

@@ -37,7 +37,7 @@ struct CellGrid {
     int columns() const { return int(firstColumn.size()) - 1; }
     int rows() const { return int(firstRow.size()) - 1; }
 
-private:
+  private:
     std::vector<int> Starts(int pixels) const {
         std::vector<int> starts;
         long long current = -1;
@@ -54,36 +54,40 @@ private:
 };
 
 // Calls cellRow(cellRowIndex, averages) for each row of cells, in parallel,
-// with the premultiplied average of every cell of that row.
+// with the premultiplied average of every cell of that row. A cell's row
+// segment is summed in single precision, the cell in double: a cell can
+// hold more than a million pixels.
 template <class CellRow>
 void ForEachCellRow(const Image& image, const CellGrid& grid, CellRow&& cellRow) {
     const int columns = grid.columns();
-    ParallelBands(grid.rows(), std::int64_t(image.width()) * std::int64_t(grid.side),
-                  [&](int r0, int r1) {
-                      std::vector<float> scratch(image.isFloat() ? 0 : image.rowFloats());
-                      std::vector<Px> sums(static_cast<std::size_t>(columns));
-                      for (int r = r0; r < r1; ++r) {
-                          std::fill(sums.begin(), sums.end(), Px{0.f, 0.f, 0.f, 0.f});
-                          const int y0 = grid.firstRow[std::size_t(r)];
-                          const int y1 = grid.firstRow[std::size_t(r) + 1];
-                          for (int y = y0; y < y1; ++y) {
-                              const float* src = image.rowAsFloat(y, scratch.data());
-                              for (int c = 0; c < columns; ++c) {
-                                  Px sum = sums[std::size_t(c)];
-                                  const int x1 = grid.firstColumn[std::size_t(c) + 1];
-                                  for (int x = grid.firstColumn[std::size_t(c)]; x < x1; ++x)
-                                      sum += fx::Premultiply(LoadPx(src + 4 * x));
-                                  sums[std::size_t(c)] = sum;
-                              }
-                          }
-                          for (int c = 0; c < columns; ++c) {
-                              const int cellPixels = (y1 - y0) * (grid.firstColumn[std::size_t(c) + 1] -
-                                                                  grid.firstColumn[std::size_t(c)]);
-                              sums[std::size_t(c)] /= float(cellPixels);
-                          }
-                          cellRow(r, sums);
-                      }
-                  });
+    const auto& firstColumn = grid.firstColumn;
+    ParallelBands(
+        grid.rows(), std::int64_t(image.width()) * std::int64_t(grid.side), [&](int r0, int r1) {
+            std::vector<float> scratch(image.isFloat() ? 0 : image.rowFloats());
+            fx::AlignedArray<fx::D4> sums;
+            std::vector<Px> averages(static_cast<std::size_t>(columns));
+            for (int r = r0; r < r1; ++r) {
+                sums.assign(std::size_t(columns), fx::D4{});
+                const int y0 = grid.firstRow[std::size_t(r)];
+                const int y1 = grid.firstRow[std::size_t(r) + 1];
+                for (int y = y0; y < y1; ++y) {
+                    const float* src = image.rowAsFloat(y, scratch.data());
+                    for (int c = 0; c < columns; ++c) {
+                        Px segment{};
+                        for (int x = firstColumn[std::size_t(c)];
+                             x < firstColumn[std::size_t(c) + 1]; ++x)
+                            segment += fx::Premultiply(LoadPx(src + 4 * x));
+                        sums[std::size_t(c)] += __builtin_convertvector(segment, fx::D4);
+                    }
+                }
+                for (int c = 0; c < columns; ++c) {
+                    const int width = firstColumn[std::size_t(c) + 1] - firstColumn[std::size_t(c)];
+                    const fx::D4 mean = sums[std::size_t(c)] / double((y1 - y0) * width);
+                    averages[std::size_t(c)] = __builtin_convertvector(mean, Px);
+                }
+                cellRow(r, averages);
+            }
+        });
 }
 
 }  // namespace
@@ -154,10 +158,9 @@ Image ImageTools::HalftoneImage(const Image& image, float fractionalWidthOfAPixe
             float* dst = out.row(y);
             const double dy = y + 0.5 - cy;
             for (int c = 0; c < grid.columns(); ++c) {
-                const Px average = averages[std::size_t(c)];
-                // A fully transparent cell has no colour: it gets no dot.
-                const Px colour = fx::Unpremultiply(average);
-                const double luma = average[3] > 0.f ? Clamp01(Luma(colour)) : 1.0;
+                // A transparent cell has no colour: it gets no dot.
+                const Px colour = fx::Unpremultiply(averages[std::size_t(c)]);
+                const double luma = colour[3] > 0.f ? Clamp01(Luma(colour)) : 1.0;
                 const double radius = side * 0.5 * (1.0 - luma);
                 // Small dots fade out rather than leaving a grey pixel.
                 const double strength = std::min(1.0, 2.0 * radius);
@@ -210,8 +213,8 @@ Image ImageTools::CartoonImage(const Image& image, float blurRadiusInPixels, flo
                 // Sobel: h grows downwards, v to the right.
                 const float gh = -above[x - 1] - 2.f * above[x] - above[x + 1] + below[x - 1] +
                                  2.f * below[x] + below[x + 1];
-                const float gv = -above[x - 1] - 2.f * middle[x - 1] - below[x - 1] +
-                                 above[x + 1] + 2.f * middle[x + 1] + below[x + 1];
+                const float gv = -above[x - 1] - 2.f * middle[x - 1] - below[x - 1] + above[x + 1] +
+                                 2.f * middle[x + 1] + below[x + 1];
                 const float magnitude = std::sqrt(gh * gh + gv * gv);
                 const float* p = src + 4 * x;
                 float* d = dst + 4 * x;

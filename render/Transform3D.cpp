@@ -28,6 +28,18 @@ inline Px SampleTransparentOutside(const Image& src, double fx, double fy) {
     const float ty = float(fy - y0f);
     const int x0 = int(x0f);
     const int y0 = int(y0f);
+    if (x0 >= 0 && y0 >= 0 && x0 + 1 < w && y0 + 1 < h) {
+        // All four taps inside, as for nearly every pixel.
+        const float* r0 = src.row(y0) + 4 * x0;
+        const float* r1 = src.row(y0 + 1) + 4 * x0;
+        const Px a = fx::Premultiply(fx::LoadPx(r0));
+        const Px b = fx::Premultiply(fx::LoadPx(r0 + 4));
+        const Px c = fx::Premultiply(fx::LoadPx(r1));
+        const Px d = fx::Premultiply(fx::LoadPx(r1 + 4));
+        const Px top = a + (b - a) * tx;
+        const Px bottom = c + (d - c) * tx;
+        return top + (bottom - top) * ty;
+    }
     Px acc{0.f, 0.f, 0.f, 0.f};
     const float wx[2] = {1.f - tx, tx};
     const float wy[2] = {1.f - ty, ty};
@@ -94,26 +106,29 @@ Image ImageTools::TransformImage(const Image& image, const Transform3D& t) {
     const Image src = image.toFloat();
     const double aspect = double(h) / double(w);  // the quad's half height in its units
     ParallelBands(h, std::int64_t(w) * 8, [&](int y0, int y1) {
-        for (int y = y0; y < y1; ++y) {
-            float* dst = out.row(y);
-            // Projected Y over w, before the height is scaled to the screen.
-            const double b = (2.0 * (y + 0.5) / h - 1.0) * aspect;
-            for (int x = 0; x < w; ++x) {
-                const double a = 2.0 * (x + 0.5) / w - 1.0;
-                // [a b 1] times the inverse gives [x y 1] up to a factor.
-                const double qx = a * inverse.m[0][0] + b * inverse.m[1][0] + inverse.m[2][0];
-                const double qy = a * inverse.m[0][1] + b * inverse.m[1][1] + inverse.m[2][1];
-                const double qs = a * inverse.m[0][2] + b * inverse.m[1][2] + inverse.m[2][2];
-                if (qs == 0.0) continue;
-                const double u = qx / qs;
-                const double v = qy / qs;
-                // Behind the viewer: not drawn.
-                if (!(u * t.m14 + v * t.m24 + t.m44 > 0.0)) continue;
-                const double sx = SnapToPixel((u + 1.0) * 0.5 * w - 0.5);
-                const double sy = SnapToPixel((v / aspect + 1.0) * 0.5 * h - 0.5);
-                fx::StorePx(dst + 4 * x, fx::Unpremultiply(SampleTransparentOutside(src, sx, sy)));
+        for (int x0 = 0; x0 < w; x0 += fx::kColumnBlock)
+            for (int y = y0; y < y1; ++y) {
+                float* dst = out.row(y);
+                // Projected Y over w, before the height is scaled to the screen.
+                const double b = (2.0 * (y + 0.5) / h - 1.0) * aspect;
+                for (int x = x0, x1 = std::min(w, x0 + fx::kColumnBlock); x < x1; ++x) {
+                    const double a = 2.0 * (x + 0.5) / w - 1.0;
+                    // [a b 1] times the inverse gives [x y 1] up to a factor.
+                    const double qx = a * inverse.m[0][0] + b * inverse.m[1][0] + inverse.m[2][0];
+                    const double qy = a * inverse.m[0][1] + b * inverse.m[1][1] + inverse.m[2][1];
+                    const double qs = a * inverse.m[0][2] + b * inverse.m[1][2] + inverse.m[2][2];
+                    if (qs == 0.0) continue;
+                    const double inv = 1.0 / qs;
+                    const double u = qx * inv;
+                    const double v = qy * inv;
+                    // Behind the viewer: not drawn.
+                    if (!(u * t.m14 + v * t.m24 + t.m44 > 0.0)) continue;
+                    const double sx = SnapToPixel((u + 1.0) * 0.5 * w - 0.5);
+                    const double sy = SnapToPixel((v / aspect + 1.0) * 0.5 * h - 0.5);
+                    fx::StorePx(dst + 4 * x,
+                                fx::Unpremultiply(SampleTransparentOutside(src, sx, sy)));
+                }
             }
-        }
     });
     return out;
 }

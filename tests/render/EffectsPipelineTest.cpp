@@ -18,10 +18,10 @@ using test::MaxDifference;
 // Every effect box, with values that make each stage change the picture.
 EditSettings AllEffectsOn(int state) {
     EditSettings s;
-    for (int* box : {&s.checkCartoon, &s.checkOilPainting, &s.checkVignette, &s.checkPixellate,
-                     &s.checkHalftone, &s.checkBlur, &s.checkCircleBlur, &s.checkFocusBlur,
-                     &s.checkMotionBlur, &s.checkZoomBlur, &s.check3DTransform, &s.checkSwirl,
-                     &s.checkGlassSphere})
+    for (int* box :
+         {&s.checkCartoon, &s.checkOilPainting, &s.checkVignette, &s.checkPixellate,
+          &s.checkHalftone, &s.checkBlur, &s.checkCircleBlur, &s.checkFocusBlur, &s.checkMotionBlur,
+          &s.checkZoomBlur, &s.check3DTransform, &s.checkSwirl, &s.checkGlassSphere})
         *box = state;
     s.sliderOilPaintingIntensity = 2.7f;  // radius 2
     s.sliderVignetteRadius = -0.1f;
@@ -74,11 +74,11 @@ TEST(EffectStages, EachBoxTurnsOnlyItsStageOnAndOnlyWhenExactlyOn) {
     // One box at a time: that stage alone changes the picture.
     const EditSettings off = AllEffectsOn(0);
     const std::vector<int EditSettings::*> boxes = {
-        &EditSettings::checkCartoon,    &EditSettings::checkOilPainting,
-        &EditSettings::checkVignette,   &EditSettings::checkPixellate,
-        &EditSettings::checkHalftone,   &EditSettings::checkBlur,
-        &EditSettings::checkCircleBlur, &EditSettings::checkFocusBlur,
-        &EditSettings::checkMotionBlur, &EditSettings::checkZoomBlur,
+        &EditSettings::checkCartoon,     &EditSettings::checkOilPainting,
+        &EditSettings::checkVignette,    &EditSettings::checkPixellate,
+        &EditSettings::checkHalftone,    &EditSettings::checkBlur,
+        &EditSettings::checkCircleBlur,  &EditSettings::checkFocusBlur,
+        &EditSettings::checkMotionBlur,  &EditSettings::checkZoomBlur,
         &EditSettings::check3DTransform, &EditSettings::checkSwirl,
         &EditSettings::checkGlassSphere};
     for (std::size_t i = 0; i < boxes.size(); ++i) {
@@ -99,9 +99,9 @@ TEST(EffectStages, OilPaintingSliderIsTruncatedTowardZero) {
     EditSettings s;
     s.checkOilPainting = 1;
     s.sliderOilPaintingIntensity = 2.9f;
-    EXPECT_EQ(MaxDifference(RenderPipeline(source, s, Image()),
-                            ImageTools::OilPaintImage(source, 2)),
-              0.f);
+    EXPECT_EQ(
+        MaxDifference(RenderPipeline(source, s, Image()), ImageTools::OilPaintImage(source, 2)),
+        0.f);
     s.sliderOilPaintingIntensity = -3.f;
     EXPECT_TRUE(RenderPipeline(source, s, Image()).sharesPixelsWith(source));
 }

@@ -7,8 +7,8 @@
 #include <cmath>
 #include <functional>
 
-#include "render/ImageTools.h"
 #include "render/EffectsTestSupport.h"
+#include "render/ImageTools.h"
 
 namespace lumetra {
 namespace {
@@ -24,7 +24,9 @@ struct Effect {
     std::function<Image(const Image&)> apply;
 };
 
-std::ostream& operator<<(std::ostream& out, const Effect& e) { return out << e.name; }
+std::ostream& operator<<(std::ostream& out, const Effect& e) {
+    return out << e.name;
+}
 
 Transform3D Tilted() {
     Transform3D t;

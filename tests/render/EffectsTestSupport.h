@@ -39,6 +39,26 @@ inline float MaxDifference(const Image& a, const Image& b) {
     return worst;
 }
 
+// The same over the colours as they show (premultiplied by alpha) and
+// alpha: the colour of a transparent pixel does not count.
+inline float MaxVisibleDifference(const Image& a, const Image& b) {
+    if (a.width() != b.width() || a.height() != b.height()) return INFINITY;
+    std::vector<float> sa(a.rowFloats()), sb(b.rowFloats());
+    float worst = 0.f;
+    for (int y = 0; y < a.height(); ++y) {
+        const float* pa = a.rowAsFloat(y, sa.data());
+        const float* pb = b.rowAsFloat(y, sb.data());
+        for (std::size_t i = 0; i < a.rowFloats(); i += 4)
+            for (int c = 0; c < 4; ++c) {
+                const float va = c < 3 ? pa[i + c] * pa[i + 3] : pa[i + 3];
+                const float vb = c < 3 ? pb[i + c] * pb[i + 3] : pb[i + 3];
+                const float d = std::abs(va - vb);
+                if (!(d <= worst)) worst = std::isnan(d) ? INFINITY : d;
+            }
+    }
+    return worst;
+}
+
 inline bool SamePixel(const Rgba& p, const Rgba& q) {
     return p.r == q.r && p.g == q.g && p.b == q.b && p.a == q.a;
 }
