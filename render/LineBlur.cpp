@@ -415,9 +415,10 @@ void ZoomBandAvx2(const ZoomRays& rays, int firstRay, int l0, int l1) {
 }
 #endif
 
-// The largest zoom step as a share of the distance to the centre; beyond it
-// the runs of samples would only grow. (The panel's range ends at 0.1.)
-constexpr double kMaxZoomBeta = 2.5;
+// The largest zoom step as a share of the distance to the centre (a blur
+// size of 100, ten times the panel's largest): beyond it the runs of
+// samples, and the time taken, would only grow.
+constexpr double kMaxZoomBeta = 1.0;
 
 }  // namespace
 

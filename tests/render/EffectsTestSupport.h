@@ -23,8 +23,9 @@ inline Image DeepCopy(const Image& image) {
 }
 
 // Largest difference of any channel of any pixel (infinite on a size
-// mismatch).
-inline float MaxDifference(const Image& a, const Image& b) {
+// mismatch). With `asShown`, colours are compared premultiplied by alpha,
+// so the colour of a transparent pixel does not count.
+inline float MaxDifference(const Image& a, const Image& b, bool asShown = false) {
     if (a.width() != b.width() || a.height() != b.height()) return INFINITY;
     std::vector<float> sa(a.rowFloats()), sb(b.rowFloats());
     float worst = 0.f;
@@ -32,31 +33,25 @@ inline float MaxDifference(const Image& a, const Image& b) {
         const float* pa = a.rowAsFloat(y, sa.data());
         const float* pb = b.rowAsFloat(y, sb.data());
         for (std::size_t i = 0; i < a.rowFloats(); ++i) {
-            const float d = std::abs(pa[i] - pb[i]);
+            const std::size_t alpha = i | 3;
+            const bool colour = asShown && i != alpha;
+            const float d =
+                std::abs(pa[i] * (colour ? pa[alpha] : 1.f) - pb[i] * (colour ? pb[alpha] : 1.f));
             if (!(d <= worst)) worst = std::isnan(d) ? INFINITY : d;
         }
     }
     return worst;
 }
 
-// The same over the colours as they show (premultiplied by alpha) and
-// alpha: the colour of a transparent pixel does not count.
-inline float MaxVisibleDifference(const Image& a, const Image& b) {
-    if (a.width() != b.width() || a.height() != b.height()) return INFINITY;
-    std::vector<float> sa(a.rowFloats()), sb(b.rowFloats());
-    float worst = 0.f;
-    for (int y = 0; y < a.height(); ++y) {
-        const float* pa = a.rowAsFloat(y, sa.data());
-        const float* pb = b.rowAsFloat(y, sb.data());
-        for (std::size_t i = 0; i < a.rowFloats(); i += 4)
-            for (int c = 0; c < 4; ++c) {
-                const float va = c < 3 ? pa[i + c] * pa[i + 3] : pa[i + 3];
-                const float vb = c < 3 ? pb[i + c] * pb[i + 3] : pb[i + 3];
-                const float d = std::abs(va - vb);
-                if (!(d <= worst)) worst = std::isnan(d) ? INFINITY : d;
-            }
+// True when every channel of every pixel is a number in 0..1.
+inline bool InUnitRange(const Image& image) {
+    std::vector<float> scratch(image.rowFloats());
+    for (int y = 0; y < image.height(); ++y) {
+        const float* row = image.rowAsFloat(y, scratch.data());
+        for (std::size_t i = 0; i < image.rowFloats(); ++i)
+            if (!(row[i] >= 0.f && row[i] <= 1.f)) return false;
     }
-    return worst;
+    return true;
 }
 
 inline bool SamePixel(const Rgba& p, const Rgba& q) {
