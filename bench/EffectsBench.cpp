@@ -10,6 +10,7 @@
 
 #include "BenchSupport.h"
 #include "editor/EditSettings.h"
+#include "render/BufferPool.h"
 #include "render/ImageTools.h"
 #include "render/RenderPipeline.h"
 
@@ -21,6 +22,9 @@ using Effect = std::function<Image(const Image&, const EditSettings&)>;
 void Run(benchmark::State& state, const Effect& effect) {
     const Image& photo = PhotoAsFloat();
     const EditSettings defaults;
+    // The pool keeps two frames: left with another effect's sizes it would
+    // drop this effect's frames (the rotated canvas is larger) at every run.
+    ReleaseCachedBuffers();
     { Image warm = effect(photo, defaults); }  // the frames the pass recycles
     for (auto _ : state) {
         Image out = effect(photo, defaults);

@@ -36,14 +36,23 @@ fi
 MAGICK=$(command -v convert-im6.q16 || command -v convert)
 
 # ---- Lumetra ---------------------------------------------------------------------
+# The machine may be shared: each of our effects is timed right before the
+# tools do the same job, so that both meet the same load.
 cmake --build "$BUILD" --target bench_effects -j2 >&2
-"$BUILD/bin/bench_effects" --benchmark_repetitions="$RUNS" --benchmark_report_aggregates_only=true \
-  --benchmark_format=csv 2>/dev/null >"$WORK/ours.csv"
+declare -A lumetra_ms
 # Median wall time in ms of one benchmark ("Blur", "Rotate45", ...).
 ours() {
-  awk -F, -v want="\"Run/$1/process_time/real_time_median\"" '$1 == want { printf "%.0f", $3 }' \
-    "$WORK/ours.csv"
+  if [[ -z "${lumetra_ms[$1]:-}" ]]; then
+    lumetra_ms[$1]=$("$BUILD/bin/bench_effects" --benchmark_filter="^Run/$1/" \
+      --benchmark_repetitions="$RUNS" --benchmark_report_aggregates_only=true \
+      --benchmark_format=csv 2>/dev/null |
+      awk -F, -v name="\"Run/$1/process_time/real_time" '
+        $1 == name "_median\"" { median = $3 } $1 == name "\"" { single = $3 }
+        END { printf "%.0f", median != "" ? median : single }')
+  fi
+  echo "${lumetra_ms[$1]}"
 }
+ours Blur >/dev/null  # also writes the photo the tools read
 
 # ---- The same photo for the tools ------------------------------------------------
 PHOTO="${TMPDIR:-/tmp}/lumetra-bench-6000x4000-q90.jpg"  # written by bench_effects
@@ -91,20 +100,26 @@ awk 'BEGIN {
   print "";
 }' >"$WORK/motion.mat"
 
-echo "Measuring the tools (each job up to $RUNS runs, at most $LIMIT s a run)..." >&2
+echo "Measuring (each tool job up to $RUNS runs, at most $LIMIT s a run)..." >&2
 declare -A magick vips_
 magick[blur]=$(net "$(timed "$MAGICK" "$WORK/in.mpc" -blur 0x35 "$WORK/out.mpc")" "$magick_copy")
 vips_[blur]=$(net "$(timed vips gaussblur "$WORK/in.v" "$WORK/out.v" 35)" "$vips_copy")
+ours OilPaint >/dev/null
 magick[kuwahara]=$(net "$(timed "$MAGICK" "$WORK/in.mpc" -kuwahara 31 "$WORK/out.mpc")" "$magick_copy")
+ours MotionBlur >/dev/null
 magick[motion]=$(net "$(timed "$MAGICK" "$WORK/in.mpc" -motion-blur 0x56+0 "$WORK/out.mpc")" "$magick_copy")
 vips_[motion]=$(net "$(timed vips conv "$WORK/in.v" "$WORK/out.v" "$WORK/motion.mat" --precision integer)" "$vips_copy")
+ours Swirl >/dev/null
 magick[swirl]=$(net "$(timed "$MAGICK" "$WORK/in.mpc" -swirl 458 "$WORK/out.mpc")" "$magick_copy")
+ours Pixelate >/dev/null
 magick[pixelate]=$(net "$(timed "$MAGICK" "$WORK/in.mpc" -scale 50x34! -scale 6000x4000! "$WORK/out.mpc")" "$magick_copy")
 # Two commands, two copies: block averages, then each repeated 120 times.
 vips_[pixelate]=$(net "$(timed bash -c "vips shrink '$WORK/in.v' '$WORK/small.v' 120 120 &&
   vips zoom '$WORK/small.v' '$WORK/out.v' 120 120")" "$((2 * vips_copy))")
+ours Vignette >/dev/null
 magick[vignette]=$(net "$(timed "$MAGICK" "$WORK/in.mpc" \( -size 6000x4000 radial-gradient:white-black \) \
   -compose Multiply -composite "$WORK/out.mpc")" "$magick_copy")
+ours Rotate45 >/dev/null
 magick[rotate]=$(net "$(timed "$MAGICK" "$WORK/in.mpc" -rotate 45 "$WORK/out.mpc")" "$magick_copy")
 vips_[rotate]=$(net "$(timed vips rotate "$WORK/in.v" "$WORK/out.v" 45)" "$vips_copy")
 
@@ -112,6 +127,7 @@ vips_[rotate]=$(net "$(timed vips rotate "$WORK/in.v" "$WORK/out.v" 45)" "$vips_
 # Lumetra passes a job when it beats the faster of the tools that have it.
 verdict() {
   local mine=$1 best="" v
+  [[ -z "$mine" ]] && { echo "?"; return; }
   for v in "${@:2}"; do
     [[ -z "$v" || "$v" == ">"* ]] && continue
     [[ -z "$best" || "$v" -lt "$best" ]] && best=$v
@@ -141,5 +157,5 @@ printf '\nEvery effect at its default (goal: under 1500 ms):\n\n'
 for name in Cartoon OilPaint Vignette Pixelate Halftone Blur CircleBlur FocusBlur MotionBlur ZoomBlur \
   Transform3D Swirl GlassSphere Rotate45; do
   mine=$(ours "$name")
-  printf '  %-12s %6s ms  %s\n' "$name" "$mine" "$([[ "$mine" -lt 1500 ]] && echo ok || echo SLOW)"
+  printf '  %-12s %6s ms  %s\n' "$name" "$mine" "$([[ -n "$mine" && "$mine" -lt 1500 ]] && echo ok || echo SLOW)"
 done
