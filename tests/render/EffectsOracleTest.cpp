@@ -237,13 +237,14 @@ INSTANTIATE_TEST_SUITE_P(Effects, MotionAgainstSampling,
 
 class ZoomAgainstSampling : public ::testing::TestWithParam<float> {};
 
-// Each pixel blends the two rays either side of it, less than a pixel apart.
+// Each pixel blends the two rays either side of it, at most a pixel apart,
+// which softens across the rays by up to a pixel (as bilinear taps would).
 TEST_P(ZoomAgainstSampling, MatchesTheDenseIntegral) {
     const float size = GetParam();
     for (const auto& [w, h] : {std::pair{54, 36}, std::pair{41, 57}}) {
         const Image input = Image::FromQImage(test::PhotoLike(w, h, true));
         EXPECT_LT(MaxDifference(ImageTools::ZoomBlurImage(input, size), SlowZoomBlur(input, size)),
-                  0.01f)
+                  0.015f)
             << w << "x" << h;
     }
 }
