@@ -34,7 +34,7 @@ struct ZoomRays {
     double perUnit;   // rays per unit of slope
     int firstColumn;  // the ring of columns these rays serve
     int lastColumn;
-    int firstSample;  // every ray's samples start here
+    int firstSample = 0;  // every ray's samples start here
     // Per column from firstColumn: the weights of its pixels' kernel, as
     // bounds relative to firstSample and their coefficients (see Segments),
     // the same on every ray.
@@ -44,7 +44,7 @@ struct ZoomRays {
         double s1[9];
         double invTotal;
     };
-    std::vector<Column> columns;
+    std::vector<Column> columns = {};
 
     void Prepare() {
         firstSample = int(std::floor(std::min(U(firstColumn) * (1.0 - 4.0 * beta),
