@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "render/BufferPool.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <mutex>
@@ -14,6 +16,19 @@ namespace {
 constexpr std::size_t kMaxCachedBuffers = 2;
 // Frames below this size are not worth keeping: malloc serves them well.
 constexpr std::size_t kMinPooledBytes = std::size_t(4) << 20;
+
+// Large frames are aligned to 2 MB and asked to live on huge pages: kernels
+// that walk down columns or along slanted lines touch a new row, and so a
+// new page, at almost every step, and with 4 KB pages those steps miss the
+// address translation cache.
+constexpr std::size_t kHugePage = std::size_t(2) << 20;
+
+float* AllocateFrame(std::size_t bytes) {
+    const std::size_t rounded = ((bytes + kHugePage - 1) / kHugePage) * kHugePage;
+    void* data = std::aligned_alloc(kHugePage, rounded);
+    if (data) madvise(data, rounded, MADV_HUGEPAGE);  // a hint; failure is harmless
+    return static_cast<float*>(data);
+}
 
 struct CachedBuffer {
     float* data;
@@ -83,11 +98,11 @@ std::shared_ptr<float[]> AcquireFloatBuffer(std::size_t floats) {
     }
     float* data = ThePool().Take(floats);
     if (!data) {
-        data = static_cast<float*>(std::aligned_alloc(64, bytes));
+        data = AllocateFrame(bytes);
         if (!data) {
             // Give the cached frames back and try once more before failing.
             ThePool().Clear();
-            data = static_cast<float*>(std::aligned_alloc(64, bytes));
+            data = AllocateFrame(bytes);
             if (!data) throw std::bad_alloc();
         }
     }

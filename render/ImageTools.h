@@ -13,6 +13,7 @@
 
 #include "editor/EditSettings.h"
 #include "render/Image.h"
+#include "render/Transform3D.h"
 #include "render/WatermarkOverlay.h"
 
 namespace lumetra {
@@ -100,6 +101,71 @@ public:
     // patch is touched. Opacity is held to 0..1 (NaN counts as 0); at 0, or
     // with an empty patch, the base is returned as it is.
     static Image BlendWatermark(Image base, const WatermarkOverlay& overlay, double opacity);
+    // Effect filters. Positions are normalised: 0..1 across the picture,
+    // origin at the top-left, y down. Pictures are sampled bilinearly with
+    // the edge pixels repeated beyond the border, and colours are averaged
+    // premultiplied by alpha so that transparent areas add no dark fringe.
+    // Every result has the input's size. A parameter that is not a finite
+    // number leaves the picture as it is.
+
+    // Smooth toon shading: a Gaussian blur of blurRadiusInPixels, then
+    // pixels whose Sobel edge magnitude (of the luminance) reaches threshold
+    // turn black and the others are posterised to quantizationLevels levels
+    // (none when the levels are not positive). Alpha is the blurred alpha.
+    static Image CartoonImage(const Image& image, float blurRadiusInPixels, float threshold,
+                              float quantizationLevels);
+    // Kuwahara filter: each pixel takes the mean colour of the least varied
+    // of the four square quadrants around it. The brush grows with the
+    // picture: its radius in pixels is OilPaintPixelRadius(radius, width).
+    // Alpha is kept.
+    static Image OilPaintImage(const Image& image, unsigned radius);
+    // Darkens towards black with the distance d from the centre (normalised,
+    // an ellipse on a non-square picture): colour * (1 - smoothstep(offset +
+    // 0.5, offset + 0.75, d)). Alpha is kept.
+    static Image VignetteImage(const Image& image, float offset);
+    // Square cells of fractionalWidthOfAPixel * width pixels (at least one),
+    // anchored at the top-left, each filled with its average colour.
+    static Image PixelateImage(const Image& image, float fractionalWidthOfAPixel);
+    // The same cells, each drawn as a black dot on white whose radius grows
+    // with the darkness of the cell. Opaque.
+    static Image HalftoneImage(const Image& image, float fractionalWidthOfAPixel);
+    // Gaussian blur of sigma GaussianSigma(blurRadiusInPixels) pixels; below
+    // one pixel it returns the input.
+    static Image BlurImage(const Image& image, float blurRadiusInPixels);
+    // A Gaussian blur inside the circle of radius blurRadius (in widths)
+    // about the centre; outside it the picture is untouched. blurSize is the
+    // spacing in pixels of nine weighted taps whose spread the blur matches.
+    static Image CircleBlurImage(const Image& image, float blurSize, float blurRadius);
+    // Sharp inside the circle of radius excludeCircleRadius - excludeBlurSize
+    // (in widths) about the centre, Gaussian-blurred by blurRadiusInPixels
+    // outside excludeCircleRadius, blended smoothly between (premultiplied).
+    static Image FocusBlurImage(const Image& image, float blurRadiusInPixels,
+                                float excludeCircleRadius, float excludeBlurSize);
+    // Blur along a line at blurAngle degrees (0 to the right, positive
+    // clockwise on screen) over four steps of blurSize * height / width
+    // pixels either side, weighted towards the pixel.
+    static Image MotionBlurImage(const Image& image, float blurSize, float blurAngle);
+    // Blur along the line to the centre over four steps of blurSize percent
+    // of the distance to it either side.
+    static Image ZoomBlurImage(const Image& image, float blurSize);
+    // Projects the picture through a 3D transform (see Transform3D): it is a
+    // quad two units wide, one unit being half the width on both axes, y
+    // down. Uncovered pixels are transparent; the identity returns the input.
+    static Image TransformImage(const Image& image, const Transform3D& transform);
+    // Turns the picture about its centre inside radius (normalised, no
+    // aspect correction), by 8 * angle radians at the centre fading to none
+    // at the radius.
+    static Image SwirlImage(const Image& image, float radius, float angle);
+    // A glass ball of radius (in widths) at the centre refracting the
+    // picture with refractiveIndex, lit at its rim and with a highlight; the
+    // picture outside the ball becomes transparent.
+    static Image GlassSphereImage(const Image& image, float radius, float refractiveIndex);
+
+    // Gaussian sigma in pixels for a blur radius: rounded half away from
+    // zero; 0 when that is below one pixel or not a number.
+    static double GaussianSigma(float blurRadiusInPixels);
+    // The oil painting brush radius in pixels on a picture of this width.
+    static int OilPaintPixelRadius(unsigned radius, int width);
 
     // Canvas size of a rotation, before it is cut to whole pixels.
     static void RotatedCanvasSize(double width, double height, double degrees, double* outWidth,

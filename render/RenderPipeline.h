@@ -15,4 +15,9 @@ namespace lumetra {
 // watermark stages can change it in place; otherwise it is left untouched.
 Image RenderPipeline(Image source, const EditSettings& settings, const Image& logo);
 
+// The oil painting slider as the brush radius: truncated toward zero to an
+// unsigned integer; negative values and NaN give 0, values past the largest
+// unsigned integer give that.
+unsigned OilPaintRadiusFromSlider(float value);
+
 }  // namespace lumetra

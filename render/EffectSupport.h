@@ -1,0 +1,141 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Small pieces the effect kernels share: a pixel as one four-lane vector
+// and its loads and stores, arrays of such vectors, premultiplication, the
+// bilinear sampler with edge pixels repeated beyond the border, smoothstep,
+// and the nine blur weights.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <new>
+
+#include "render/FastMath.h"
+#include "render/Image.h"
+#include "render/VectorMath.h"
+
+namespace lumetra::fx {
+
+// One RGBA pixel in one vector.
+using Px = simd::Vec<4>::F;
+// One RGBA pixel in double precision, for sums that single precision would
+// round away.
+typedef double D4 __attribute__((vector_size(32)));
+
+// A growable array of vector values. std::vector cannot be used for them:
+// the vector types' alignment is lost when they are template arguments.
+template <class T>
+class AlignedArray {
+  public:
+    void resize(std::size_t n) {
+        if (n > capacity_) {
+            const std::size_t bytes = ((n * sizeof(T) + 63) / 64) * 64;
+            T* data = static_cast<T*>(std::aligned_alloc(64, bytes));
+            if (!data) throw std::bad_alloc();
+            data_.reset(data);
+            capacity_ = n;
+        }
+        size_ = n;
+    }
+    void assign(std::size_t n, T value) {
+        resize(n);
+        std::fill(data_.get(), data_.get() + n, value);
+    }
+    std::size_t size() const { return size_; }
+    T* data() { return data_.get(); }
+    const T* data() const { return data_.get(); }
+    T& operator[](std::size_t i) { return data_[i]; }
+    const T& operator[](std::size_t i) const { return data_[i]; }
+
+  private:
+    struct Free {
+        void operator()(T* p) const { std::free(p); }
+    };
+    std::unique_ptr<T[], Free> data_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
+// Pixels are read and written as whole vectors. The access type may alias
+// floats and needs no more than float alignment, so GCC emits one vector
+// load or store (through memcpy it sometimes split them into halves).
+typedef float PxAccess __attribute__((vector_size(16), aligned(4), may_alias));
+LUMETRA_INLINE Px LoadPx(const float* p) {
+    return *reinterpret_cast<const PxAccess*>(p);
+}
+LUMETRA_INLINE void StorePx(float* p, Px v) {
+    *reinterpret_cast<PxAccess*>(p) = v;
+}
+
+// Geometric effects read the source near a rotated or bent copy of where
+// they write; walking each band of rows in blocks this many columns wide
+// keeps a block's reads within a small area of the source.
+inline constexpr int kColumnBlock = 64;
+
+// Colour times alpha, alpha kept.
+LUMETRA_INLINE Px Premultiply(Px p) {
+    const float a = p[3];
+    Px r = p * a;
+    r[3] = a;
+    return r;
+}
+
+// Back to straight alpha, clamped to 0..1. A pixel whose alpha is a
+// rounding residue (below a millionth) becomes transparent black rather
+// than showing its colour divided by almost nothing.
+LUMETRA_INLINE Px Unpremultiply(Px p) {
+    const float a = p[3];
+    if (!(a > 1e-6f)) return Px{0.f, 0.f, 0.f, 0.f};
+    Px r = p * (1.f / a);
+    r[3] = a;
+    return simd::Clamp01(r);
+}
+
+// GLSL smoothstep: 0 below e0, 1 above e1, a smooth Hermite ramp between.
+inline double SmoothStep(double e0, double e1, double x) {
+    const double t = std::clamp((x - e0) / (e1 - e0), 0.0, 1.0);
+    return t * t * (3.0 - 2.0 * t);
+}
+
+// Weights of the nine taps, four steps either side of the pixel, that the
+// circle, motion and zoom blurs spread over their extent.
+inline constexpr double kNineTapWeights[9] = {0.05, 0.09, 0.12, 0.15, 0.18, 0.15, 0.12, 0.09, 0.05};
+
+// Bilinear sample of a float picture at (fx, fy) in pixel-index space, taps
+// outside the picture replaced by the nearest edge pixel. The four taps are
+// averaged premultiplied; the result is premultiplied.
+LUMETRA_INLINE Px SampleClampedPremultiplied(const Image& src, float fx, float fy) {
+    const int w = src.width();
+    const int h = src.height();
+    // Far points give the same taps as the nearest edge; NaN becomes 0.
+    fx = std::clamp(fx, -1.f, float(w));
+    fy = std::clamp(fy, -1.f, float(h));
+    if (!(fx == fx)) fx = 0.f;
+    if (!(fy == fy)) fy = 0.f;
+    const float x0f = std::floor(fx);
+    const float y0f = std::floor(fy);
+    const float tx = fx - x0f;
+    const float ty = fy - y0f;
+    const int x0 = std::clamp(int(x0f), 0, w - 1);
+    const int x1 = std::clamp(int(x0f) + 1, 0, w - 1);
+    const int y0 = std::clamp(int(y0f), 0, h - 1);
+    const int y1 = std::clamp(int(y0f) + 1, 0, h - 1);
+    const float* r0 = src.row(y0);
+    const float* r1 = src.row(y1);
+    const Px a = Premultiply(LoadPx(r0 + 4 * x0));
+    const Px b = Premultiply(LoadPx(r0 + 4 * x1));
+    const Px c = Premultiply(LoadPx(r1 + 4 * x0));
+    const Px d = Premultiply(LoadPx(r1 + 4 * x1));
+    const Px top = a + (b - a) * tx;
+    const Px bottom = c + (d - c) * tx;
+    return top + (bottom - top) * ty;
+}
+
+// True when every value is a finite number.
+template <class... T>
+bool AllFinite(T... values) {
+    return (std::isfinite(double(values)) && ...);
+}
+
+}  // namespace lumetra::fx

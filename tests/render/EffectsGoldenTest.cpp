@@ -1,0 +1,169 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Every effect at the panel's defaults on one reference picture, compared
+// with a stored result (16-bit PNG under tests/render/golden). A missing
+// stored picture fails the test; LUMETRA_UPDATE_GOLDEN=1 writes them anew.
+// On a mismatch the actual and expected pictures are written into the
+// build folder.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <cmath>
+#include <functional>
+
+#include "editor/EditSettings.h"
+#include "render/EffectsTestSupport.h"
+#include "render/ImageTools.h"
+#include "render/RenderPipeline.h"
+
+namespace lumetra {
+namespace {
+
+// Differences up to this much (per channel as shown, premultiplied, 0..1)
+// count as equal: enough for rounding differences between processors, far
+// below a visible change.
+constexpr float kTolerance = 1.f / 255.f;
+
+QString GoldenPath(const char* name) {
+    return QStringLiteral(LUMETRA_EFFECTS_GOLDEN_DIR "/%1.png").arg(QLatin1String(name));
+}
+
+QString FailurePath(const char* name, const char* which) {
+    const QString dir = QStringLiteral(LUMETRA_TEST_OUTPUT_DIR "/effects-golden");
+    QDir().mkpath(dir);
+    return QStringLiteral("%1/%2-%3.png").arg(dir, QLatin1String(name), QLatin1String(which));
+}
+
+// 96 x 64: gradients, hard-edged shapes, a transparent corner and a
+// half-transparent band, so the blurs' handling of alpha is pinned too.
+Image Reference() {
+    const Image shapes = test::Shapes(96, 64);
+    return test::Painted(96, 64, [&](int x, int y) {
+        test::Rgba p = test::PixelAt(shapes, x, y);
+        if (x + y < 20) p.a = 0.f;
+        if (y >= 50 && y < 56) p.a = 0.5f;
+        return p;
+    });
+}
+
+QImage ToSixteenBit(const Image& image) {
+    QImage out(image.width(), image.height(), QImage::Format_RGBA64);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<quint16*>(out.scanLine(y));
+        const float* row = image.row(y);
+        for (std::size_t i = 0; i < image.rowFloats(); ++i)
+            line[i] = quint16(std::lround(std::clamp(row[i], 0.f, 1.f) * 65535.f));
+    }
+    return out;
+}
+
+Image FromSixteenBit(const QImage& stored) {
+    const QImage image = stored.convertToFormat(QImage::Format_RGBA64);
+    Image out = Image::CreateUninitialised(image.width(), image.height());
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const quint16*>(image.constScanLine(y));
+        for (std::size_t i = 0; i < out.rowFloats(); ++i) out.row(y)[i] = line[i] / 65535.f;
+    }
+    return out;
+}
+
+struct Golden {
+    const char* name;
+    std::function<Image(const Image&, const EditSettings&)> apply;
+};
+
+std::ostream& operator<<(std::ostream& out, const Golden& g) {
+    return out << g.name;
+}
+
+using S = const EditSettings&;
+const Golden kGoldens[] = {
+    {"cartoon",
+     [](const Image& i, S s) {
+         return ImageTools::CartoonImage(i, s.sliderCartoonBlur, s.sliderCartoonThreshold,
+                                         s.sliderCartoonQuantization);
+     }},
+    {"oil-painting",
+     [](const Image& i, S s) {
+         return ImageTools::OilPaintImage(i,
+                                          OilPaintRadiusFromSlider(s.sliderOilPaintingIntensity));
+     }},
+    {"vignette",
+     [](const Image& i, S s) { return ImageTools::VignetteImage(i, s.sliderVignetteRadius); }},
+    {"pixelate",
+     [](const Image& i, S s) { return ImageTools::PixelateImage(i, s.sliderPixellatePixelSize); }},
+    {"halftone",
+     [](const Image& i, S s) { return ImageTools::HalftoneImage(i, s.sliderHalftoneDotSize); }},
+    {"blur", [](const Image& i, S s) { return ImageTools::BlurImage(i, s.sliderBlurIntensity); }},
+    {"circle-blur",
+     [](const Image& i, S s) {
+         return ImageTools::CircleBlurImage(i, s.sliderCircleBlurIntensity,
+                                            s.sliderCircleBlurRadius);
+     }},
+    {"focus-blur",
+     [](const Image& i, S s) {
+         return ImageTools::FocusBlurImage(i, s.sliderFocusBlurIntensity, s.sliderFocusBlurRadius,
+                                           s.sliderFocusBlurEdge);
+     }},
+    {"motion-blur",
+     [](const Image& i, S s) {
+         return ImageTools::MotionBlurImage(i, s.sliderMotionBlurIntensity,
+                                            s.sliderMotionBlurAngle);
+     }},
+    {"zoom-blur",
+     [](const Image& i, S s) { return ImageTools::ZoomBlurImage(i, s.sliderZoomBlurIntensity); }},
+    {"transform",
+     [](const Image& i, S s) {
+         return ImageTools::TransformImage(i, Transform3D::FromCells(TransformMatrixCells(s)));
+     }},
+    {"swirl",
+     [](const Image& i, S s) {
+         return ImageTools::SwirlImage(i, s.sliderSwirlRadius, s.sliderSwirlAngle);
+     }},
+    {"glass-sphere",
+     [](const Image& i, S s) {
+         return ImageTools::GlassSphereImage(i, s.sliderGlassSphereRadius,
+                                             s.sliderGlassSphereRefraction);
+     }},
+};
+
+class EffectGolden : public ::testing::TestWithParam<Golden> {};
+
+TEST_P(EffectGolden, MatchesTheStoredPictureAtThePanelDefaults) {
+    const Golden& golden = GetParam();
+    const Image actual = golden.apply(Reference(), EditSettings()).toFloat();
+    const QString path = GoldenPath(golden.name);
+    if (qEnvironmentVariableIsSet("LUMETRA_UPDATE_GOLDEN")) {
+        ASSERT_TRUE(ToSixteenBit(actual).save(path)) << path.toStdString();
+    }
+
+    const QImage stored(path);
+    if (stored.isNull()) {
+        const QString written = FailurePath(golden.name, "actual");
+        ToSixteenBit(actual).save(written);
+        FAIL() << "no stored picture at " << path.toStdString() << "; the actual result is in "
+               << written.toStdString() << " (LUMETRA_UPDATE_GOLDEN=1 stores it)";
+    }
+    const Image expected = FromSixteenBit(stored);
+    const float difference = test::MaxDifference(actual, expected, true);
+    if (!(difference <= kTolerance)) {
+        const QString actualPath = FailurePath(golden.name, "actual");
+        const QString expectedPath = FailurePath(golden.name, "expected");
+        ToSixteenBit(actual).save(actualPath);
+        stored.save(expectedPath);
+        ADD_FAILURE() << golden.name << " differs by up to " << difference * 255.f
+                      << "/255; actual: " << actualPath.toStdString()
+                      << ", expected: " << expectedPath.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Effects, EffectGolden, ::testing::ValuesIn(kGoldens),
+                         [](const auto& info) {
+                             std::string name = info.param.name;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
+
+}  // namespace
+}  // namespace lumetra

@@ -1,0 +1,261 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The fast effect kernels against slow, obvious implementations of the same
+// definitions: the exact sampled Gaussian, Kuwahara quadrants summed pixel
+// by pixel, and motion and zoom blur integrated sample by sample.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+
+#include "render/EffectsTestSupport.h"
+#include "render/ImageTools.h"
+
+namespace lumetra {
+namespace {
+
+using test::MaxDifference;
+using test::Rgba;
+
+using Pixel = std::array<double, 4>;
+
+// A pixel of a float picture, edge pixels repeated beyond the border.
+Pixel At(const Image& image, int x, int y) {
+    x = std::clamp(x, 0, image.width() - 1);
+    y = std::clamp(y, 0, image.height() - 1);
+    const float* p = image.row(y) + 4 * x;
+    return {p[0], p[1], p[2], p[3]};
+}
+
+Pixel Premultiplied(const Pixel& p) {
+    return {p[0] * p[3], p[1] * p[3], p[2] * p[3], p[3]};
+}
+
+// Bilinear, premultiplied, edge pixels repeated.
+Pixel Sample(const Image& image, double fx, double fy) {
+    const int x0 = int(std::floor(fx)), y0 = int(std::floor(fy));
+    const double tx = fx - x0, ty = fy - y0;
+    Pixel out{};
+    for (int j = 0; j < 2; ++j)
+        for (int i = 0; i < 2; ++i) {
+            const double weight = (i ? tx : 1 - tx) * (j ? ty : 1 - ty);
+            const Pixel p = Premultiplied(At(image, x0 + i, y0 + j));
+            for (int k = 0; k < 4; ++k) out[k] += weight * p[k];
+        }
+    return out;
+}
+
+Image FromPremultiplied(int w, int h, const std::function<Pixel(int, int)>& pixel) {
+    return test::Painted(w, h, [&](int x, int y) {
+        const Pixel p = pixel(x, y);
+        const double a = std::clamp(p[3], 0.0, 1.0);
+        if (a <= 0) return Rgba{0, 0, 0, 0};
+        auto c = [&](double v) { return float(std::clamp(v / p[3], 0.0, 1.0)); };
+        return Rgba{c(p[0]), c(p[1]), c(p[2]), float(a)};
+    });
+}
+
+// The nine weights joined linearly over -4..4 steps, zero beyond.
+double NineTapWeight(double steps) {
+    static const double w[9] = {0.05, 0.09, 0.12, 0.15, 0.18, 0.15, 0.12, 0.09, 0.05};
+    if (steps < -4 || steps > 4) return 0;
+    const int n = std::min(7, int(std::floor(steps + 4)));
+    const double t = steps + 4 - n;
+    return w[n] * (1 - t) + w[n + 1] * t;
+}
+
+// ---- Gaussian ----------------------------------------------------------------
+
+Image ExactGaussian(const Image& source, double sigma) {
+    const Image image = source.toFloat();
+    const int w = image.width(), h = image.height();
+    const int radius = int(std::ceil(4 * sigma));
+    std::vector<double> kernel(std::size_t(2 * radius + 1));
+    double sum = 0;
+    for (int k = -radius; k <= radius; ++k)
+        sum += kernel[std::size_t(k + radius)] = std::exp(-k * k / (2 * sigma * sigma));
+    for (double& v : kernel) v /= sum;
+    std::vector<Pixel> across(std::size_t(w * h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            Pixel acc{};
+            for (int k = -radius; k <= radius; ++k) {
+                const Pixel p = Premultiplied(At(image, x + k, y));
+                for (int c = 0; c < 4; ++c) acc[c] += kernel[std::size_t(k + radius)] * p[c];
+            }
+            across[std::size_t(y * w + x)] = acc;
+        }
+    return FromPremultiplied(w, h, [&](int x, int y) {
+        Pixel acc{};
+        for (int k = -radius; k <= radius; ++k) {
+            const Pixel& p = across[std::size_t(std::clamp(y + k, 0, h - 1) * w + x)];
+            for (int c = 0; c < 4; ++c) acc[c] += kernel[std::size_t(k + radius)] * p[c];
+        }
+        return acc;
+    });
+}
+
+class GaussianAgainstExactKernel : public ::testing::TestWithParam<int> {};
+
+// The recursive filter stays well inside 2/255 of the exact kernel, on a
+// photo with transparency and on hard edges.
+TEST_P(GaussianAgainstExactKernel, WithinAFractionOfAGreyLevel) {
+    const int sigma = GetParam();
+    const int w = std::max(48, 9 * sigma), h = std::max(32, 6 * sigma);
+    const Image photo = Image::FromQImage(test::PhotoLike(w, h, true));
+    const Image shapes = test::Shapes(w, h);
+    for (const Image& input : {photo, shapes}) {
+        const float error =
+            MaxDifference(ImageTools::BlurImage(input, float(sigma)), ExactGaussian(input, sigma));
+        EXPECT_LT(error, 0.25f / 255.f) << "sigma " << sigma;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Effects, GaussianAgainstExactKernel, ::testing::Values(1, 2, 5, 12, 35));
+
+// ---- Kuwahara ----------------------------------------------------------------
+
+// Statistics of premultiplied colours; the pixel keeps its own alpha.
+Image SlowKuwahara(const Image& source, int r) {
+    const Image image = source.toFloat();
+    const int w = image.width(), h = image.height();
+    return test::Painted(w, h, [&](int x, int y) {
+        // Up-left, up-right, down-right, down-left.
+        const int qx[4] = {x - r, x, x, x - r}, qy[4] = {y - r, y - r, y, y};
+        double best = INFINITY;
+        Pixel chosen{};
+        for (int q = 0; q < 4; ++q) {
+            Pixel sum{};
+            double squares = 0;
+            for (int j = 0; j <= r; ++j)
+                for (int i = 0; i <= r; ++i) {
+                    const Pixel p = Premultiplied(At(image, qx[q] + i, qy[q] + j));
+                    for (int c = 0; c < 4; ++c) sum[c] += p[c];
+                    for (int c = 0; c < 3; ++c) squares += p[c] * p[c];
+                }
+            const double n = (r + 1) * (r + 1);
+            double variance = squares / n;
+            for (int c = 0; c < 3; ++c) variance -= (sum[c] / n) * (sum[c] / n);
+            if (variance < best - 1e-10) {  // a tie goes to the earlier quadrant
+                best = variance;
+                chosen = sum;
+            }
+        }
+        auto colour = [&](int c) { return chosen[3] > 0 ? float(chosen[c] / chosen[3]) : 0.f; };
+        return Rgba{colour(0), colour(1), colour(2), float(At(image, x, y)[3])};
+    });
+}
+
+// Smooth gradients make all four quadrants vary alike: the result there
+// rests on the tie rule.
+TEST(OilPaintAgainstQuadrantSums, MatchesAtSeveralRadii) {
+    const Image photo = Image::FromQImage(test::PhotoLike(45, 31, true));
+    const Image shapes = test::Shapes(50, 34);
+    for (const Image& input : {photo, shapes})
+        for (const int radius : {1, 2, 5, 40})
+            EXPECT_LT(MaxDifference(ImageTools::OilPaintImage(input, unsigned(radius)),
+                                    SlowKuwahara(input, radius)),
+                      1e-5f)
+                << "radius " << radius;
+}
+
+// ---- Motion and zoom blur ----------------------------------------------------
+
+// One sample per pixel of the line's major axis, weighted by the joined
+// nine weights at its distance in steps.
+Image SlowMotionBlur(const Image& source, double blurSize, double degrees) {
+    const Image image = source.toFloat();
+    const int w = image.width(), h = image.height();
+    const double step = blurSize * h / w;
+    const double dx = std::cos(degrees * M_PI / 180), dy = std::sin(degrees * M_PI / 180);
+    const bool horizontal = std::abs(dx) >= std::abs(dy);
+    const double along = horizontal ? std::abs(dx) : std::abs(dy);
+    const int reach = int(std::ceil(4 * step * along));
+    return FromPremultiplied(w, h, [&](int x, int y) {
+        Pixel acc{};
+        double total = 0;
+        for (int k = -reach; k <= reach; ++k) {
+            const double weight = NineTapWeight(k / (step * along));
+            if (weight == 0) continue;
+            const Pixel p = horizontal ? Sample(image, x + k, y + k * dy / dx)
+                                       : Sample(image, x + k * dx / dy, y + k);
+            for (int c = 0; c < 4; ++c) acc[c] += weight * p[c];
+            total += weight;
+        }
+        for (double& v : acc) v /= total;
+        return acc;
+    });
+}
+
+Image SlowZoomBlur(const Image& source, double blurSize) {
+    const Image image = source.toFloat();
+    const int w = image.width(), h = image.height();
+    const double beta = blurSize / 100;
+    const double cx = w / 2.0 - 0.5, cy = h / 2.0 - 0.5;  // pixel-index space
+    return FromPremultiplied(w, h, [&](int x, int y) {
+        const double ox = x - cx, oy = y - cy;
+        const double major = std::max(std::abs(ox), std::abs(oy));
+        if (major == 0) return Premultiplied(At(image, x, y));
+        Pixel acc{};
+        double total = 0;
+        const int reach = int(std::ceil(4 * beta * major)) + 1;
+        for (int k = -reach; k <= reach; ++k) {
+            const double weight = NineTapWeight(k / (beta * major));
+            if (weight == 0) continue;
+            const double s = 1 + k / major;  // along the line through the centre
+            const Pixel p = Sample(image, cx + s * ox, cy + s * oy);
+            for (int c = 0; c < 4; ++c) acc[c] += weight * p[c];
+            total += weight;
+        }
+        for (double& v : acc) v /= total;
+        return acc;
+    });
+}
+
+struct LineCase {
+    float size;
+    float angle;
+    float tolerance;
+};
+
+class MotionAgainstSampling : public ::testing::TestWithParam<LineCase> {};
+
+// Along the axes the line family runs through every pixel and the result
+// is exact; at other angles each pixel blends the two lines on either
+// side of it, which softens across the motion by less than a pixel.
+TEST_P(MotionAgainstSampling, MatchesTheDenseIntegral) {
+    const LineCase c = GetParam();
+    const Image input = Image::FromQImage(test::PhotoLike(53, 35, true));
+    const Image fast = ImageTools::MotionBlurImage(input, c.size, c.angle);
+    EXPECT_LT(MaxDifference(fast, SlowMotionBlur(input, c.size, c.angle)), c.tolerance);
+}
+
+INSTANTIATE_TEST_SUITE_P(Effects, MotionAgainstSampling,
+                         ::testing::Values(LineCase{6.f, 0.f, 1e-5f}, LineCase{2.5f, 180.f, 1e-5f},
+                                           LineCase{4.f, 90.f, 1e-5f}, LineCase{9.f, -90.f, 1e-5f},
+                                           LineCase{6.f, 30.f, 0.01f}, LineCase{5.f, -135.f, 0.01f},
+                                           LineCase{3.f, 100.f, 0.01f}));
+
+class ZoomAgainstSampling : public ::testing::TestWithParam<float> {};
+
+// Each pixel blends the two rays either side of it, at most a pixel apart,
+// which softens across the rays by up to a pixel (as bilinear taps would).
+TEST_P(ZoomAgainstSampling, MatchesTheDenseIntegral) {
+    const float size = GetParam();
+    for (const auto& [w, h] : {std::pair{54, 36}, std::pair{41, 57}}) {
+        const Image input = Image::FromQImage(test::PhotoLike(w, h, true));
+        EXPECT_LT(MaxDifference(ImageTools::ZoomBlurImage(input, size), SlowZoomBlur(input, size)),
+                  0.015f)
+            << w << "x" << h;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Effects, ZoomAgainstSampling, ::testing::Values(3.f, 10.f, 40.f));
+
+TEST(LineBlurs, KeepAConstantPicture) {
+    const Image flat = test::Flat(50, 30, 0.2f, 0.4f, 0.8f, 0.9f);
+    EXPECT_LT(MaxDifference(ImageTools::MotionBlurImage(flat, 30.f, 17.f), flat), 1e-5f);
+    EXPECT_LT(MaxDifference(ImageTools::ZoomBlurImage(flat, 8.f), flat), 1e-5f);
+}
+
+}  // namespace
+}  // namespace lumetra
