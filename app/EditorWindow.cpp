@@ -69,17 +69,10 @@ void EditorWindow::BuildMenus() {
     connect(controller_, &ViewController::historyChanged, this, updateHistoryActions);
     updateHistoryActions();
 
-    QToolBar* toolbar = addToolBar(tr("Main"));
-    toolbar->setObjectName(QStringLiteral("mainToolBar"));
+    QToolBar* toolbar = addToolBar(tr("History"));
+    toolbar->setObjectName(QStringLiteral("historyToolBar"));
     toolbar->setMovable(false);
     toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    open->setIcon(QIcon::fromTheme(QStringLiteral("document-open"),
-                                         style()->standardIcon(QStyle::SP_DialogOpenButton)));
-    save->setIcon(QIcon::fromTheme(QStringLiteral("document-save"),
-                                         style()->standardIcon(QStyle::SP_DialogSaveButton)));
-    toolbar->addAction(open);
-    toolbar->addAction(save);
-    toolbar->addSeparator();
     toolbar->addAction(undo);
     toolbar->addAction(redo);
 

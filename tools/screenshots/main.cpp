@@ -96,9 +96,11 @@ int main(int argc, char** argv) {
     ok = WaitIdle(vc) && ok && Shoot(window, out.filePath("rotating-images.png"));
 
     vc.checkRotate->click();
-    vc.tabView->setCurrentIndex(0);
-    vc.sliderContrast->moveTo(1.3f);
+    vc.sliderContrast->moveTo(1.2f);
     vc.checkSepia->click();
+    vc.tabView->setCurrentIndex(1);
+    vc.checkOilPainting->click();
+    vc.checkVignette->click();
     ok = WaitIdle(vc) && ok && Shoot(window, out.filePath("artistic-effects.png"));
     return ok ? 0 : 1;
 }
