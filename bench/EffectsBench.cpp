@@ -5,7 +5,6 @@
 // times in ImageMagick and libvips as well.
 #include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
 #include <functional>
 
 #include "BenchSupport.h"
@@ -66,12 +65,3 @@ LUMETRA_EFFECT(Rotate45, (void)s; return ImageTools::RotateImage(i, 45.0));
 
 }  // namespace
 }  // namespace lumetra::bench
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

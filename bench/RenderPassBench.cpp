@@ -4,7 +4,6 @@
 // and write one 24-megapixel float frame.
 #include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
 #include <cstring>
 #include <functional>
 
@@ -82,12 +81,3 @@ BENCHMARK_CAPTURE(Colour, Sepia, [](const Image& i) { return ImageTools::SepiaIm
 
 }  // namespace
 }  // namespace lumetra::bench
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

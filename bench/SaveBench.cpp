@@ -8,7 +8,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QTemporaryDir>
 
 #include "BenchSupport.h"
@@ -46,12 +45,3 @@ BENCHMARK_CAPTURE(Save, Bmp, 9, 0.8, "bmp")->Unit(benchmark::kMillisecond)->UseR
 
 }  // namespace
 }  // namespace lumetra::bench
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

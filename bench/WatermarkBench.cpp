@@ -8,7 +8,6 @@
 //   SharedPhoto/...: on a picture the caller keeps, so the frame is copied.
 #include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
 
 #include "BenchSupport.h"
 #include "editor/RenderJob.h"
@@ -111,12 +110,3 @@ BENCHMARK(RenderPass)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTim
 
 }  // namespace
 }  // namespace lumetra::bench
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

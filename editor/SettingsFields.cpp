@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <locale.h>
+#include <optional>
 #include <stdexcept>
 
 namespace lumetra {
@@ -324,28 +325,52 @@ const QStringList& PopUpItems(const FieldSpec& field) {
 
 QString FormatFieldNumber(float value) { return QString::number(double(value), 'g', 6); }
 
+namespace {
+
+// The bytes of a text that may hold one number in the settings text's
+// rules: not empty, ASCII only, no white space anywhere.
+std::optional<QByteArray> StrictNumberBytes(const QString& text) {
+    if (text.isEmpty()) return std::nullopt;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u >= 0x80 || u == ' ' || (u >= 0x09 && u <= 0x0d)) return std::nullopt;
+    }
+    return text.toLatin1();
+}
+
+locale_t CLocale() {
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(0));
+    return c;
+}
+
+}  // namespace
+
+bool ParseFloatText(const QString& text, float* value) {
+    const std::optional<QByteArray> bytes = StrictNumberBytes(text);
+    if (!bytes) return false;
+    char* end = nullptr;
+    const float parsed = strtof_l(bytes->constData(), &end, CLocale());
+    if (end != bytes->constData() + bytes->size()) return false;
+    *value = parsed;
+    return true;
+}
+
+bool ParseDoubleText(const QString& text, double* value) {
+    const std::optional<QByteArray> bytes = StrictNumberBytes(text);
+    if (!bytes) return false;
+    char* end = nullptr;
+    const double parsed = strtod_l(bytes->constData(), &end, CLocale());
+    if (end != bytes->constData() + bytes->size()) return false;
+    *value = parsed;
+    return true;
+}
+
 float TextFieldNumber(const QString& text) {
-    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(0));
     const QByteArray bytes = text.toUtf8();
     const char* begin = bytes.constData();
     char* end = nullptr;
-    const float value = strtof_l(begin, &end, cLocale);
+    const float value = strtof_l(begin, &end, CLocale());
     return end == begin ? 0.f : value;
-}
-
-bool ParseFloatText(const QString& text, float* value) {
-    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(0));
-    if (text.isEmpty()) return false;
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u >= 0x80 || u == ' ' || (u >= 0x09 && u <= 0x0d)) return false;
-    }
-    const QByteArray bytes = text.toLatin1();
-    char* end = nullptr;
-    const float parsed = strtof_l(bytes.constData(), &end, cLocale);
-    if (end != bytes.constData() + bytes.size()) return false;
-    *value = parsed;
-    return true;
 }
 
 QString QualityLabelText(float quality) {

@@ -101,6 +101,8 @@ float TextFieldNumber(const QString& text);
 // decimal or hexadecimal digits with optional sign and exponent, or "nan",
 // "inf"; C locale, ASCII only, no white space anywhere. False otherwise.
 bool ParseFloatText(const QString& text, float* value);
+// The same rules, read in double precision.
+bool ParseDoubleText(const QString& text, double* value);
 
 // The quality is saved with the formats of these indexes (the JPEG and
 // JPEG 2000 families); the others ignore it.

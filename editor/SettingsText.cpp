@@ -32,22 +32,6 @@ QString GeneralText(T value, int precision) {
     return text;
 }
 
-// A whole piece as a double with the float text's rules.
-bool ParseDoubleText(const QString& text, double* value) {
-    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(0));
-    if (text.isEmpty()) return false;
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u >= 0x80 || u == ' ' || (u >= 0x09 && u <= 0x0d)) return false;
-    }
-    const QByteArray bytes = text.toLatin1();
-    char* end = nullptr;
-    const double parsed = strtod_l(bytes.constData(), &end, cLocale);
-    if (end != bytes.constData() + bytes.size()) return false;
-    *value = parsed;
-    return true;
-}
-
 // An optional sign and one or more decimal digits within 64 bits.
 bool ParseIntegerText(const QString& text, long long* value) {
     const QByteArray bytes = text.toLatin1();

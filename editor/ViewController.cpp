@@ -211,8 +211,8 @@ QUrl ViewController::HelpPageUrl(const QString& page) {
         QDir::cleanPath(bin.absoluteFilePath(QStringLiteral("../share/lumetra/help/") + page)));
 }
 
-void ViewController::OnHowToRotateImages() {
-    const QUrl url = HelpPageUrl(QStringLiteral("rotating-images.html"));
+void ViewController::OpenHelpPage(const QString& page) {
+    const QUrl url = HelpPageUrl(page);
     if (!url.isValid()) return;
     if (!QFileInfo::exists(url.toLocalFile())) {
         emit statusMessage(tr("The help page is not installed: %1").arg(url.toLocalFile()));
@@ -221,14 +221,10 @@ void ViewController::OnHowToRotateImages() {
     dialogs_->OpenUrl(url);
 }
 
+void ViewController::OnHowToRotateImages() { OpenHelpPage(QStringLiteral("rotating-images.html")); }
+
 void ViewController::OnHowToAddArtisticEffectsToImages() {
-    const QUrl url = HelpPageUrl(QStringLiteral("artistic-effects.html"));
-    if (!url.isValid()) return;
-    if (!QFileInfo::exists(url.toLocalFile())) {
-        emit statusMessage(tr("The help page is not installed: %1").arg(url.toLocalFile()));
-        return;
-    }
-    dialogs_->OpenUrl(url);
+    OpenHelpPage(QStringLiteral("artistic-effects.html"));
 }
 
 QString ViewController::FloatToFormattedString(float value) {

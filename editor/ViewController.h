@@ -274,6 +274,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Shows one of the help pages shipped with the program.
+    void OpenHelpPage(const QString& page);
+
     // Panel construction.
     void BuildPanel();
     QWidget* BuildGroup(const GroupSpec& group);

@@ -6,6 +6,7 @@
 
 #include "render/ImageTools.h"
 #include "render/Parallel.h"
+#include "render/Resampling.h"
 
 namespace lumetra {
 namespace {
@@ -71,51 +72,6 @@ inline void SampleTransparentEdge(const Image& src, float fx, float fy, float* o
     }
 }
 
-// Weights of a one-dimensional resampling from `in` to `out` samples with a
-// tent filter widened by the scale when shrinking (so every input sample
-// counts), normalised per output sample.
-struct Resampler {
-    std::vector<int> first;
-    std::vector<int> count;
-    std::vector<float> weights;  // `taps` per output sample
-    int taps = 0;
-};
-
-Resampler MakeResampler(int in, int out) {
-    Resampler r;
-    const double scale = double(in) / double(out);
-    const double support = std::max(1.0, scale);
-    r.taps = int(std::ceil(support)) * 2 + 1;
-    r.first.resize(std::size_t(out));
-    r.count.resize(std::size_t(out));
-    r.weights.assign(std::size_t(out) * std::size_t(r.taps), 0.f);
-    for (int o = 0; o < out; ++o) {
-        const double centre = (o + 0.5) * scale - 0.5;
-        int lo = int(std::floor(centre - support)) + 1;
-        int hi = int(std::ceil(centre + support)) - 1;
-        lo = std::max(lo, 0);
-        hi = std::min(hi, in - 1);
-        if (hi < lo) lo = hi = std::clamp(int(std::lround(centre)), 0, in - 1);
-        hi = std::min(hi, lo + r.taps - 1);
-        double sum = 0.0;
-        float* w = &r.weights[std::size_t(o) * std::size_t(r.taps)];
-        for (int i = lo; i <= hi; ++i) {
-            const double d = std::abs(i - centre) / support;
-            const double v = std::max(0.0, 1.0 - d);
-            w[i - lo] = float(v);
-            sum += v;
-        }
-        if (sum <= 0.0) {
-            w[0] = 1.f;
-            hi = lo;
-            sum = 1.0;
-        }
-        for (int i = 0; i <= hi - lo; ++i) w[i] = float(w[i] / sum);
-        r.first[std::size_t(o)] = lo;
-        r.count[std::size_t(o)] = hi - lo + 1;
-    }
-    return r;
-}
 
 }  // namespace
 
@@ -183,8 +139,8 @@ Image ImageTools::ResizeImage(const Image& image, double width, double height) {
     const int inH = image.height();
     if (outW == inW && outH == inH) return image;
 
-    const Resampler horizontal = MakeResampler(inW, outW);
-    const Resampler vertical = MakeResampler(inH, outH);
+    const ResampleAxis horizontal = MakeResampleAxis(inW, 0.0, outW, 0, outW);
+    const ResampleAxis vertical = MakeResampleAxis(inH, 0.0, outH, 0, outH);
 
     // Horizontal pass into premultiplied rows of the output width.
     Image wide = Image::CreateUninitialised(outW, inH);

@@ -6,67 +6,15 @@
 #include <vector>
 
 #include "render/ImageTools.h"
+#include "render/Resampling.h"
 #include "render/WatermarkOverlay.h"
 
 namespace lumetra {
 namespace {
 
-// One axis of the resampling from the logo's samples to the patch's pixels:
-// for each output pixel, a run of logo samples with tent weights (widened
-// when the logo shrinks, so every sample counts) and the part of the pixel
-// that the logo covers (less than 1 only at a fractional edge).
-struct Axis {
-    std::vector<int> first;
-    std::vector<int> count;
-    std::vector<float> weights;  // `taps` per output pixel
-    std::vector<float> coverage;
-    int taps = 0;
-};
-
-// The logo's `samples` are spread over [edge, edge + extent) of the canvas;
-// output pixel o is [start + o, start + o + 1).
-Axis MakeAxis(int samples, double edge, double extent, int start, int pixels) {
-    Axis axis;
-    const double step = double(samples) / extent;  // logo samples per canvas pixel
-    const double support = std::max(1.0, step);
-    // No pixel needs more taps than the logo has samples (a logo shrunk to a
-    // speck spreads every sample over one pixel).
-    axis.taps = int(std::min(std::ceil(support) * 2.0 + 1.0, double(samples)));
-    axis.first.resize(std::size_t(pixels));
-    axis.count.resize(std::size_t(pixels));
-    axis.coverage.resize(std::size_t(pixels));
-    axis.weights.assign(std::size_t(pixels) * std::size_t(axis.taps), 0.f);
-    for (int o = 0; o < pixels; ++o) {
-        const double p0 = double(start) + o;
-        const double covered = std::min(p0 + 1.0, edge + extent) - std::max(p0, edge);
-        axis.coverage[std::size_t(o)] = float(std::clamp(covered, 0.0, 1.0));
-        // A partly covered edge pixel takes the colour of the logo's edge.
-        const double centre = std::clamp((p0 + 0.5 - edge) * step - 0.5, 0.0, double(samples - 1));
-        int lo = int(std::max(std::floor(centre - support) + 1.0, 0.0));
-        int hi = int(std::min(std::ceil(centre + support) - 1.0, double(samples - 1)));
-        if (hi < lo) lo = hi = std::clamp(int(std::lround(centre)), 0, samples - 1);
-        hi = std::min(hi, lo + axis.taps - 1);
-        float* w = &axis.weights[std::size_t(o) * std::size_t(axis.taps)];
-        double sum = 0.0;
-        for (int i = lo; i <= hi; ++i) {
-            const double v = std::max(0.0, 1.0 - std::abs(i - centre) / support);
-            w[i - lo] = float(v);
-            sum += v;
-        }
-        if (sum <= 0.0) {
-            w[0] = 1.f;
-            hi = lo;
-            sum = 1.0;
-        }
-        for (int i = 0; i <= hi - lo; ++i) w[i] = float(w[i] / sum);
-        axis.first[std::size_t(o)] = lo;
-        axis.count[std::size_t(o)] = hi - lo + 1;
-    }
-    return axis;
-}
-
 // The logo resampled onto the patch, straight alpha.
-Image ResampleLogo(const Image& logo, const Axis& across, const Axis& down, int width, int height) {
+Image ResampleLogo(const Image& logo, const ResampleAxis& across, const ResampleAxis& down,
+                   int width, int height) {
     int rowLo = logo.height();
     int rowHi = -1;
     for (int o = 0; o < height; ++o) {
@@ -153,8 +101,8 @@ WatermarkOverlay ImageTools::CreateLogoWatermark(QSizeF size, const Image& logo,
     overlay.patch = PixelBoxOnCanvas(left, top, left + w, top + h, overlay.canvas);
     if (overlay.patch.isEmpty()) return overlay;
 
-    const Axis across = MakeAxis(logo.width(), left, w, overlay.patch.x(), overlay.patch.width());
-    const Axis down = MakeAxis(logo.height(), top, h, overlay.patch.y(), overlay.patch.height());
+    const ResampleAxis across = MakeResampleAxis(logo.width(), left, w, overlay.patch.x(), overlay.patch.width());
+    const ResampleAxis down = MakeResampleAxis(logo.height(), top, h, overlay.patch.y(), overlay.patch.height());
     overlay.pixels =
         ResampleLogo(logo, across, down, overlay.patch.width(), overlay.patch.height());
     return overlay;

@@ -209,7 +209,9 @@ TEST_F(Handlers, EveryResetRestoresItsGroupOnceAndRendersOnlyWhenOn) {
                 << group.resetAction << " left " << field.name;
         }
         EXPECT_EQ(first, (!box || on) ? 1 : 0) << group.resetAction;
-        if (group.group == Group::ImageWatermark) EXPECT_TRUE(vc.logo.isEmpty());
+        if (group.group == Group::ImageWatermark) {
+            EXPECT_TRUE(vc.logo.isEmpty());
+        }
         // Pressed again: nothing to do.
         const int recorded = int(vc.stateImagesPath.size());
         EXPECT_EQ(Run(group.resetAction), 0) << group.resetAction << " pressed twice";
