@@ -19,6 +19,7 @@ RenderResult RunRenderPass(const QString& sourcePath, const EditSettings& settin
                                .arg(source.error);
             return result;
         }
+        result.damage = source.damage;
         const Image finished = RenderPipeline(std::move(source.image), settings, logo);
         source = ReadResult();  // let the source go before the 8-bit copy is made
         result.image = finished.toQImage();

@@ -78,10 +78,15 @@ void ViewController::OnRenderPassCompleted() {
         imageView->setImage(result.image);
         UpdateImageSize();
         SaveCurrentState();
-        emit statusMessage(tr("Rendered %1 × %2 pixels in %3 ms")
-                               .arg(result.image.width())
-                               .arg(result.image.height())
-                               .arg(elapsed));
+        QString message = tr("Rendered %1 × %2 pixels in %3 ms")
+                              .arg(result.image.width())
+                              .arg(result.image.height())
+                              .arg(elapsed);
+        // A damaged source keeps saying so: the preview holds only what
+        // could be decoded of it.
+        if (!result.damage.isEmpty())
+            message += tr(" (the file is damaged: %1)").arg(result.damage);
+        emit statusMessage(message);
     }
     emit renderPassFinished();
 }

@@ -96,6 +96,9 @@ QImage DecodeJpeg2000(const QByteArray& data, QString* error, std::int64_t maxPi
     opj_set_default_decoder_parameters(&parameters);
     if (!opj_setup_decoder(codec.get(), &parameters))
         return Fail(error, QStringLiteral("The JPEG 2000 decoder could not be started."));
+    // A codestream cut short decodes as far as it goes instead of failing:
+    // the reader tells the user the file is damaged.
+    opj_decoder_set_strict_mode(codec.get(), OPJ_FALSE);
     if (opj_has_thread_support()) opj_codec_set_threads(codec.get(), WorkerThreads());
 
     jp2::ReadBuffer input{&data, 0};
