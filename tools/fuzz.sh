@@ -69,8 +69,10 @@ for target in "${targets[@]}"; do
   regressions=tests/robustness/inputs/${inputs[$target]}
   echo "== fuzz_$target for $seconds s (log: build-fuzz/fuzz_$target.log)"
   status=0
+  # Qt's and libtiff's warnings about each bad input would cost more time
+  # than the input itself.
   ASAN_OPTIONS=allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    QT_QPA_PLATFORM=offscreen \
+    QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES='*=false' \
     "build-fuzz/bin/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=3072 \
     -max_len=65536 -print_final_stats=1 -artifact_prefix="$artifacts" \
     "$corpus" "$seeds/$target" $( [[ -d "$regressions" ]] && echo "$regressions") \
