@@ -15,8 +15,8 @@ RenderResult RunRenderPass(const QString& sourcePath, const EditSettings& settin
     try {
         ReadResult source = ReadImageFile(sourcePath);
         if (!source.ok()) {
-            result.error = QStringLiteral("The source image can no longer be read: %1")
-                               .arg(source.error);
+            result.error =
+                QStringLiteral("The source image can no longer be read: %1").arg(source.error);
             return result;
         }
         result.damage = source.damage;

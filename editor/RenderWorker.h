@@ -14,7 +14,7 @@
 namespace lumetra {
 
 class RenderWorker {
-public:
+  public:
     RenderWorker() = default;
     // Waits for the job that is running, drops one still waiting, and ends
     // the thread.
@@ -26,7 +26,7 @@ public:
     // before it. The caller makes sure no more than one is waiting.
     void Submit(std::function<void()> job);
 
-private:
+  private:
     void Loop();
 
     std::mutex mutex_;

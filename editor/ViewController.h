@@ -297,8 +297,10 @@ private:
     void UpdatePanCursor();
     bool HandleViewportEvent(QObject* watched, QEvent* event);
 
-    // Render pass completion.
-    void OnRenderPassCompleted();
+    // Render pass completion. Invoked by name from the worker (queued): the
+    // call then carries only a method index, no functor object that the
+    // two threads would share.
+    Q_INVOKABLE void OnRenderPassCompleted();
 
     FieldValue ReadControl(const FieldSpec& field) const;
     void WriteControl(const FieldSpec& field, const FieldValue& value);

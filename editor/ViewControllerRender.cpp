@@ -83,8 +83,7 @@ void ViewController::UpdateImageEffect() {
     // first), and a completion still queued when it goes is dropped with it.
     renderWorker_.Submit([this, handOver] {
         RunHandedOverPass(handOver);
-        QMetaObject::invokeMethod(this, &ViewController::OnRenderPassCompleted,
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, "OnRenderPassCompleted", Qt::QueuedConnection);
     });
     emit renderPassStarted();
 }

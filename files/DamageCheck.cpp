@@ -11,7 +11,7 @@ const QString kCutShort = QStringLiteral("the file ends before the picture does"
 
 // Random access to the file with every read checked against its size.
 class Bytes {
-public:
+  public:
     explicit Bytes(QIODevice* device) : device_(device), size_(device->size()) {}
     qint64 size() const { return size_; }
     // Reads n bytes at offset; false when they are not all in the file.
@@ -41,7 +41,7 @@ public:
         return true;
     }
 
-private:
+  private:
     QIODevice* device_;
     qint64 size_;
 };
@@ -151,8 +151,10 @@ QString TiffDamage(Bytes& file) {
         a.found = true;
         const qint64 size = a.type == 3 ? 2 : 4;
         // Values that fit in four bytes are held in the entry itself.
-        if (qint64(a.count) * size <= 4) a.valueAt = std::uint32_t(entry + 8);
-        else if (!file.U32(entry + 8, big, &a.valueAt)) return kCutShort;
+        if (qint64(a.count) * size <= 4)
+            a.valueAt = std::uint32_t(entry + 8);
+        else if (!file.U32(entry + 8, big, &a.valueAt))
+            return kCutShort;
         if (tag == 273 || tag == 324) offsets = a;  // strip or tile offsets
         if (tag == 279 || tag == 325) counts = a;   // their byte counts
     }

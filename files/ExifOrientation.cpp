@@ -17,14 +17,17 @@ constexpr std::uint16_t kTypeShort = 3;
 // Reads the TIFF structure inside the Exif block, every offset checked
 // against the block's end.
 class TiffReader {
-public:
+  public:
     TiffReader(const unsigned char* data, std::size_t size) : data_(data), size_(size) {}
 
     bool ReadHeader(std::uint32_t* firstIfd) {
         if (size_ < 8) return false;
-        if (data_[0] == 'I' && data_[1] == 'I') bigEndian_ = false;
-        else if (data_[0] == 'M' && data_[1] == 'M') bigEndian_ = true;
-        else return false;
+        if (data_[0] == 'I' && data_[1] == 'I')
+            bigEndian_ = false;
+        else if (data_[0] == 'M' && data_[1] == 'M')
+            bigEndian_ = true;
+        else
+            return false;
         std::uint16_t magic = 0;
         return U16(2, &magic) && magic == 42 && U32(4, firstIfd);
     }
@@ -44,7 +47,7 @@ public:
         return true;
     }
 
-private:
+  private:
     const unsigned char* data_;
     std::size_t size_;
     bool bigEndian_ = false;
@@ -56,14 +59,38 @@ struct SourceMap {
     int orientation, w, h;
     void operator()(int x, int y, int* sx, int* sy) const {
         switch (orientation) {
-            case 2: *sx = w - 1 - x; *sy = y; break;
-            case 3: *sx = w - 1 - x; *sy = h - 1 - y; break;
-            case 4: *sx = x; *sy = h - 1 - y; break;
-            case 5: *sx = y; *sy = x; break;                  // transpose
-            case 6: *sx = y; *sy = h - 1 - x; break;          // a quarter turn clockwise
-            case 7: *sx = w - 1 - y; *sy = h - 1 - x; break;  // transverse
-            case 8: *sx = w - 1 - y; *sy = x; break;          // a quarter turn anticlockwise
-            default: *sx = x; *sy = y; break;
+            case 2:
+                *sx = w - 1 - x;
+                *sy = y;
+                break;
+            case 3:
+                *sx = w - 1 - x;
+                *sy = h - 1 - y;
+                break;
+            case 4:
+                *sx = x;
+                *sy = h - 1 - y;
+                break;
+            case 5:  // transpose
+                *sx = y;
+                *sy = x;
+                break;
+            case 6:  // a quarter turn clockwise
+                *sx = y;
+                *sy = h - 1 - x;
+                break;
+            case 7:  // transverse
+                *sx = w - 1 - y;
+                *sy = h - 1 - x;
+                break;
+            case 8:  // a quarter turn anticlockwise
+                *sx = w - 1 - y;
+                *sy = x;
+                break;
+            default:
+                *sx = x;
+                *sy = y;
+                break;
         }
     }
 };

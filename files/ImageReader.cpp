@@ -17,7 +17,6 @@ namespace {
 
 // A compressed file larger than this cannot hold a picture we accept.
 
-
 void RaiseAllocationLimitOnce() {
     static std::once_flag once;
     std::call_once(once, [] {
@@ -97,8 +96,7 @@ Decoded ReadWithQt(QFile* file, std::int64_t maxPixels) {
     // size; for BMP the header's own numbers, which Qt does not report.
     const QSize claimed = ClaimedSize(file->peek(32), format);
     const QSize size = claimed.isValid() ? claimed : reader.size();
-    if (size.isValid() &&
-        std::int64_t(size.width()) * std::int64_t(size.height()) > maxPixels) {
+    if (size.isValid() && std::int64_t(size.width()) * std::int64_t(size.height()) > maxPixels) {
         out.error = TooLarge(size.width(), size.height());
         return out;
     }

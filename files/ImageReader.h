@@ -16,8 +16,8 @@ namespace lumetra {
 constexpr std::int64_t kMaxSourcePixels = std::int64_t(128) << 20;
 
 struct ReadResult {
-    Image image;     // empty when the file could not be read
-    QString error;   // why, in words a user understands
+    Image image;    // empty when the file could not be read
+    QString error;  // why, in words a user understands
     // The file is damaged (cut short, corrupt data) but part of its
     // picture could be decoded: image holds that part, the rest as the
     // decoder left it (grey or transparent), and damage says what is wrong.

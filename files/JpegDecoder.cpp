@@ -2,16 +2,15 @@
 #include "files/JpegDecoder.h"
 
 // jpeglib.h needs FILE and size_t declared before it.
-#include <cstdio>
+#include <jpeglib.h>
+
+#include <QColorSpace>
 #include <csetjmp>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
-
-#include <jpeglib.h>
-
-#include <QColorSpace>
 
 #include "files/ExifOrientation.h"
 
@@ -111,7 +110,8 @@ bool Run(Decoding* d) {
     jpeg_read_header(&d->cinfo, TRUE);
     ReadMarkers(d);
 
-    const bool cmyk = d->cinfo.jpeg_color_space == JCS_CMYK || d->cinfo.jpeg_color_space == JCS_YCCK;
+    const bool cmyk =
+        d->cinfo.jpeg_color_space == JCS_CMYK || d->cinfo.jpeg_color_space == JCS_YCCK;
     d->cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRX;
     jpeg_calc_output_dimensions(&d->cinfo);
     const std::int64_t width = d->cinfo.output_width, height = d->cinfo.output_height;

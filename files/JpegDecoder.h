@@ -14,10 +14,10 @@
 namespace lumetra {
 
 struct JpegDecoded {
-    QImage image;     // Format_RGB32; null when nothing could be decoded
-    QString error;    // why not
+    QImage image;   // Format_RGB32; null when nothing could be decoded
+    QString error;  // why not
     bool damaged = false;
-    QString damage;   // the decoder's first complaint, when damaged
+    QString damage;  // the decoder's first complaint, when damaged
 };
 
 // True when the bytes start like a JPEG file (SOI and a marker).

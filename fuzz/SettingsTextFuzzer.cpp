@@ -9,8 +9,7 @@
 #include "editor/SettingsText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const QString text =
-        QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
+    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
     const std::optional<lumetra::EditSettings> settings = lumetra::ReadSettingsText(text);
     if (settings) {
         const QString written = lumetra::WriteSettingsText(*settings);

@@ -21,17 +21,19 @@ namespace {
 
 struct FailingSave {
     const char* label;
-    bool existingFile;   // a file of the user's stands at the path
+    bool existingFile;  // a file of the user's stands at the path
     bool readOnlyFolder;
     bool readOnlyFile;
     bool folderVanishes;
-    bool diskFull;       // the file system takes no more than a few bytes
+    bool diskFull;  // the file system takes no more than a few bytes
 };
 
-void PrintTo(const FailingSave& c, std::ostream* out) { *out << c.label; }
+void PrintTo(const FailingSave& c, std::ostream* out) {
+    *out << c.label;
+}
 
 class FailingSaves : public ::testing::TestWithParam<FailingSave> {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         ASSERT_TRUE(test::PermissionBitsBind()) << "file permissions do not bind this test";
@@ -44,8 +46,8 @@ protected:
     void TearDown() override {
         // Give the folder back its permissions so that it can be removed.
         if (QFileInfo::exists(folder))
-            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                              QFileDevice::ExeOwner);
+            QFile::setPermissions(
+                folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
     QTemporaryDir dir;
     test::Editor editor;
@@ -54,7 +56,8 @@ protected:
 
 TEST_P(FailingSaves, SayCouldNotSaveAndLeaveWhatStoodThere) {
     const FailingSave c = GetParam();
-    const QByteArray precious = QByteArray("the user's own picture, which must survive\n").repeated(8);
+    const QByteArray precious =
+        QByteArray("the user's own picture, which must survive\n").repeated(8);
     if (c.existingFile) {
         ASSERT_TRUE(test::WriteBytes(target, precious));
     }
@@ -97,13 +100,12 @@ TEST_P(FailingSaves, SayCouldNotSaveAndLeaveWhatStoodThere) {
 
 INSTANTIATE_TEST_SUITE_P(
     SaveCommand, FailingSaves,
-    ::testing::Values(
-        FailingSave{"NewFileInAReadOnlyFolder", false, true, false, false, false},
-        FailingSave{"OverAFileInAReadOnlyFolder", true, true, false, false, false},
-        FailingSave{"NewFileOnAFullDisk", false, false, false, false, true},
-        FailingSave{"OverAFileOnAFullDisk", true, false, false, false, true},
-        FailingSave{"IntoAFolderThatVanished", false, false, false, true, false},
-        FailingSave{"OverAReadOnlyFile", true, false, true, false, false}),
+    ::testing::Values(FailingSave{"NewFileInAReadOnlyFolder", false, true, false, false, false},
+                      FailingSave{"OverAFileInAReadOnlyFolder", true, true, false, false, false},
+                      FailingSave{"NewFileOnAFullDisk", false, false, false, false, true},
+                      FailingSave{"OverAFileOnAFullDisk", true, false, false, false, true},
+                      FailingSave{"IntoAFolderThatVanished", false, false, false, true, false},
+                      FailingSave{"OverAReadOnlyFile", true, false, true, false, false}),
     [](const ::testing::TestParamInfo<FailingSave>& info) { return info.param.label; });
 
 }  // namespace

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "robustness/HostileFiles.h"
 
+#include <jpeglib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -11,8 +12,6 @@
 #include <QMap>
 #include <QTemporaryDir>
 #include <cstdio>
-
-#include <jpeglib.h>
 
 #include "render/ImageTools.h"
 #include "support/TestImages.h"
@@ -69,9 +68,9 @@ QByteArray PngChunk(const char* type, const QByteArray& data) {
     AppendBigEndian(&chunk, quint32(data.size()), 4);
     const QByteArray body = QByteArray(type, 4) + data;
     chunk += body;
-    AppendBigEndian(&chunk, quint32(crc32(0, reinterpret_cast<const Bytef*>(body.constData()),
-                                          uInt(body.size()))),
-                    4);
+    AppendBigEndian(
+        &chunk,
+        quint32(crc32(0, reinterpret_cast<const Bytef*>(body.constData()), uInt(body.size()))), 4);
     return chunk;
 }
 
@@ -97,9 +96,9 @@ QByteArray TiffBomb() {
     struct Entry {
         quint32 tag, type, value;
     };
-    const Entry entries[] = {{256, 4, 100000}, {257, 4, 100000}, {258, 3, 8}, {259, 3, 1},
-                             {262, 3, 1},      {273, 4, 0},      {277, 3, 1}, {278, 4, 100000},
-                             {279, 4, 16}};
+    const Entry entries[] = {{256, 4, 100000}, {257, 4, 100000}, {258, 3, 8},
+                             {259, 3, 1},      {262, 3, 1},      {273, 4, 0},
+                             {277, 3, 1},      {278, 4, 100000}, {279, 4, 16}};
     const quint32 count = sizeof entries / sizeof entries[0];
     const quint32 dataAt = 8 + 2 + count * 12 + 4;
     QByteArray out("II*\0", 4);
@@ -234,69 +233,88 @@ std::vector<HostileFile> HostileCorpus() {
     const struct {
         const char* kind;
         const char* label;
-        Outcome cut;       // cut at a third and two thirds
-        Outcome nearlyAll; // two bytes short
-    } kinds[] = {{"jpg", "Jpeg", Outcome::Damaged, Outcome::Damaged},
-                 {"progressive.jpg", "ProgressiveJpeg", Outcome::RefusedOrDamaged, Outcome::Damaged},
-                 {"png", "Png", Outcome::RefusedOrDamaged, Outcome::Damaged},
-                 {"tif", "Tiff", Outcome::RefusedOrDamaged, Outcome::RefusedOrDamaged},
-                 {"gif", "Gif", Outcome::Damaged, Outcome::Damaged},
-                 {"bmp", "Bmp", Outcome::Damaged, Outcome::Damaged},
-                 {"jp2", "Jpeg2000", Outcome::Refused, Outcome::Refused}};
+        Outcome cut;        // cut at a third and two thirds
+        Outcome nearlyAll;  // two bytes short
+    } kinds[] = {
+        {"jpg", "Jpeg", Outcome::Damaged, Outcome::Damaged},
+        {"progressive.jpg", "ProgressiveJpeg", Outcome::RefusedOrDamaged, Outcome::Damaged},
+        {"png", "Png", Outcome::RefusedOrDamaged, Outcome::Damaged},
+        {"tif", "Tiff", Outcome::RefusedOrDamaged, Outcome::RefusedOrDamaged},
+        {"gif", "Gif", Outcome::Damaged, Outcome::Damaged},
+        {"bmp", "Bmp", Outcome::Damaged, Outcome::Damaged},
+        {"jp2", "Jpeg2000", Outcome::Refused, Outcome::Refused}};
     for (const auto& k : kinds) {
         const QString kind = k.kind;
         const QString extension = kind.section('.', -1);
         corpus.push_back({std::string("Sound") + k.label, "sound." + extension,
                           Bytes([kind] { return SoundFile(kind); }), Outcome::Opens, size});
-        corpus.push_back({std::string(k.label) + "CutInItsHeader", "header." + extension,
-                          Bytes([kind] { return SoundFile(kind).left(20); }), Outcome::Refused,
+        corpus.push_back({std::string(k.label) + "CutInItsHeader",
+                          "header." + extension,
+                          Bytes([kind] { return SoundFile(kind).left(20); }),
+                          Outcome::Refused,
                           {}});
         for (const int percent : {33, 66}) {
-            corpus.push_back(
-                {std::string(k.label) + "CutAt" + std::to_string(percent) + "Percent",
-                 QStringLiteral("cut%1.").arg(percent) + extension, Bytes([kind, percent] {
-                     const QByteArray sound = SoundFile(kind);
-                     return sound.left(sound.size() * percent / 100);
-                 }),
-                 k.cut, size});
+            corpus.push_back({std::string(k.label) + "CutAt" + std::to_string(percent) + "Percent",
+                              QStringLiteral("cut%1.").arg(percent) + extension,
+                              Bytes([kind, percent] {
+                                  const QByteArray sound = SoundFile(kind);
+                                  return sound.left(sound.size() * percent / 100);
+                              }),
+                              k.cut, size});
         }
         corpus.push_back({std::string(k.label) + "CutTwoBytesShort", "short." + extension,
-                          Bytes([kind] { return SoundFile(kind).chopped(2); }), k.nearlyAll,
-                          size});
+                          Bytes([kind] { return SoundFile(kind).chopped(2); }), k.nearlyAll, size});
     }
 
     // Empty files with each extension.
     for (const char* extension : {"jpg", "png", "tif", "gif", "bmp", "jp2"}) {
-        corpus.push_back({std::string("Empty_") + extension, QStringLiteral("empty.") + extension,
-                          Bytes([] { return QByteArray(); }), Outcome::Refused, {}});
+        corpus.push_back({std::string("Empty_") + extension,
+                          QStringLiteral("empty.") + extension,
+                          Bytes([] { return QByteArray(); }),
+                          Outcome::Refused,
+                          {}});
     }
 
     // The right extension, the wrong content.
-    corpus.push_back({"TextNamedJpg", "letter.jpg",
+    corpus.push_back({"TextNamedJpg",
+                      "letter.jpg",
                       Bytes([] { return QByteArray("Dear friend,\nthis is not a photo.\n"); }),
-                      Outcome::Refused, {}});
-    corpus.push_back({"NoiseNamedPng", "noise.png", Bytes([] { return Noise(4096, 7); }),
-                      Outcome::Refused, {}});
-    corpus.push_back({"PngSignatureThenNoise", "fake.png",
+                      Outcome::Refused,
+                      {}});
+    corpus.push_back(
+        {"NoiseNamedPng", "noise.png", Bytes([] { return Noise(4096, 7); }), Outcome::Refused, {}});
+    corpus.push_back({"PngSignatureThenNoise",
+                      "fake.png",
                       Bytes([] { return QByteArray("\x89PNG\r\n\x1a\n", 8) + Noise(2048, 11); }),
-                      Outcome::Refused, {}});
-    corpus.push_back({"TiffHeaderThenNoise", "fake.tif",
+                      Outcome::Refused,
+                      {}});
+    corpus.push_back({"TiffHeaderThenNoise",
+                      "fake.tif",
                       Bytes([] { return QByteArray("II*\0\x08\0\0\0", 8) + Noise(2048, 13); }),
-                      Outcome::Refused, {}});
-    corpus.push_back({"JpegMarkersThenNoise", "fake.jpg",
+                      Outcome::Refused,
+                      {}});
+    corpus.push_back({"JpegMarkersThenNoise",
+                      "fake.jpg",
                       Bytes([] { return QByteArray("\xFF\xD8\xFF\xE0", 4) + Noise(2048, 17); }),
-                      Outcome::Refused, {}});
-    corpus.push_back({"Jpeg2000SignatureThenNoise", "fake.jp2", Bytes([] {
-                          return QByteArray("\0\0\0\x0CjP  \r\n\x87\n", 12) + Noise(2048, 19);
-                      }),
-                      Outcome::Refused, {}});
+                      Outcome::Refused,
+                      {}});
+    corpus.push_back(
+        {"Jpeg2000SignatureThenNoise",
+         "fake.jp2",
+         Bytes([] { return QByteArray("\0\0\0\x0CjP  \r\n\x87\n", 12) + Noise(2048, 19); }),
+         Outcome::Refused,
+         {}});
 
     // Headers that claim far more pixels than the editor accepts: refused
     // before any memory is taken for them.
-    corpus.push_back({"PngClaiming100000x100000", "bomb.png", Bytes(PngBomb), Outcome::Refused, {}});
-    corpus.push_back({"TiffClaiming100000x100000", "bomb.tif", Bytes(TiffBomb), Outcome::Refused, {}});
-    corpus.push_back({"BmpClaiming100000x100000", "bomb.bmp", Bytes(BmpBomb), Outcome::Refused, {}});
-    corpus.push_back({"JpegClaiming60000x60000", "bomb.jpg", Bytes(JpegBomb), Outcome::Refused, {}});
+    corpus.push_back(
+        {"PngClaiming100000x100000", "bomb.png", Bytes(PngBomb), Outcome::Refused, {}});
+    corpus.push_back(
+        {"TiffClaiming100000x100000", "bomb.tif", Bytes(TiffBomb), Outcome::Refused, {}});
+    corpus.push_back(
+        {"BmpClaiming100000x100000", "bomb.bmp", Bytes(BmpBomb), Outcome::Refused, {}});
+    corpus.push_back(
+        {"JpegClaiming60000x60000", "bomb.jpg", Bytes(JpegBomb), Outcome::Refused, {}});
     corpus.push_back({"GifScreen65535x65535", "bomb.gif", Bytes(GifBomb), Outcome::Refused, {}});
 
     // Exif blocks: metadata that lies does not spoil a sound picture.
@@ -308,31 +326,40 @@ std::vector<HostileFile> HostileCorpus() {
                       Outcome::Opens, size});
 
     // A GIF with a screen and no picture on it.
-    corpus.push_back({"GifWithoutFrames", "empty-screen.gif", Bytes([] {
-                          return QByteArray("GIF89a\x0A\0\x0A\0\0\0\0;", 14);
-                      }),
-                      Outcome::Refused, {}});
+    corpus.push_back({"GifWithoutFrames",
+                      "empty-screen.gif",
+                      Bytes([] { return QByteArray("GIF89a\x0A\0\x0A\0\0\0\0;", 14); }),
+                      Outcome::Refused,
+                      {}});
 
     // Not regular files.
-    corpus.push_back({"FolderNamedPhotoJpg", "photo.jpg",
-                      [](const QString& path) { return QDir().mkdir(path); }, Outcome::Refused,
+    corpus.push_back({"FolderNamedPhotoJpg",
+                      "photo.jpg",
+                      [](const QString& path) { return QDir().mkdir(path); },
+                      Outcome::Refused,
                       {}});
-    corpus.push_back({"PipeNamedPhotoPng", "pipe.png",
+    corpus.push_back({"PipeNamedPhotoPng",
+                      "pipe.png",
                       [](const QString& path) {
                           return ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0;
                       },
-                      Outcome::Refused, {}});
-    corpus.push_back({"LinkToDevZeroNamedJpg", "zero.jpg",
+                      Outcome::Refused,
+                      {}});
+    corpus.push_back({"LinkToDevZeroNamedJpg",
+                      "zero.jpg",
                       [](const QString& path) { return QFile::link("/dev/zero", path); },
-                      Outcome::Refused, {}});
+                      Outcome::Refused,
+                      {}});
 
     // A sound photo nobody may read.
-    corpus.push_back({"JpegWithoutReadPermission", "private.jpg",
+    corpus.push_back({"JpegWithoutReadPermission",
+                      "private.jpg",
                       [](const QString& path) {
                           return Put(path, SoundFile("jpg")) &&
                                  QFile::setPermissions(path, QFileDevice::WriteOwner);
                       },
-                      Outcome::Refused, {}});
+                      Outcome::Refused,
+                      {}});
     return corpus;
 }
 

@@ -36,8 +36,8 @@ constexpr int kHangMs = 30000;  // sanitizers slow everything several times
 #else
 constexpr int kHangMs = 5000;
 #endif
-constexpr long kMaxGrowthKb = 512 * 1024;      // reading one small hostile file
-constexpr long kMaxBatchRssKb = 1024 * 1024;   // a whole batch run on one
+constexpr long kMaxGrowthKb = 512 * 1024;     // reading one small hostile file
+constexpr long kMaxBatchRssKb = 1024 * 1024;  // a whole batch run on one
 
 const char* const kCouldNotLoad = "The image could not be loaded.";
 
@@ -49,12 +49,12 @@ long PeakRssKb(int who) {
 
 std::string Describe(const ReadResult& read) {
     if (!read.ok()) return "refused: " + read.error.toStdString();
-    return (read.damaged ? "damaged: " + read.damage.toStdString() : std::string("sound")) +
-           " " + std::to_string(read.image.width()) + "x" + std::to_string(read.image.height());
+    return (read.damaged ? "damaged: " + read.damage.toStdString() : std::string("sound")) + " " +
+           std::to_string(read.image.width()) + "x" + std::to_string(read.image.height());
 }
 
 class HostileFiles : public ::testing::TestWithParam<HostileFile> {
-protected:
+  protected:
     // The outcome this file must have; a cut file the decoder may refuse
     // or open as damaged is settled by reading it once.
     Outcome Expected() const {
@@ -174,8 +174,8 @@ TEST_P(HostileFiles, TheBatchToolNamesTheFailureOrTheDamage) {
     ASSERT_EQ(batch.exitStatus(), QProcess::NormalExit) << "lumetra-batch crashed";
     const QString err = QString::fromLocal8Bit(batch.readAllStandardError());
     EXPECT_LT(PeakRssKb(RUSAGE_CHILDREN), kMaxBatchRssKb);
-    const QString output = QDir(outDir).filePath(
-        QFileInfo(file.fileName).completeBaseName() + "_processed.png");
+    const QString output =
+        QDir(outDir).filePath(QFileInfo(file.fileName).completeBaseName() + "_processed.png");
     switch (Expected()) {
         case Outcome::RefusedOrDamaged:  // settled by Expected()
         case Outcome::Refused:

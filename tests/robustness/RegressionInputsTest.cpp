@@ -20,8 +20,7 @@ namespace {
 QStringList Inputs(const char* kind) {
     const QDir dir(QStringLiteral(LUMETRA_ROBUSTNESS_INPUTS "/") + kind);
     QStringList paths;
-    for (const QString& name : dir.entryList(QDir::Files, QDir::Name))
-        paths << dir.filePath(name);
+    for (const QString& name : dir.entryList(QDir::Files, QDir::Name)) paths << dir.filePath(name);
     return paths;
 }
 

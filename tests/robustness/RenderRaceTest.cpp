@@ -21,7 +21,7 @@ namespace lumetra {
 namespace {
 
 class RenderRaces : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         first = test::WriteImageFile(dir, "first.png", test::PhotoLike(320, 200));

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
-#include <QComboBox>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QProgressBar>
 #include <QSignalSpy>
@@ -31,10 +31,10 @@ QByteArray JpegWithMake() {
     buffer.open(QIODevice::WriteOnly);
     test::PhotoLike(90, 60).save(&buffer, "jpeg", 95);
     const QByteArray name = kCameraName + '\0';
-    QByteArray tiff("II*\0\x08\0\0\0\x01\0", 10);                  // header, IFD0 with one entry
-    tiff += QByteArray("\x0F\x01\x02\0", 4);                        // Make, ASCII
-    tiff += char(name.size()) + QByteArray("\0\0\0", 3);            // count
-    tiff += QByteArray("\x1A\0\0\0", 4) + QByteArray(4, '\0');      // value at 26; no next IFD
+    QByteArray tiff("II*\0\x08\0\0\0\x01\0", 10);               // header, IFD0 with one entry
+    tiff += QByteArray("\x0F\x01\x02\0", 4);                    // Make, ASCII
+    tiff += char(name.size()) + QByteArray("\0\0\0", 3);        // count
+    tiff += QByteArray("\x1A\0\0\0", 4) + QByteArray(4, '\0');  // value at 26; no next IFD
     tiff += name;
     const QByteArray body = QByteArray("Exif\0\0", 6) + tiff;
     QByteArray app1("\xFF\xE1", 2);
@@ -51,7 +51,7 @@ struct VanishCase {
 };
 
 class SourceVanishes : public ::testing::TestWithParam<VanishCase> {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         source = dir.filePath("shot.jpg");
@@ -120,15 +120,17 @@ TEST_P(SourceVanishes, ThePassEndsCleanlyAndSavingWritesTheShownResult) {
     for (int y = 0; y < shown.height(); ++y)
         for (int x = 0; x < shown.width(); ++x)
             difference += std::abs(qGreen(written.pixel(x, y)) - qGreen(shown.pixel(x, y)));
-    EXPECT_LT(difference / (shown.width() * shown.height()), 2.0) << "the saved picture is not the shown one";
+    EXPECT_LT(difference / (shown.width() * shown.height()), 2.0)
+        << "the saved picture is not the shown one";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    WhileEditing, SourceVanishes,
-    ::testing::Values(VanishCase{"Deleted", Vanish::Deleted},
-                      VanishCase{"ReplacedByText", Vanish::ReplacedByText},
-                      VanishCase{"MadeUnreadable", Vanish::MadeUnreadable}),
-    [](const ::testing::TestParamInfo<VanishCase>& info) { return info.param.label; });
+INSTANTIATE_TEST_SUITE_P(WhileEditing, SourceVanishes,
+                         ::testing::Values(VanishCase{"Deleted", Vanish::Deleted},
+                                           VanishCase{"ReplacedByText", Vanish::ReplacedByText},
+                                           VanishCase{"MadeUnreadable", Vanish::MadeUnreadable}),
+                         [](const ::testing::TestParamInfo<VanishCase>& info) {
+                             return info.param.label;
+                         });
 
 }  // namespace
 }  // namespace lumetra
