@@ -45,7 +45,14 @@ void RunHandedOverPass(const std::shared_ptr<RenderHandOver>& handOver) {
             const std::lock_guard lock(handOver->mutex);
             inputs = std::move(handOver->inputs);
         }
-        result = inputs.render(inputs.path, inputs.settings, inputs.logo);
+        try {
+            result = inputs.render(inputs.path, inputs.settings, inputs.logo);
+        } catch (...) {
+            // An exception must not end the worker thread (and the program):
+            // the pass ends without a result, the preview stays.
+            result = RenderResult();
+            result.error = QStringLiteral("The image could not be rendered.");
+        }
     }  // the worker's settings, path and logo go here, before the result is handed over
     const std::lock_guard lock(handOver->mutex);
     handOver->result = std::move(result);

@@ -31,7 +31,6 @@ for kind in "${kinds[@]}"; do
       cmake --build build-asan -j"$jobs"
       (cd build-asan &&
         ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=0" \
-        LSAN_OPTIONS="suppressions=$root/tools/sanitizers/lsan.supp:print_suppressions=0" \
         UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
         QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs")
       ;;

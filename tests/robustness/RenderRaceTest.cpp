@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <stdexcept>
 
 #include "editor/RenderJob.h"
 #include "files/CustomImageView.h"
@@ -102,6 +103,28 @@ TEST_F(RenderRaces, NewDuringAPassLeavesAnEmptyEditor) {
     // And the editor works as before afterwards.
     ASSERT_TRUE(editor.Open(first));
     vc.sliderBrightness->moveTo(0.25f);
+    ASSERT_TRUE(editor.WaitUntilIdle());
+    EXPECT_EQ(vc.imageView->image(), Expected(first));
+}
+
+TEST_F(RenderRaces, ARenderThatThrowsEndsThePassAndKeepsThePreview) {
+    ViewController& vc = *editor.controller;
+    ASSERT_TRUE(editor.Open(first));
+    const QImage shown = vc.imageView->image();
+    vc.setRenderFunction([](const QString&, const EditSettings&, const Image&) -> RenderResult {
+        throw std::runtime_error("a stage failed");
+    });
+    QSignalSpy messages(&vc, &ViewController::statusMessage);
+    vc.sliderBrightness->moveTo(0.2f);
+    ASSERT_TRUE(editor.WaitUntilIdle());
+    ExpectIdle();
+    EXPECT_EQ(vc.imageView->image(), shown);
+    ASSERT_GE(messages.count(), 1);
+    EXPECT_TRUE(messages.last().at(0).toString().contains("could not be rendered"));
+
+    // The worker lives on: the next pass renders as usual.
+    vc.setRenderFunction(&RunRenderPass);
+    vc.sliderBrightness->moveTo(0.1f);
     ASSERT_TRUE(editor.WaitUntilIdle());
     EXPECT_EQ(vc.imageView->image(), Expected(first));
 }
