@@ -117,6 +117,10 @@ JobResult ProcessPhoto(const BatchPlan& plan, const QString& inputPath) {
             result.message = QStringLiteral("cannot read %1: %2").arg(inputPath, source.error);
             return result;
         }
+        if (source.damaged) {
+            result.damaged = true;
+            result.message = QStringLiteral("%1 is damaged (%2)").arg(inputPath, source.damage);
+        }
         const EditSettings& s = plan.settings;
         const QImage rendered =
             RenderPipeline(std::move(source.image), s, plan.logo).toQImage();

@@ -27,9 +27,10 @@ struct BatchPlan {
 std::optional<BatchPlan> MakePlan(const Options& options, QString* error);
 
 struct JobResult {
-    bool ok = false;
+    bool ok = false;       // the output was written
+    bool damaged = false;  // ... from a damaged source, as much as could be read
     QString outputPath;
-    QString message;  // why it failed, or a note (a damaged source)
+    QString message;  // why it failed, or what is wrong with a damaged source
 };
 
 // Processes one input photo.

@@ -32,7 +32,10 @@ public:
         std::lock_guard lock(mutex_);
         ++done_;
         if (terminal_) Print(stderr, QStringLiteral("\r\033[K"));
-        if (result.ok)
+        if (result.ok && result.damaged)
+            Print(stderr, QStringLiteral("[%1/%2] DAMAGED %3: %4; what could be read went to %5\n")
+                              .arg(done_).arg(total_).arg(input, result.message, result.outputPath));
+        else if (result.ok)
             Print(stderr, QStringLiteral("[%1/%2] %3 -> %4\n")
                               .arg(done_).arg(total_).arg(input, result.outputPath));
         else
@@ -93,21 +96,26 @@ int main(int argc, char** argv) {
     pool.setMaxThreadCount(options->jobs);
     Progress progress(int(options->inputs.size()));
     std::atomic<int> failed{0};
+    std::atomic<int> damaged{0};
     QList<QFuture<void>> jobs;
     for (const QString& input : options->inputs) {
         jobs << QtConcurrent::run(&pool, [&, input] {
             const JobResult result = ProcessPhoto(*plan, input);
             if (!result.ok) ++failed;
+            else if (result.damaged) ++damaged;
             progress.Done(input, result);
         });
     }
     for (QFuture<void>& job : jobs) job.waitForFinished();
 
     const int total = int(options->inputs.size());
+    QString problems;
+    if (damaged) problems += QStringLiteral(", %1 from damaged files").arg(damaged.load());
+    if (failed) problems += QStringLiteral(", %1 failed").arg(failed.load());
     Print(stderr, QStringLiteral("lumetra-batch: %1 of %2 photos written to %3%4\n")
                       .arg(total - failed)
                       .arg(total)
-                      .arg(plan->outputFolder)
-                      .arg(failed ? QStringLiteral(", %1 failed").arg(failed.load()) : QString()));
-    return failed ? 1 : 0;
+                      .arg(plan->outputFolder, problems));
+    // A result drawn from a damaged file is incomplete: scripts are told.
+    return failed || damaged ? 1 : 0;
 }

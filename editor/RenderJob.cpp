@@ -15,10 +15,11 @@ RenderResult RunRenderPass(const QString& sourcePath, const EditSettings& settin
     try {
         ReadResult source = ReadImageFile(sourcePath);
         if (!source.ok()) {
-            result.error = QStringLiteral("The source image can no longer be read: %1")
-                               .arg(source.error);
+            result.error =
+                QStringLiteral("The source image can no longer be read: %1").arg(source.error);
             return result;
         }
+        result.damage = source.damage;
         const Image finished = RenderPipeline(std::move(source.image), settings, logo);
         source = ReadResult();  // let the source go before the 8-bit copy is made
         result.image = finished.toQImage();

@@ -13,8 +13,9 @@
 namespace lumetra {
 
 struct RenderResult {
-    QImage image;   // null when the pass failed
-    QString error;  // why it failed, for the status bar
+    QImage image;    // null when the pass failed
+    QString error;   // why it failed, for the status bar
+    QString damage;  // the source file is damaged: what is wrong with it
     bool ok() const { return !image.isNull(); }
 };
 

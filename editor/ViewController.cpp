@@ -50,18 +50,13 @@ void SetCheckState(QCheckBox* box, int state) {
 
 ViewController::ViewController(std::shared_ptr<Dialogs> dialogs, QWidget* parent)
     : QWidget(parent), dialogs_(dialogs ? std::move(dialogs) : std::make_shared<QtDialogs>()) {
-    renderPool_.setMaxThreadCount(1);
     renderFunction_ = &RunRenderPass;
-    connect(&renderWatcher_, &QFutureWatcherBase::finished, this,
-            &ViewController::OnRenderPassCompleted);
     BuildPanel();
 }
 
 ViewController::~ViewController() {
-    // A pass still running reads nothing of ours (it has its own snapshot),
-    // but its completion must not reach a half-destroyed controller.
-    renderWatcher_.disconnect(this);
-    renderPool_.waitForDone();
+    // A pass still running reads nothing of ours (it has its own snapshot);
+    // its completion is queued to this object and dropped with it.
 }
 
 void ViewController::viewDidLoad() {

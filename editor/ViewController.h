@@ -8,11 +8,9 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <QFutureWatcher>
 #include <QImage>
 #include <QSizeF>
 #include <QStringList>
-#include <QThreadPool>
 #include <QVariantMap>
 #include <QWidget>
 #include <functional>
@@ -23,6 +21,7 @@
 #include "editor/EditSettings.h"
 #include "editor/Outlet.h"
 #include "editor/RenderJob.h"
+#include "editor/RenderWorker.h"
 #include "editor/SettingsFields.h"
 #include "editor/widgets/ColorWell.h"
 #include "editor/widgets/FloatSlider.h"
@@ -43,6 +42,7 @@ class QToolButton;
 namespace lumetra {
 
 class CustomImageView;
+struct RenderHandOver;
 
 // The extension of settings files.
 inline const QString kSettingsFileExtension = QStringLiteral("lumetra");
@@ -300,16 +300,20 @@ private:
     void UpdatePanCursor();
     bool HandleViewportEvent(QObject* watched, QEvent* event);
 
-    // Render pass completion.
-    void OnRenderPassCompleted();
+    // Render pass completion. Invoked by name from the worker (queued): the
+    // call then carries only a method index, no functor object that the
+    // two threads would share.
+    Q_INVOKABLE void OnRenderPassCompleted();
 
     FieldValue ReadControl(const FieldSpec& field) const;
     void WriteControl(const FieldSpec& field, const FieldValue& value);
 
     std::shared_ptr<Dialogs> dialogs_;
     RenderFunction renderFunction_;
-    QThreadPool renderPool_;
-    QFutureWatcher<RenderResult> renderWatcher_;
+    std::shared_ptr<RenderHandOver> handOver_;  // the running pass's inputs and result
+    // Last, so that it is destroyed first: its thread is joined before any
+    // other member goes.
+    RenderWorker renderWorker_;
     bool discardRunningPass_ = false;
     QElapsedTimer passTimer_;  // from a request that found no pass running to its result
     QPointF lastDragPosition_;

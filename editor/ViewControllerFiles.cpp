@@ -58,10 +58,15 @@ void ViewController::LoadOriginalImage(const QString& path) {
     needToSaveState = false;
     emit historyChanged();
 
-    emit statusMessage(tr("Opened %1 (%2 × %3 pixels)")
-                           .arg(QFileInfo(path).fileName())
-                           .arg(read.image.width())
-                           .arg(read.image.height()));
+    if (read.damaged) {
+        emit statusMessage(tr("%1 is damaged (%2): showing what could be read of it")
+                               .arg(QFileInfo(path).fileName(), read.damage));
+    } else {
+        emit statusMessage(tr("Opened %1 (%2 × %3 pixels)")
+                               .arg(QFileInfo(path).fileName())
+                               .arg(read.image.width())
+                               .arg(read.image.height()));
+    }
     UpdateImageEffect();
 }
 

@@ -6,14 +6,59 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QtConcurrent/QtConcurrentRun>
 #include <cmath>
+#include <mutex>
+#include <utility>
 
 #include "editor/ViewController.h"
 #include "files/CustomImageView.h"
 #include "render/BufferPool.h"
 
 namespace lumetra {
+
+// What one pass's worker is given and what it gives back. The worker takes
+// its inputs under the mutex, lets go of everything it used, and only then
+// puts its result in under the mutex; the completion takes the result
+// under the mutex. So everything the worker touched (the settings' strings
+// it shares with the panel, the logo's pixels, the result's pixels) is
+// ordered before what the main thread does next by a lock every thread
+// checker understands, not only by Qt's own queue.
+struct RenderHandOver {
+    struct Inputs {
+        ViewController::RenderFunction render;
+        QString path;
+        EditSettings settings;
+        Image logo;
+    };
+    std::mutex mutex;
+    Inputs inputs;
+    RenderResult result;
+};
+
+namespace {
+
+void RunHandedOverPass(const std::shared_ptr<RenderHandOver>& handOver) {
+    RenderResult result;
+    {
+        RenderHandOver::Inputs inputs;
+        {
+            const std::lock_guard lock(handOver->mutex);
+            inputs = std::move(handOver->inputs);
+        }
+        try {
+            result = inputs.render(inputs.path, inputs.settings, inputs.logo);
+        } catch (...) {
+            // An exception must not end the worker thread (and the program):
+            // the pass ends without a result, the preview stays.
+            result = RenderResult();
+            result.error = QStringLiteral("The image could not be rendered.");
+        }
+    }  // the worker's settings, path and logo go here, before the result is handed over
+    const std::lock_guard lock(handOver->mutex);
+    handOver->result = std::move(result);
+}
+
+}  // namespace
 
 void ViewController::UpdateImageEffect() {
     if (updating) {
@@ -34,21 +79,31 @@ void ViewController::UpdateImageEffect() {
 
     // The worker gets its own copy of everything it reads: the settings as
     // they are now, the source path and the logo.
-    const EditSettings settings = CurrentSettings();
-    const QString path = originalImagePath;
-    const Image logoImage = logo;
-    const RenderFunction render = renderFunction_;
-    renderWatcher_.setFuture(QtConcurrent::run(
-        &renderPool_, [render, path, settings, logoImage] { return render(path, settings, logoImage); }));
+    auto handOver = std::make_shared<RenderHandOver>();
+    {
+        const std::lock_guard lock(handOver->mutex);
+        handOver->inputs = {renderFunction_, originalImagePath, CurrentSettings(), logo};
+    }
+    handOver_ = handOver;
+    // The completion is queued to the window's thread. The controller
+    // outlives the worker's every job (its destructor joins the worker
+    // first), and a completion still queued when it goes is dropped with it.
+    renderWorker_.Submit([this, handOver] {
+        RunHandedOverPass(handOver);
+        QMetaObject::invokeMethod(this, "OnRenderPassCompleted", Qt::QueuedConnection);
+    });
     emit renderPassStarted();
 }
 
 void ViewController::OnRenderPassCompleted() {
     if (!updating) return;  // no pass of ours is running
-    const QFuture<RenderResult> future = renderWatcher_.future();
     RenderResult result;
-    if (future.resultCount() > 0) result = future.result();
-    else result.error = tr("The render pass ended without a result.");
+    if (const std::shared_ptr<RenderHandOver> handOver = std::exchange(handOver_, nullptr)) {
+        const std::lock_guard lock(handOver->mutex);
+        result = std::move(handOver->result);
+    }
+    if (!result.ok() && result.error.isEmpty())
+        result.error = tr("The render pass ended without a result.");
     updating = false;
     const bool discard = discardRunningPass_;
     discardRunningPass_ = false;
@@ -78,10 +133,15 @@ void ViewController::OnRenderPassCompleted() {
         imageView->setImage(result.image);
         UpdateImageSize();
         SaveCurrentState();
-        emit statusMessage(tr("Rendered %1 × %2 pixels in %3 ms")
-                               .arg(result.image.width())
-                               .arg(result.image.height())
-                               .arg(elapsed));
+        QString message = tr("Rendered %1 × %2 pixels in %3 ms")
+                              .arg(result.image.width())
+                              .arg(result.image.height())
+                              .arg(elapsed);
+        // A damaged source keeps saying so: the preview holds only what
+        // could be decoded of it.
+        if (!result.damage.isEmpty())
+            message += tr(" (the file is damaged: %1)").arg(result.damage);
+        emit statusMessage(message);
     }
     emit renderPassFinished();
 }

@@ -5,12 +5,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <exception>
 #include <mutex>
 
+#include "files/DamageCheck.h"
 #include "files/Jpeg2000.h"
+#include "files/JpegDecoder.h"
 
 namespace lumetra {
 namespace {
+
+// A compressed file larger than this cannot hold a picture we accept.
 
 void RaiseAllocationLimitOnce() {
     static std::once_flag once;
@@ -24,36 +29,89 @@ void RaiseAllocationLimitOnce() {
     });
 }
 
-// Reads a picture through Qt's image plug-ins, the content deciding the
-// format; the EXIF orientation is applied. Refuses pictures whose header
-// claims more pixels than the limit before decoding them.
-bool ReadWithQt(const QString& path, QImage* decoded, QString* error) {
-    QImageReader reader(path);
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(true);
-    if (!reader.canRead()) {
-        *error = QStringLiteral("The file is not an image in a format Lumetra reads.");
+struct Decoded {
+    QImage image;
+    QString error;
+    QString damage;
+};
+
+QString TooLarge(qint64 width, qint64 height) {
+    return QStringLiteral("The image is too large (%1 x %2 pixels).").arg(width).arg(height);
+}
+
+// The whole file, for the decoders that work from memory.
+bool ReadAll(QFile* file, std::int64_t maxPixels, QByteArray* data, QString* error) {
+    // A compressed file larger than this cannot hold a picture we accept.
+    if (file->size() > maxPixels * 8 + (qint64(64) << 20)) {
+        *error = QStringLiteral("The file is too large.");
         return false;
     }
-    const QSize size = reader.size();
-    if (size.isValid() &&
-        std::int64_t(size.width()) * std::int64_t(size.height()) > kMaxSourcePixels) {
-        *error = QStringLiteral("The image is too large (%1 x %2 pixels).")
-                     .arg(size.width())
-                     .arg(size.height());
-        return false;
-    }
-    if (!reader.read(decoded) || decoded->isNull()) {
-        *error = QStringLiteral("The image could not be decoded: %1").arg(reader.errorString());
+    *data = file->readAll();
+    if (file->error() != QFileDevice::NoError) {
+        *error = QStringLiteral("The file cannot be read: %1").arg(file->errorString());
         return false;
     }
     return true;
 }
 
-}  // namespace
+Decoded ReadJpeg(QFile* file, std::int64_t maxPixels) {
+    Decoded out;
+    QByteArray data;
+    if (!ReadAll(file, maxPixels, &data, &out.error)) return out;
+    JpegDecoded jpeg = DecodeJpeg(data, maxPixels);
+    out.image = std::move(jpeg.image);
+    out.error = jpeg.error;
+    if (jpeg.damaged) out.damage = jpeg.damage;
+    return out;
+}
 
-ReadResult ReadImageFile(const QString& path) {
-    RaiseAllocationLimitOnce();
+Decoded ReadJpeg2000(QFile* file, std::int64_t maxPixels) {
+    Decoded out;
+    QByteArray data;
+    if (!ReadAll(file, maxPixels, &data, &out.error)) return out;
+    QString error;
+    out.image = DecodeJpeg2000(data, &error, maxPixels);
+    if (out.image.isNull()) {
+        out.error = QStringLiteral("The image could not be decoded: %1").arg(error);
+        return out;
+    }
+    out.damage = FindJpeg2000Damage(data);
+    return out;
+}
+
+// PNG, TIFF, GIF, BMP and whatever else Qt's plug-ins read, the content
+// deciding the format; the EXIF orientation is applied. Pictures whose
+// header claims more pixels than the limit are refused before decoding.
+Decoded ReadWithQt(QFile* file, std::int64_t maxPixels) {
+    Decoded out;
+    QImageReader reader(file);
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(true);
+    if (!reader.canRead()) {
+        out.error = QStringLiteral("The file is not an image in a format Lumetra reads.");
+        return out;
+    }
+    const QByteArray format = reader.format();
+    // For GIF the screen counts, which Qt allocates whatever the frames'
+    // size; for BMP the header's own numbers, which Qt does not report.
+    const QSize claimed = ClaimedSize(file->peek(32), format);
+    const QSize size = claimed.isValid() ? claimed : reader.size();
+    if (size.isValid() && std::int64_t(size.width()) * std::int64_t(size.height()) > maxPixels) {
+        out.error = TooLarge(size.width(), size.height());
+        return out;
+    }
+    if (!reader.read(&out.image) || out.image.isNull()) {
+        out.image = QImage();
+        out.error = QStringLiteral("The image could not be decoded: %1").arg(reader.errorString());
+        return out;
+    }
+    // Qt's readers give what they could decode of a file cut short without
+    // a word: the file's own structure says whether it was all there.
+    out.damage = FindStructuralDamage(file, format);
+    return out;
+}
+
+ReadResult Read(const QString& path, std::int64_t maxPixels) {
     ReadResult result;
     const QFileInfo info(path);
     if (!info.exists()) {
@@ -64,40 +122,58 @@ ReadResult ReadImageFile(const QString& path) {
         result.error = QStringLiteral("This is not a file.");
         return result;
     }
-    if (!info.isReadable()) {
-        result.error = QStringLiteral("The file cannot be read (no permission).");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error = QStringLiteral("The file cannot be read: %1").arg(file.errorString());
+        return result;
+    }
+    if (file.size() == 0) {
+        result.error = QStringLiteral("The file is empty.");
         return result;
     }
 
-    QImage decoded;
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            result.error = QStringLiteral("The file cannot be read: %1").arg(file.errorString());
-            return result;
-        }
-        if (LooksLikeJpeg2000(file.peek(16))) {
-            QString error;
-            decoded = DecodeJpeg2000File(path, &error, kMaxSourcePixels);
-            if (decoded.isNull()) {
-                result.error = QStringLiteral("The image could not be decoded: %1").arg(error);
-                return result;
-            }
-        }
+    const QByteArray head = file.peek(16);
+    Decoded decoded = LooksLikeJpeg2000(head) ? ReadJpeg2000(&file, maxPixels)
+                      : LooksLikeJpeg(head)   ? ReadJpeg(&file, maxPixels)
+                                              : ReadWithQt(&file, maxPixels);
+    if (decoded.image.isNull()) {
+        result.error = decoded.error.isEmpty() ? QStringLiteral("The image could not be decoded.")
+                                               : decoded.error;
+        return result;
     }
-    if (decoded.isNull() && !ReadWithQt(path, &decoded, &result.error)) return result;
-    if (std::int64_t(decoded.width()) * std::int64_t(decoded.height()) > kMaxSourcePixels) {
-        result.error = QStringLiteral("The image is too large.");
+    QImage& image = decoded.image;
+    if (std::int64_t(image.width()) * std::int64_t(image.height()) > maxPixels) {
+        result.error = TooLarge(image.width(), image.height());
         return result;
     }
     // The engine works in sRGB: a photo with another embedded profile
     // (Display P3, Adobe RGB) is converted so that it keeps its colours.
-    const QColorSpace space = decoded.colorSpace();
+    const QColorSpace space = image.colorSpace();
     if (space.isValid() && space != QColorSpace(QColorSpace::SRgb))
-        decoded.convertToColorSpace(QColorSpace::SRgb);
-    result.image = Image::FromQImage(decoded);
-    if (result.image.isEmpty()) result.error = QStringLiteral("Not enough memory for the image.");
+        image.convertToColorSpace(QColorSpace::SRgb);
+    result.image = Image::FromQImage(image);
+    if (result.image.isEmpty()) {
+        result.error = QStringLiteral("Not enough memory for the image.");
+        return result;
+    }
+    if (!decoded.damage.isEmpty()) {
+        result.damaged = true;
+        result.damage = decoded.damage;
+    }
     return result;
+}
+
+}  // namespace
+
+ReadResult ReadImageFile(const QString& path, std::int64_t maxPixels) {
+    RaiseAllocationLimitOnce();
+    try {
+        return Read(path, maxPixels);
+    } catch (const std::exception&) {
+        ReadResult result;
+        result.error = QStringLiteral("Not enough memory for the image.");
+        return result;
+    }
 }
 
 }  // namespace lumetra

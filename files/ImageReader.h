@@ -16,11 +16,19 @@ namespace lumetra {
 constexpr std::int64_t kMaxSourcePixels = std::int64_t(128) << 20;
 
 struct ReadResult {
-    Image image;     // empty when the file could not be read
-    QString error;   // why, in words a user understands
+    Image image;    // empty when the file could not be read
+    QString error;  // why, in words a user understands
+    // The file is damaged (cut short, corrupt data) but part of its
+    // picture could be decoded: image holds that part, the rest as the
+    // decoder left it (grey or transparent), and damage says what is wrong.
+    bool damaged = false;
+    QString damage;
     bool ok() const { return !image.isEmpty(); }
 };
 
-ReadResult ReadImageFile(const QString& path);
+// Never throws; a file that cannot be read, that is not a picture, or
+// whose header claims more than maxPixels gives an empty image and an
+// error without its pixels being decoded.
+ReadResult ReadImageFile(const QString& path, std::int64_t maxPixels = kMaxSourcePixels);
 
 }  // namespace lumetra

@@ -34,8 +34,9 @@ bool LooksLikeJpeg2000(const QByteArray& head);
 // Decodes a JP2 file or a J2K codestream. Grey, grey with alpha, RGB, RGBA,
 // sYCC and CMYK pictures are read; samples of up to 8 bits give
 // Format_RGBA8888, deeper ones Format_RGBA64. A picture above maxPixels is
-// refused before its pixels are decoded. A codestream cut short gives what
-// it holds. Returns a null image with a reason in *error on failure.
+// refused before its pixels are decoded. A codestream cut inside its data
+// is refused (the decoder is strict); one that lacks only its end marker
+// decodes whole. Returns a null image with a reason in *error on failure.
 QImage DecodeJpeg2000(const QByteArray& data, QString* error = nullptr,
                       std::int64_t maxPixels = std::int64_t(128) << 20);
 

@@ -96,6 +96,11 @@ QImage DecodeJpeg2000(const QByteArray& data, QString* error, std::int64_t maxPi
     opj_set_default_decoder_parameters(&parameters);
     if (!opj_setup_decoder(codec.get(), &parameters))
         return Fail(error, QStringLiteral("The JPEG 2000 decoder could not be started."));
+    // Decoding stays strict: OpenJPEG's lenient mode, which would decode a
+    // codestream cut short as far as it goes, believes the length a tile
+    // part claims and allocates it, so that a file of a few bytes claiming
+    // a 4 GB tile part takes 4 GB. A cut file is refused instead.
+    opj_decoder_set_strict_mode(codec.get(), OPJ_TRUE);
     if (opj_has_thread_support()) opj_codec_set_threads(codec.get(), WorkerThreads());
 
     jp2::ReadBuffer input{&data, 0};

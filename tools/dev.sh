@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Sets up a Debian 12 machine for Lumetra, builds it in Release and then
-# either starts the editor (run) or runs the whole test suite (test).
+# either starts the editor (run) or runs the whole test suite (test): the
+# Release tests, then the engine, the editor and their tests built with
+# AddressSanitizer and UndefinedBehaviorSanitizer, and the robustness tests
+# with ThreadSanitizer (tools/sanitize.sh).
 #   bash tools/dev.sh run [FILE...]
 #   bash tools/dev.sh test
 set -euo pipefail
@@ -35,5 +38,5 @@ cmake --build build -j"$jobs"
 if [[ "$mode" == run ]]; then
   exec build/bin/lumetra "$@"
 fi
-cd build
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs"
+(cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs")
+bash tools/sanitize.sh address thread

@@ -96,28 +96,72 @@ INSTANTIATE_TEST_SUITE_P(Read, ExifOrientation,
                                            OrientationCase{7, true, 3}, OrientationCase{8, true, 2},
                                            OrientationCase{9, false, 0}));
 
-TEST(Read, EmbeddedProfilesAreConvertedToSrgb) {
-    QImage p3(8, 8, QImage::Format_RGB32);
+class EmbeddedProfile : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(EmbeddedProfile, IsConvertedToSrgb) {
+    const char* format = GetParam();
+    // JPEG's compression moves a flat colour by a level or two.
+    const double tolerance = (QByteArray(format) == "jpeg" ? 3.0 : 1.5) / 255;
+    QImage p3(16, 16, QImage::Format_RGB32);
     p3.fill(QColor(110, 150, 90));
     p3.setColorSpace(QColorSpace::DisplayP3);
     QImage srgb = p3;
     srgb.setColorSpace(QColorSpace::SRgb);
     QTemporaryDir dir;
-    const ReadResult fromP3 = ReadImageFile(WriteBytes(dir, "p3.png", Encode(p3, "png")));
-    const ReadResult fromSrgb = ReadImageFile(WriteBytes(dir, "srgb.png", Encode(srgb, "png")));
+    const QString extension = QStringLiteral(".") + format;
+    const ReadResult fromP3 = ReadImageFile(WriteBytes(dir, "p3" + extension, Encode(p3, format, 100)));
+    const ReadResult fromSrgb =
+        ReadImageFile(WriteBytes(dir, "srgb" + extension, Encode(srgb, format, 100)));
     ASSERT_TRUE(fromP3.ok());
     ASSERT_TRUE(fromSrgb.ok());
     const QColor expected = QColorSpace(QColorSpace::DisplayP3)
                                 .transformationToColorSpace(QColorSpace::SRgb)
                                 .map(QColor(110, 150, 90));
-    const test::Rgba converted = PixelAt(fromP3.image, 4, 4);
-    EXPECT_NEAR(converted.r, expected.redF(), 1.5 / 255);
-    EXPECT_NEAR(converted.g, expected.greenF(), 1.5 / 255);
-    EXPECT_NEAR(converted.b, expected.blueF(), 1.5 / 255);
+    const test::Rgba converted = PixelAt(fromP3.image, 8, 8);
+    EXPECT_NEAR(converted.r, expected.redF(), tolerance);
+    EXPECT_NEAR(converted.g, expected.greenF(), tolerance);
+    EXPECT_NEAR(converted.b, expected.blueF(), tolerance);
     // The wider green shows as a more saturated sRGB green.
     EXPECT_GT(converted.g - converted.r, (150 - 110) / 255.f);
-    const test::Rgba untouched = PixelAt(fromSrgb.image, 4, 4);
-    EXPECT_NEAR(untouched.g, 150 / 255.f, 1e-6);
+    const test::Rgba untouched = PixelAt(fromSrgb.image, 8, 8);
+    EXPECT_NEAR(untouched.g, 150 / 255.f, tolerance);
+}
+
+INSTANTIATE_TEST_SUITE_P(Read, EmbeddedProfile, ::testing::Values("png", "jpeg"));
+
+TEST(Read, GreyAndProgressiveJpegsOpen) {
+    QImage grey(40, 24, QImage::Format_Grayscale8);
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 40; ++x) grey.setPixel(x, y, qRgb(x * 6, x * 6, x * 6));
+    QTemporaryDir dir;
+    const ReadResult read = ReadImageFile(WriteBytes(dir, "grey.jpg", Encode(grey, "jpeg", 100)));
+    ASSERT_TRUE(read.ok()) << read.error.toStdString();
+    EXPECT_FALSE(read.damaged);
+    const test::Rgba p = PixelAt(read.image, 30, 10);
+    EXPECT_NEAR(p.r, 180 / 255.f, 3 / 255.f);
+    EXPECT_FLOAT_EQ(p.r, p.g);
+    EXPECT_FLOAT_EQ(p.g, p.b);
+    EXPECT_FLOAT_EQ(p.a, 1.f);
+}
+
+TEST(Read, AJpegCutShortOpensAsDamaged) {
+    // Large enough that half the file is well past the tables, into the
+    // compressed rows.
+    const QByteArray whole = Encode(test::PhotoLike(256, 256), "jpeg", 90);
+    QTemporaryDir dir;
+    const ReadResult sound = ReadImageFile(WriteBytes(dir, "whole.jpg", whole));
+    ASSERT_TRUE(sound.ok());
+    EXPECT_FALSE(sound.damaged);
+    const ReadResult cut = ReadImageFile(WriteBytes(dir, "cut.jpg", whole.left(whole.size() / 2)));
+    ASSERT_TRUE(cut.ok()) << cut.error.toStdString();
+    EXPECT_TRUE(cut.damaged);
+    EXPECT_TRUE(cut.damage.contains("end", Qt::CaseInsensitive)) << cut.damage.toStdString();
+    // The top rows decoded; the bottom rows, never reached, are grey.
+    const test::Rgba top = PixelAt(cut.image, 250, 2), bottom = PixelAt(cut.image, 250, 254);
+    const test::Rgba soundTop = PixelAt(sound.image, 250, 2);
+    EXPECT_NEAR(top.r, soundTop.r, 1e-6);
+    EXPECT_NEAR(bottom.r, 128 / 255.f, 2 / 255.f);
+    EXPECT_NEAR(bottom.b, 128 / 255.f, 2 / 255.f);
 }
 
 TEST(Read, SixteenBitFilesKeepTheirPrecision) {

@@ -1,0 +1,219 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "files/JpegDecoder.h"
+
+// jpeglib.h needs FILE and size_t declared before it.
+#include <jpeglib.h>
+
+#include <QColorSpace>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "files/ExifOrientation.h"
+
+namespace lumetra {
+namespace {
+
+constexpr int kExifMarker = JPEG_APP0 + 1;
+constexpr int kIccMarker = JPEG_APP0 + 2;
+constexpr int kAdobeMarker = JPEG_APP0 + 14;
+
+// libjpeg reports fatal errors through error_exit, which must not return:
+// it jumps back to the decoder with the message kept. Warnings (corrupt
+// data, a premature end) are counted and the first is kept as the reason.
+struct ErrorManager {
+    jpeg_error_mgr base;
+    std::jmp_buf jump;
+    char error[JMSG_LENGTH_MAX] = {};
+    char firstWarning[JMSG_LENGTH_MAX] = {};
+    int warnings = 0;
+};
+
+[[noreturn]] void OnError(j_common_ptr cinfo) {
+    auto* manager = reinterpret_cast<ErrorManager*>(cinfo->err);
+    cinfo->err->format_message(cinfo, manager->error);
+    std::longjmp(manager->jump, 1);
+}
+
+void OnMessage(j_common_ptr cinfo, int level) {
+    if (level >= 0) return;  // trace messages
+    auto* manager = reinterpret_cast<ErrorManager*>(cinfo->err);
+    if (manager->warnings++ == 0) cinfo->err->format_message(cinfo, manager->firstWarning);
+}
+
+// Everything the decoding touches lives here, outside the frame that calls
+// setjmp, so that nothing is left in an undefined state by the jump.
+struct Decoding {
+    jpeg_decompress_struct cinfo;
+    ErrorManager errors;
+    const QByteArray* data = nullptr;
+    std::int64_t maxPixels = 0;
+    QImage image;
+    std::vector<unsigned char> cmykRow;
+    int orientation = 1;
+    QByteArray icc;
+    bool tooLarge = false;
+    bool outOfMemory = false;
+    bool created = false;
+};
+
+bool IsAdobeInverted(const jpeg_decompress_struct& cinfo) {
+    // Adobe's software writes CMYK inverted (0 is full ink) and says so
+    // with its APP14 marker; CMYK without it is taken as plain.
+    if (cinfo.saw_Adobe_marker) return true;
+    for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next)
+        if (m->marker == kAdobeMarker && m->data_length >= 5 && !std::memcmp(m->data, "Adobe", 5))
+            return true;
+    return false;
+}
+
+void ReadMarkers(Decoding* d) {
+    for (jpeg_saved_marker_ptr m = d->cinfo.marker_list; m; m = m->next) {
+        if (m->marker == kExifMarker && d->orientation == 1)
+            d->orientation = ExifOrientationFromApp1(m->data, m->data_length);
+    }
+    JOCTET* profile = nullptr;
+    unsigned int length = 0;
+    if (jpeg_read_icc_profile(&d->cinfo, &profile, &length) && profile) {
+        d->icc = QByteArray(reinterpret_cast<const char*>(profile), qsizetype(length));
+        std::free(profile);
+    }
+}
+
+void ConvertCmykRow(const unsigned char* cmyk, QRgb* out, int width, bool inverted) {
+    for (int x = 0; x < width; ++x) {
+        int c = cmyk[4 * x], m = cmyk[4 * x + 1], y = cmyk[4 * x + 2], k = cmyk[4 * x + 3];
+        if (!inverted) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        // Inverted values are the amount of paper left: red = (1-C)(1-K).
+        out[x] = qRgb((c * k + 127) / 255, (m * k + 127) / 255, (y * k + 127) / 255);
+    }
+}
+
+// Returns false when libjpeg gave up; the caller reads why from d.
+bool Run(Decoding* d) {
+    if (setjmp(d->errors.jump)) return false;
+    jpeg_create_decompress(&d->cinfo);
+    d->created = true;
+    jpeg_mem_src(&d->cinfo, reinterpret_cast<const unsigned char*>(d->data->constData()),
+                 static_cast<unsigned long>(d->data->size()));
+    jpeg_save_markers(&d->cinfo, kExifMarker, 0xFFFF);
+    jpeg_save_markers(&d->cinfo, kIccMarker, 0xFFFF);
+    jpeg_save_markers(&d->cinfo, kAdobeMarker, 0xFFFF);
+    jpeg_read_header(&d->cinfo, TRUE);
+    ReadMarkers(d);
+
+    const bool cmyk =
+        d->cinfo.jpeg_color_space == JCS_CMYK || d->cinfo.jpeg_color_space == JCS_YCCK;
+    d->cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRX;
+    jpeg_calc_output_dimensions(&d->cinfo);
+    const std::int64_t width = d->cinfo.output_width, height = d->cinfo.output_height;
+    if (width < 1 || height < 1 || width * height > d->maxPixels) {
+        d->tooLarge = true;
+        return true;
+    }
+    // Format_RGB32 is 0xFFRRGGBB words, B, G, R, X in memory: what BGRX
+    // writes, with X filled as 0xFF.
+    d->image = QImage(int(width), int(height), QImage::Format_RGB32);
+    if (d->image.isNull()) {
+        d->outOfMemory = true;
+        return true;
+    }
+    const bool inverted = cmyk && IsAdobeInverted(d->cinfo);
+    if (cmyk) d->cmykRow.resize(std::size_t(width) * 4);
+    jpeg_start_decompress(&d->cinfo);
+    uchar* bits = d->image.bits();
+    const qsizetype stride = d->image.bytesPerLine();
+    while (d->cinfo.output_scanline < d->cinfo.output_height) {
+        const JDIMENSION y = d->cinfo.output_scanline;
+        if (cmyk) {
+            JSAMPROW row = d->cmykRow.data();
+            if (jpeg_read_scanlines(&d->cinfo, &row, 1) != 1) break;
+            ConvertCmykRow(row, reinterpret_cast<QRgb*>(bits + qsizetype(y) * stride), int(width),
+                           inverted);
+        } else {
+            // Several rows at once: libjpeg decodes a whole band of MCUs.
+            JSAMPROW rows[16];
+            const JDIMENSION left = d->cinfo.output_height - y;
+            const JDIMENSION count = left < 16 ? left : 16;
+            for (JDIMENSION i = 0; i < count; ++i) rows[i] = bits + qsizetype(y + i) * stride;
+            if (jpeg_read_scanlines(&d->cinfo, rows, count) == 0) break;
+        }
+    }
+    jpeg_finish_decompress(&d->cinfo);
+    return true;
+}
+
+}  // namespace
+
+bool LooksLikeJpeg(const QByteArray& head) {
+    return head.size() >= 3 && uchar(head[0]) == 0xFF && uchar(head[1]) == 0xD8 &&
+           uchar(head[2]) == 0xFF;
+}
+
+JpegDecoded DecodeJpeg(const QByteArray& data, std::int64_t maxPixels) {
+    JpegDecoded result;
+    auto d = std::make_unique<Decoding>();
+    d->data = &data;
+    d->maxPixels = maxPixels;
+    d->cinfo.err = jpeg_std_error(&d->errors.base);
+    d->errors.base.error_exit = OnError;
+    d->errors.base.emit_message = OnMessage;
+
+    const bool finished = Run(d.get());
+    const bool decodedRows = d->created && d->cinfo.output_scanline > 0;
+    if (d->created) jpeg_destroy_decompress(&d->cinfo);
+
+    if (d->tooLarge) {
+        result.error = QStringLiteral("The image is too large (%1 x %2 pixels).")
+                           .arg(d->cinfo.output_width)
+                           .arg(d->cinfo.output_height);
+        return result;
+    }
+    if (d->outOfMemory) {
+        result.error = QStringLiteral("Not enough memory for the image.");
+        return result;
+    }
+    if (!finished && !decodedRows) {
+        result.error = QStringLiteral("The JPEG data is damaged: %1")
+                           .arg(QString::fromLocal8Bit(d->errors.error));
+        return result;
+    }
+    // Either the whole file decoded, perhaps with warnings, or the decoder
+    // stopped part-way through the rows: what it wrote is kept, and the
+    // rows it never reached stay as allocated. Those are made grey, as
+    // libjpeg itself fills a picture whose data ran out.
+    if (!finished) {
+        const int from = int(d->cinfo.output_scanline);
+        for (int y = from; y < d->image.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(d->image.scanLine(y));
+            for (int x = 0; x < d->image.width(); ++x) line[x] = qRgb(128, 128, 128);
+        }
+        result.damaged = true;
+        result.damage = QString::fromLocal8Bit(d->errors.error);
+    } else if (d->errors.warnings > 0) {
+        result.damaged = true;
+        result.damage = QString::fromLocal8Bit(d->errors.firstWarning);
+    }
+
+    QImage upright = ApplyExifOrientation(d->image, d->orientation);
+    if (upright.isNull()) {
+        result.error = QStringLiteral("Not enough memory for the image.");
+        return result;
+    }
+    if (!d->icc.isEmpty()) {
+        const QColorSpace space = QColorSpace::fromIccProfile(d->icc);
+        if (space.isValid()) upright.setColorSpace(space);
+    }
+    result.image = std::move(upright);
+    return result;
+}
+
+}  // namespace lumetra

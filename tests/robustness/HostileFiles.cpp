@@ -1,0 +1,366 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "robustness/HostileFiles.h"
+
+#include <jpeglib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "render/ImageTools.h"
+#include "support/TestImages.h"
+
+namespace lumetra::test {
+namespace {
+
+constexpr int kWidth = 96;
+constexpr int kHeight = 64;
+
+bool Put(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
+}
+
+void AppendBigEndian(QByteArray* out, quint32 v, int bytes) {
+    for (int i = bytes - 1; i >= 0; --i) out->append(char((v >> (8 * i)) & 0xFF));
+}
+void AppendLittleEndian(QByteArray* out, quint32 v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out->append(char((v >> (8 * i)) & 0xFF));
+}
+
+QByteArray ProgressiveJpeg(const QImage& picture) {
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_compress(&cinfo);
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = JDIMENSION(rgb.width());
+    cinfo.image_height = JDIMENSION(rgb.height());
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 90, TRUE);
+    jpeg_simple_progression(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = const_cast<uchar*>(rgb.constScanLine(int(cinfo.next_scanline)));
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    const QByteArray bytes(reinterpret_cast<const char*>(buffer), qsizetype(size));
+    std::free(buffer);
+    return bytes;
+}
+
+QByteArray PngChunk(const char* type, const QByteArray& data) {
+    QByteArray chunk;
+    AppendBigEndian(&chunk, quint32(data.size()), 4);
+    const QByteArray body = QByteArray(type, 4) + data;
+    chunk += body;
+    AppendBigEndian(
+        &chunk,
+        quint32(crc32(0, reinterpret_cast<const Bytef*>(body.constData()), uInt(body.size()))), 4);
+    return chunk;
+}
+
+// A PNG whose header claims 100000 x 100000 RGB pixels; its data is a few
+// compressed bytes.
+QByteArray PngBomb() {
+    QByteArray header;
+    AppendBigEndian(&header, 100000, 4);
+    AppendBigEndian(&header, 100000, 4);
+    header += QByteArray("\x08\x02\x00\x00\x00", 5);
+    uLongf packedSize = 1024;
+    QByteArray packed(int(packedSize), 0);
+    const QByteArray rows(4096, 0);
+    compress(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
+             reinterpret_cast<const Bytef*>(rows.constData()), uLong(rows.size()));
+    packed.truncate(int(packedSize));
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + PngChunk("IHDR", header) +
+           PngChunk("IDAT", packed) + PngChunk("IEND", {});
+}
+
+// A little-endian TIFF whose one grey strip claims 100000 x 100000 pixels.
+QByteArray TiffBomb() {
+    struct Entry {
+        quint32 tag, type, value;
+    };
+    const Entry entries[] = {{256, 4, 100000}, {257, 4, 100000}, {258, 3, 8},
+                             {259, 3, 1},      {262, 3, 1},      {273, 4, 0},
+                             {277, 3, 1},      {278, 4, 100000}, {279, 4, 16}};
+    const quint32 count = sizeof entries / sizeof entries[0];
+    const quint32 dataAt = 8 + 2 + count * 12 + 4;
+    QByteArray out("II*\0", 4);
+    AppendLittleEndian(&out, 8, 4);
+    AppendLittleEndian(&out, count, 2);
+    for (const Entry& e : entries) {
+        AppendLittleEndian(&out, e.tag, 2);
+        AppendLittleEndian(&out, e.type, 2);
+        AppendLittleEndian(&out, 1, 4);
+        AppendLittleEndian(&out, e.tag == 273 ? dataAt : e.value, e.type == 3 ? 2 : 4);
+        if (e.type == 3) AppendLittleEndian(&out, 0, 2);
+    }
+    AppendLittleEndian(&out, 0, 4);
+    out += QByteArray(16, '\x40');
+    return out;
+}
+
+// A 24-bit BMP whose header claims 100000 x 100000 pixels.
+QByteArray BmpBomb() {
+    QByteArray out("BM", 2);
+    AppendLittleEndian(&out, 54 + 64, 4);
+    AppendLittleEndian(&out, 0, 4);
+    AppendLittleEndian(&out, 54, 4);
+    AppendLittleEndian(&out, 40, 4);
+    AppendLittleEndian(&out, 100000, 4);
+    AppendLittleEndian(&out, 100000, 4);
+    AppendLittleEndian(&out, 1, 2);
+    AppendLittleEndian(&out, 24, 2);
+    for (int i = 0; i < 6; ++i) AppendLittleEndian(&out, 0, 4);
+    return out + QByteArray(64, '\x20');
+}
+
+// The JPEG with its frame header claiming 60000 x 60000 pixels.
+QByteArray JpegBomb() {
+    QByteArray jpeg = SoundFile("jpg");
+    const qsizetype sof = jpeg.indexOf(QByteArray("\xFF\xC0", 2));
+    if (sof < 0 || sof + 9 > jpeg.size()) return {};
+    for (int at : {5, 7}) {  // height, then width
+        jpeg[sof + at] = char(60000 >> 8);
+        jpeg[sof + at + 1] = char(60000 & 0xFF);
+    }
+    return jpeg;
+}
+
+// The GIF with its logical screen claiming 65535 x 65535 pixels.
+QByteArray GifBomb() {
+    QByteArray gif = SoundFile("gif");
+    for (int i = 6; i < 10; ++i) gif[i] = char(0xFF);
+    return gif;
+}
+
+// An Exif APP1 segment (little-endian) put after the JPEG's SOI.
+QByteArray WithApp1(const QByteArray& jpeg, const QByteArray& exifBody) {
+    QByteArray segment("\xFF\xE1", 2);
+    AppendBigEndian(&segment, quint32(exifBody.size() + 2 + 6), 2);
+    segment += QByteArray("Exif\0\0", 6) + exifBody;
+    return jpeg.left(2) + segment + jpeg.mid(2);
+}
+
+QByteArray ExifOrientation(int value) {
+    QByteArray tiff("II*\0", 4);
+    AppendLittleEndian(&tiff, 8, 4);
+    AppendLittleEndian(&tiff, 1, 2);
+    AppendLittleEndian(&tiff, 0x0112, 2);
+    AppendLittleEndian(&tiff, 3, 2);
+    AppendLittleEndian(&tiff, 1, 4);
+    AppendLittleEndian(&tiff, quint32(value), 4);
+    AppendLittleEndian(&tiff, 0, 4);
+    return tiff;
+}
+
+// IFD0 far outside the block, and a second IFD entry count that runs off
+// its end.
+QByteArray CorruptExif() {
+    QByteArray tiff("II*\0", 4);
+    AppendLittleEndian(&tiff, 0xFFFFFF00u, 4);
+    tiff += QByteArray("MM\0*\xFF\xFF\xFF\xFF\x12\x01", 10);
+    return tiff;
+}
+
+QByteArray Noise(int bytes, quint32 seed) {
+    QByteArray out(bytes, 0);
+    for (char& c : out) {
+        seed = seed * 1664525u + 1013904223u;
+        c = char(seed >> 24);
+    }
+    return out;
+}
+
+std::function<bool(const QString&)> Bytes(std::function<QByteArray()> make) {
+    return [make](const QString& path) {
+        const QByteArray bytes = make();
+        return Put(path, bytes);
+    };
+}
+
+}  // namespace
+
+QByteArray SoundFile(const QString& kind) {
+    static QMap<QString, QByteArray> made;
+    if (made.contains(kind)) return made.value(kind);
+    const QImage picture = PhotoLike(kWidth, kHeight);
+    QByteArray bytes;
+    if (kind == "progressive.jpg") {
+        bytes = ProgressiveJpeg(picture);
+    } else {
+        const QMap<QString, int> formatIndex{{"jpg", 0}, {"jp2", 3}, {"png", 5},
+                                             {"tif", 6}, {"gif", 8}, {"bmp", 9}};
+        QTemporaryDir dir;
+        const QString path = dir.filePath("sound." + kind);
+        if (formatIndex.contains(kind) &&
+            ImageTools::SaveImage(picture, path, formatIndex.value(kind), 0.9)) {
+            QFile file(path);
+            if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
+        }
+    }
+    made.insert(kind, bytes);
+    return bytes;
+}
+
+std::vector<HostileFile> HostileCorpus() {
+    std::vector<HostileFile> corpus;
+    const QSize size(kWidth, kHeight);
+
+    // Sound files cut short: inside the header, and at a third, two thirds
+    // and two bytes before the end of their data.
+    // Our JPEG decoder and the structural checks of GIF, BMP and PNG give
+    // what decodes of a cut file and call it damaged; Qt's PNG and TIFF
+    // readers stop at a cut, OpenJPEG (strict) refuses a tile cut short,
+    // and a progressive JPEG cut inside the tables between its scans
+    // cannot be decoded at all.
+    const struct {
+        const char* kind;
+        const char* label;
+        Outcome cut;        // cut at a third and two thirds
+        Outcome nearlyAll;  // two bytes short
+    } kinds[] = {
+        {"jpg", "Jpeg", Outcome::Damaged, Outcome::Damaged},
+        {"progressive.jpg", "ProgressiveJpeg", Outcome::RefusedOrDamaged, Outcome::Damaged},
+        {"png", "Png", Outcome::RefusedOrDamaged, Outcome::Damaged},
+        {"tif", "Tiff", Outcome::RefusedOrDamaged, Outcome::RefusedOrDamaged},
+        {"gif", "Gif", Outcome::Damaged, Outcome::Damaged},
+        {"bmp", "Bmp", Outcome::Damaged, Outcome::Damaged},
+        {"jp2", "Jpeg2000", Outcome::Refused, Outcome::Refused}};
+    for (const auto& k : kinds) {
+        const QString kind = k.kind;
+        const QString extension = kind.section('.', -1);
+        corpus.push_back({std::string("Sound") + k.label, "sound." + extension,
+                          Bytes([kind] { return SoundFile(kind); }), Outcome::Opens, size});
+        corpus.push_back({std::string(k.label) + "CutInItsHeader",
+                          "header." + extension,
+                          Bytes([kind] { return SoundFile(kind).left(20); }),
+                          Outcome::Refused,
+                          {}});
+        for (const int percent : {33, 66}) {
+            corpus.push_back({std::string(k.label) + "CutAt" + std::to_string(percent) + "Percent",
+                              QStringLiteral("cut%1.").arg(percent) + extension,
+                              Bytes([kind, percent] {
+                                  const QByteArray sound = SoundFile(kind);
+                                  return sound.left(sound.size() * percent / 100);
+                              }),
+                              k.cut, size});
+        }
+        corpus.push_back({std::string(k.label) + "CutTwoBytesShort", "short." + extension,
+                          Bytes([kind] { return SoundFile(kind).chopped(2); }), k.nearlyAll, size});
+    }
+
+    // Empty files with each extension.
+    for (const char* extension : {"jpg", "png", "tif", "gif", "bmp", "jp2"}) {
+        corpus.push_back({std::string("Empty_") + extension,
+                          QStringLiteral("empty.") + extension,
+                          Bytes([] { return QByteArray(); }),
+                          Outcome::Refused,
+                          {}});
+    }
+
+    // The right extension, the wrong content.
+    corpus.push_back({"TextNamedJpg",
+                      "letter.jpg",
+                      Bytes([] { return QByteArray("Dear friend,\nthis is not a photo.\n"); }),
+                      Outcome::Refused,
+                      {}});
+    corpus.push_back(
+        {"NoiseNamedPng", "noise.png", Bytes([] { return Noise(4096, 7); }), Outcome::Refused, {}});
+    corpus.push_back({"PngSignatureThenNoise",
+                      "fake.png",
+                      Bytes([] { return QByteArray("\x89PNG\r\n\x1a\n", 8) + Noise(2048, 11); }),
+                      Outcome::Refused,
+                      {}});
+    corpus.push_back({"TiffHeaderThenNoise",
+                      "fake.tif",
+                      Bytes([] { return QByteArray("II*\0\x08\0\0\0", 8) + Noise(2048, 13); }),
+                      Outcome::Refused,
+                      {}});
+    corpus.push_back({"JpegMarkersThenNoise",
+                      "fake.jpg",
+                      Bytes([] { return QByteArray("\xFF\xD8\xFF\xE0", 4) + Noise(2048, 17); }),
+                      Outcome::Refused,
+                      {}});
+    corpus.push_back(
+        {"Jpeg2000SignatureThenNoise",
+         "fake.jp2",
+         Bytes([] { return QByteArray("\0\0\0\x0CjP  \r\n\x87\n", 12) + Noise(2048, 19); }),
+         Outcome::Refused,
+         {}});
+
+    // Headers that claim far more pixels than the editor accepts: refused
+    // before any memory is taken for them.
+    corpus.push_back(
+        {"PngClaiming100000x100000", "bomb.png", Bytes(PngBomb), Outcome::Refused, {}});
+    corpus.push_back(
+        {"TiffClaiming100000x100000", "bomb.tif", Bytes(TiffBomb), Outcome::Refused, {}});
+    corpus.push_back(
+        {"BmpClaiming100000x100000", "bomb.bmp", Bytes(BmpBomb), Outcome::Refused, {}});
+    corpus.push_back(
+        {"JpegClaiming60000x60000", "bomb.jpg", Bytes(JpegBomb), Outcome::Refused, {}});
+    corpus.push_back({"GifScreen65535x65535", "bomb.gif", Bytes(GifBomb), Outcome::Refused, {}});
+
+    // Exif blocks: metadata that lies does not spoil a sound picture.
+    corpus.push_back({"JpegWithCorruptExif", "exif.jpg",
+                      Bytes([] { return WithApp1(SoundFile("jpg"), CorruptExif()); }),
+                      Outcome::Opens, size});
+    corpus.push_back({"JpegWithExifOrientation9", "turned.jpg",
+                      Bytes([] { return WithApp1(SoundFile("jpg"), ExifOrientation(9)); }),
+                      Outcome::Opens, size});
+
+    // A GIF with a screen and no picture on it.
+    corpus.push_back({"GifWithoutFrames",
+                      "empty-screen.gif",
+                      Bytes([] { return QByteArray("GIF89a\x0A\0\x0A\0\0\0\0;", 14); }),
+                      Outcome::Refused,
+                      {}});
+
+    // Not regular files.
+    corpus.push_back({"FolderNamedPhotoJpg",
+                      "photo.jpg",
+                      [](const QString& path) { return QDir().mkdir(path); },
+                      Outcome::Refused,
+                      {}});
+    corpus.push_back({"PipeNamedPhotoPng",
+                      "pipe.png",
+                      [](const QString& path) {
+                          return ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0;
+                      },
+                      Outcome::Refused,
+                      {}});
+    corpus.push_back({"LinkToDevZeroNamedJpg",
+                      "zero.jpg",
+                      [](const QString& path) { return QFile::link("/dev/zero", path); },
+                      Outcome::Refused,
+                      {}});
+
+    // A sound photo nobody may read.
+    corpus.push_back({"JpegWithoutReadPermission",
+                      "private.jpg",
+                      [](const QString& path) {
+                          return Put(path, SoundFile("jpg")) &&
+                                 QFile::setPermissions(path, QFileDevice::WriteOwner);
+                      },
+                      Outcome::Refused,
+                      {}});
+    return corpus;
+}
+
+}  // namespace lumetra::test

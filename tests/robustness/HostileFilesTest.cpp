@@ -1,0 +1,204 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Every hostile file through the three ways a picture comes in: the open
+// command, a drop on the preview and lumetra-batch. None may crash, hang or
+// take memory the size limit does not allow; a file that cannot be read
+// gets the open command's alert, a silent refusal of the drop and a named
+// failure from the batch tool; a damaged file that partly decodes opens
+// with the status bar and the batch tool saying it is damaged.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include "editor/SettingsText.h"
+#include "files/CustomImageView.h"
+#include "files/ImageReader.h"
+#include "robustness/HostileFiles.h"
+#include "support/TestImages.h"
+#include "support/Unprivileged.h"
+
+namespace lumetra {
+namespace {
+
+using test::HostileFile;
+using test::Outcome;
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr int kHangMs = 30000;  // sanitizers slow everything several times
+#else
+constexpr int kHangMs = 5000;
+#endif
+constexpr long kMaxGrowthKb = 512 * 1024;     // reading one small hostile file
+constexpr long kMaxBatchRssKb = 1024 * 1024;  // a whole batch run on one
+
+const char* const kCouldNotLoad = "The image could not be loaded.";
+
+long PeakRssKb(int who) {
+    rusage usage{};
+    getrusage(who, &usage);
+    return usage.ru_maxrss;
+}
+
+std::string Describe(const ReadResult& read) {
+    if (!read.ok()) return "refused: " + read.error.toStdString();
+    return (read.damaged ? "damaged: " + read.damage.toStdString() : std::string("sound")) + " " +
+           std::to_string(read.image.width()) + "x" + std::to_string(read.image.height());
+}
+
+class HostileFiles : public ::testing::TestWithParam<HostileFile> {
+  protected:
+    // The outcome this file must have; a cut file the decoder may refuse
+    // or open as damaged is settled by reading it once.
+    Outcome Expected() const {
+        if (GetParam().outcome != Outcome::RefusedOrDamaged) return GetParam().outcome;
+        return ReadImageFile(path).ok() ? Outcome::Damaged : Outcome::Refused;
+    }
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        path = dir.filePath(GetParam().fileName);
+        ASSERT_TRUE(GetParam().make(path)) << "could not make " << path.toStdString();
+        if (GetParam().label == "JpegWithoutReadPermission") {
+            ASSERT_TRUE(test::PermissionBitsBind())
+                << "file permissions do not bind this test: it cannot make an unreadable file";
+        }
+    }
+    QTemporaryDir dir;
+    QString path;
+};
+
+TEST_P(HostileFiles, ReadingGivesTheExpectedOutcomeQuicklyAndWithinMemory) {
+    const HostileFile& file = GetParam();
+    const long before = PeakRssKb(RUSAGE_SELF);
+    QElapsedTimer timer;
+    timer.start();
+    const ReadResult read = ReadImageFile(path);
+    EXPECT_LT(timer.elapsed(), kHangMs);
+    EXPECT_LT(PeakRssKb(RUSAGE_SELF) - before, kMaxGrowthKb);
+
+    switch (Expected()) {
+        case Outcome::RefusedOrDamaged:  // settled by Expected()
+        case Outcome::Refused:
+            EXPECT_FALSE(read.ok()) << Describe(read);
+            EXPECT_FALSE(read.error.isEmpty());
+            if (file.label.find("Claiming") != std::string::npos ||
+                file.label.find("65535") != std::string::npos) {
+                EXPECT_TRUE(read.error.contains("too large")) << read.error.toStdString();
+            }
+            break;
+        case Outcome::Damaged:
+            ASSERT_TRUE(read.ok()) << Describe(read);
+            EXPECT_TRUE(read.damaged) << Describe(read);
+            EXPECT_FALSE(read.damage.isEmpty());
+            EXPECT_EQ(QSize(read.image.width(), read.image.height()), file.size);
+            break;
+        case Outcome::Opens:
+            ASSERT_TRUE(read.ok()) << Describe(read);
+            EXPECT_FALSE(read.damaged) << Describe(read);
+            EXPECT_EQ(QSize(read.image.width(), read.image.height()), file.size);
+            break;
+    }
+}
+
+TEST_P(HostileFiles, TheOpenCommandAlertsOrSaysTheFileIsDamaged) {
+    const HostileFile& file = GetParam();
+    test::Editor editor;
+    ViewController& vc = *editor.controller;
+    QSignalSpy messages(&vc, &ViewController::statusMessage);
+    editor.dialogs->openAnswers.enqueue(test::FakeDialogs::Choose(path));
+    const Outcome expected = Expected();
+    vc.OnSelectImage();
+    if (expected == Outcome::Refused) {
+        ASSERT_EQ(editor.dialogs->alerts.size(), 1);
+        EXPECT_EQ(editor.dialogs->alerts.first().text, kCouldNotLoad);
+        EXPECT_EQ(editor.dialogs->alerts.first().style, Dialogs::AlertStyle::Warning);
+        EXPECT_TRUE(vc.originalImagePath.isEmpty());
+        EXPECT_FALSE(vc.updating);
+        EXPECT_FALSE(vc.imageView->hasImage() && !vc.imageView->image().isNull());
+        return;
+    }
+    EXPECT_TRUE(editor.dialogs->alerts.isEmpty());
+    EXPECT_EQ(vc.originalImagePath, path);
+    ASSERT_TRUE(editor.WaitUntilIdle(kHangMs));
+    EXPECT_EQ(vc.imageView->image().size(), file.size);
+    ASSERT_GE(messages.count(), 1);
+    const QString last = messages.last().at(0).toString();
+    if (expected == Outcome::Damaged) {
+        EXPECT_TRUE(last.contains("damaged")) << last.toStdString();
+    } else {
+        EXPECT_FALSE(last.contains("damaged")) << last.toStdString();
+    }
+}
+
+TEST_P(HostileFiles, ADropIsRefusedSilentlyOrOpens) {
+    const Outcome expected = Expected();
+    test::Editor editor;
+    ViewController& vc = *editor.controller;
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    const bool accepted = vc.imageView->performDragOperation(&data);
+    EXPECT_TRUE(editor.dialogs->alerts.isEmpty()) << "a drop never shows a message";
+    EXPECT_TRUE(editor.dialogs->questions.isEmpty());
+    EXPECT_EQ(accepted, expected != Outcome::Refused);
+    if (accepted) {
+        EXPECT_EQ(vc.originalImagePath, path);
+        EXPECT_TRUE(editor.WaitUntilIdle(kHangMs));
+    } else {
+        EXPECT_TRUE(vc.originalImagePath.isEmpty());
+    }
+}
+
+TEST_P(HostileFiles, TheBatchToolNamesTheFailureOrTheDamage) {
+    const HostileFile& file = GetParam();
+    EditSettings settings;
+    settings.comboFormat = 5;  // PNG
+    const QString settingsPath = dir.filePath("look.lumetra");
+    {
+        QFile out(settingsPath);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(WriteSettingsText(settings).toUtf8());
+    }
+    const QString outDir = dir.filePath("out");
+    QProcess batch;
+    batch.setProgram(QCoreApplication::applicationDirPath() + "/lumetra-batch");
+    batch.setArguments({"--settings", settingsPath, "-o", outDir, path});
+    batch.start();
+    ASSERT_TRUE(batch.waitForFinished(kHangMs + 10000)) << "lumetra-batch hung";
+    ASSERT_EQ(batch.exitStatus(), QProcess::NormalExit) << "lumetra-batch crashed";
+    const QString err = QString::fromLocal8Bit(batch.readAllStandardError());
+    EXPECT_LT(PeakRssKb(RUSAGE_CHILDREN), kMaxBatchRssKb);
+    const QString output =
+        QDir(outDir).filePath(QFileInfo(file.fileName).completeBaseName() + "_processed.png");
+    switch (Expected()) {
+        case Outcome::RefusedOrDamaged:  // settled by Expected()
+        case Outcome::Refused:
+            EXPECT_EQ(batch.exitCode(), 1) << err.toStdString();
+            EXPECT_TRUE(err.contains("FAILED " + path + ": cannot read")) << err.toStdString();
+            EXPECT_FALSE(QFileInfo::exists(output));
+            break;
+        case Outcome::Damaged:
+            EXPECT_EQ(batch.exitCode(), 1) << err.toStdString();
+            EXPECT_TRUE(err.contains("DAMAGED " + path)) << err.toStdString();
+            EXPECT_TRUE(QFileInfo::exists(output));
+            break;
+        case Outcome::Opens:
+            EXPECT_EQ(batch.exitCode(), 0) << err.toStdString();
+            EXPECT_TRUE(QFileInfo::exists(output));
+            break;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, HostileFiles, ::testing::ValuesIn(test::HostileCorpus()),
+                         [](const ::testing::TestParamInfo<HostileFile>& info) {
+                             return info.param.label;
+                         });
+
+}  // namespace
+}  // namespace lumetra
