@@ -30,7 +30,10 @@ struct CellGrid {
     std::vector<int> firstColumn;  // per cell column, plus the width at the end
     std::vector<int> firstRow;     // per cell row, plus the height at the end
 
-    CellGrid(double cellSide, int width, int height) : side(std::max(1.0, cellSide)) {
+    // A cell wider than the picture is the whole picture: the side is held
+    // there, so a huge fraction cannot overflow the arithmetic below.
+    CellGrid(double cellSide, int width, int height)
+        : side(std::min(std::max(1.0, cellSide), double(std::max({width, height, 1})))) {
         firstColumn = Starts(width);
         firstRow = Starts(height);
     }
