@@ -3,7 +3,7 @@
 // time and the process's peak memory, for bench/compare.sh to set next to
 // the same job done by other programs.
 //
-//   bench_job JOB [--runs N]   one line: JOB ms=... peak_mb=... [bytes=...]
+//   bench_job JOB [--runs N]   one line: JOB ms=... cpu_ms=... peak_mb=... [bytes=...]
 //   bench_job --list           the jobs and what each does
 //   bench_job --photo          writes the photo if needed, prints its path
 //
@@ -31,6 +31,15 @@ using lumetra::bench::Job;
 int Usage() {
     std::fprintf(stderr, "usage: bench_job JOB [--runs N] | --list | --photo\n");
     return 2;
+}
+
+// Processor time of the whole process so far (all threads), milliseconds:
+// steadier than wall time on a machine that is busy with other work.
+double CpuMilliseconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (double(usage.ru_utime.tv_sec) + double(usage.ru_stime.tv_sec)) * 1e3 +
+           (double(usage.ru_utime.tv_usec) + double(usage.ru_stime.tv_usec)) * 1e-3;
 }
 
 double PeakMegabytes() {
@@ -70,15 +79,18 @@ int main(int argc, char** argv) {
     }
     try {
         double ms = 0.0;
+        double cpuMs = 0.0;
         for (int run = 0; run < runs; ++run) {
             const std::function<void()> work = job->prepare();
+            const double cpuStart = CpuMilliseconds();
             const auto start = std::chrono::steady_clock::now();
             work();
             const auto end = std::chrono::steady_clock::now();
+            cpuMs = CpuMilliseconds() - cpuStart;
             ms = std::chrono::duration<double, std::milli>(end - start).count();
             lumetra::bench::ForgetResult();
         }
-        std::printf("%s ms=%.1f peak_mb=%.0f", job->name, ms, PeakMegabytes());
+        std::printf("%s ms=%.1f cpu_ms=%.1f peak_mb=%.0f", job->name, ms, cpuMs, PeakMegabytes());
         if (lumetra::bench::SavedFileBytes() >= 0)
             std::printf(" bytes=%lld", static_cast<long long>(lumetra::bench::SavedFileBytes()));
         std::printf("\n");

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Small pieces the effect kernels share: a pixel as one four-lane vector
-// and its loads and stores, arrays of such vectors, premultiplication, the
-// bilinear sampler with edge pixels repeated beyond the border, smoothstep,
-// and the nine blur weights.
+// and its loads and stores, arrays of such vectors, premultiplication,
+// smoothstep, and the nine blur weights.
 #pragma once
 
 #include <algorithm>
@@ -101,36 +100,6 @@ inline double SmoothStep(double e0, double e1, double x) {
 // Weights of the nine taps, four steps either side of the pixel, that the
 // circle, motion and zoom blurs spread over their extent.
 inline constexpr double kNineTapWeights[9] = {0.05, 0.09, 0.12, 0.15, 0.18, 0.15, 0.12, 0.09, 0.05};
-
-// Bilinear sample of a float picture at (fx, fy) in pixel-index space, taps
-// outside the picture replaced by the nearest edge pixel. The four taps are
-// averaged premultiplied; the result is premultiplied.
-LUMETRA_INLINE Px SampleClampedPremultiplied(const Image& src, float fx, float fy) {
-    const int w = src.width();
-    const int h = src.height();
-    // Far points give the same taps as the nearest edge; NaN becomes 0.
-    fx = std::clamp(fx, -1.f, float(w));
-    fy = std::clamp(fy, -1.f, float(h));
-    if (!(fx == fx)) fx = 0.f;
-    if (!(fy == fy)) fy = 0.f;
-    const float x0f = std::floor(fx);
-    const float y0f = std::floor(fy);
-    const float tx = fx - x0f;
-    const float ty = fy - y0f;
-    const int x0 = std::clamp(int(x0f), 0, w - 1);
-    const int x1 = std::clamp(int(x0f) + 1, 0, w - 1);
-    const int y0 = std::clamp(int(y0f), 0, h - 1);
-    const int y1 = std::clamp(int(y0f) + 1, 0, h - 1);
-    const float* r0 = src.row(y0);
-    const float* r1 = src.row(y1);
-    const Px a = Premultiply(LoadPx(r0 + 4 * x0));
-    const Px b = Premultiply(LoadPx(r0 + 4 * x1));
-    const Px c = Premultiply(LoadPx(r1 + 4 * x0));
-    const Px d = Premultiply(LoadPx(r1 + 4 * x1));
-    const Px top = a + (b - a) * tx;
-    const Px bottom = c + (d - c) * tx;
-    return top + (bottom - top) * ty;
-}
 
 // True when every value is a finite number.
 template <class... T>

@@ -65,4 +65,26 @@ LUMETRA_INLINE float FastPow01(float x, float g, float atZero) {
 
 LUMETRA_INLINE float FastPow01(float x, float g) { return FastPow01(x, g, PowAtZero(g)); }
 
+// sin(x) and cos(x) for |x| below about 1e5, absolute error below 1e-6:
+// the argument is reduced to a quarter turn about a multiple of pi / 2 and
+// each function is a short polynomial there. Written without branches, so a
+// loop over it becomes vector code.
+LUMETRA_INLINE void FastSinCos(float x, float* sine, float* cosine) {
+    // Nearest multiple of pi / 2 (adding 1.5 * 2^23 rounds to an integer).
+    const float k = (x * 0.636619772f + 12582912.f) - 12582912.f;
+    const int quadrant = int(k);
+    // x - k pi / 2 in two steps, so that the reduction loses no precision.
+    const float r = (x - k * 1.5707963705062866f) + k * 4.371139000186243e-08f;
+    const float r2 = r * r;
+    const float s = r + r * r2 * (-1.6666654611e-1f + r2 * (8.3321608736e-3f + r2 * -1.9515295891e-4f));
+    const float c = 1.f - 0.5f * r2 +
+                    r2 * r2 * (4.166664568298827e-2f + r2 * (-1.388731625493765e-3f +
+                                                             r2 * 2.443315711809948e-5f));
+    const bool swap = (quadrant & 1) != 0;
+    const float sAbs = swap ? c : s;
+    const float cAbs = swap ? s : c;
+    *sine = (quadrant & 2) != 0 ? -sAbs : sAbs;
+    *cosine = ((quadrant + 1) & 2) != 0 ? -cAbs : cAbs;
+}
+
 }  // namespace lumetra

@@ -4,9 +4,12 @@
 #include <cmath>
 #include <vector>
 
+#include "render/CpuDispatch.h"
 #include "render/ImageTools.h"
 #include "render/Parallel.h"
 #include "render/Resampling.h"
+#include "render/Sampling.h"
+#include "render/WarpAvx2.h"
 
 namespace lumetra {
 namespace {
@@ -14,64 +17,77 @@ namespace {
 // The largest canvas a rotation or resize may make, in pixels per side.
 constexpr double kMaxCanvasSide = 1 << 20;
 
-// Bilinear sample of a float picture at (fx, fy) in pixel-index space
-// (pixel centres at whole numbers). Taps outside the picture are
-// transparent, so the picture's border fades out over one pixel instead of
-// being cut hard. Colours are averaged premultiplied: a transparent
-// neighbour adds no dark fringe.
-inline void SampleTransparentEdge(const Image& src, float fx, float fy, float* out) {
-    const float x0f = std::floor(fx);
-    const float y0f = std::floor(fy);
-    const float tx = fx - x0f;
-    const float ty = fy - y0f;
-    const int x0 = int(x0f);
-    const int y0 = int(y0f);
-    const int w = src.width();
-    const int h = src.height();
-    float acc[4] = {0.f, 0.f, 0.f, 0.f};
-    const float wx[2] = {1.f - tx, tx};
-    const float wy[2] = {1.f - ty, ty};
-    if (x0 >= 0 && y0 >= 0 && x0 + 1 < w && y0 + 1 < h) {
-        // All four taps inside, as for most pixels: the same sums without
-        // the checks (a tap of weight 0 adds exactly 0).
-        for (int j = 0; j < 2; ++j) {
-            const float* p = src.row(y0 + j) + 4 * x0;
-            for (int i = 0; i < 2; ++i, p += 4) {
-                const float weight = wx[i] * wy[j] * p[3];
-                acc[0] += p[0] * weight;
-                acc[1] += p[1] * weight;
-                acc[2] += p[2] * weight;
-                acc[3] += weight;
-            }
+// The inverse map of a rotation, from an output pixel to the source point
+// it shows, about the centres of both (pixel-index space: source pixel
+// centres at whole numbers).
+struct Turn {
+    int outW, outH;
+    float c, s;
+    float outCx, outCy, srcCx, srcCy;
+};
+
+// Each band is walked in blocks of columns: a turned row crosses many
+// source rows, a block of it only a few, which then stay in cache for the
+// next rows of the block.
+constexpr int kTurnBlock = 64;
+
+template <class Pixels>
+LUMETRA_INLINE fx::Px TurnedPixel(const Pixels& src, const Turn& t, int x, float oy) {
+    const float ox = float(x) + 0.5f - t.outCx;
+    const float sx = t.c * ox - t.s * oy + t.srcCx;
+    const float sy = t.s * ox + t.c * oy + t.srcCy;
+    return fx::Unpremultiply(fx::SampleTransparentOutside(src, sx, sy));
+}
+
+template <class Pixels>
+void TurnRows(const Pixels& src, Image& out, const Turn& t, int y0, int y1) {
+    for (int bx = 0; bx < t.outW; bx += kTurnBlock) {
+        const int bx1 = std::min(t.outW, bx + kTurnBlock);
+        for (int y = y0; y < y1; ++y) {
+            float* dst = out.row(y);
+            const float oy = float(y) + 0.5f - t.outCy;
+            for (int x = bx; x < bx1; ++x) fx::StorePx(dst + 4 * x, TurnedPixel(src, t, x, oy));
         }
-    } else {
-        for (int j = 0; j < 2; ++j) {
-            const int y = y0 + j;
-            if (y < 0 || y >= h || wy[j] == 0.f) continue;
-            const float* row = src.row(y);
-            for (int i = 0; i < 2; ++i) {
-                const int x = x0 + i;
-                if (x < 0 || x >= w || wx[i] == 0.f) continue;
-                const float* p = row + 4 * x;
-                const float weight = wx[i] * wy[j] * p[3];
-                acc[0] += p[0] * weight;
-                acc[1] += p[1] * weight;
-                acc[2] += p[2] * weight;
-                acc[3] += weight;
-            }
-        }
-    }
-    if (acc[3] > 0.f) {
-        const float inv = 1.f / acc[3];
-        out[0] = std::min(acc[0] * inv, 1.f);
-        out[1] = std::min(acc[1] * inv, 1.f);
-        out[2] = std::min(acc[2] * inv, 1.f);
-        out[3] = std::min(acc[3], 1.f);
-    } else {
-        out[0] = out[1] = out[2] = out[3] = 0.f;
     }
 }
 
+#if LUMETRA_HAS_AVX2_VARIANT
+// TurnRows for an 8-bit picture, eight pixels at a time.
+template <class Pixels>
+LUMETRA_TARGET_AVX2 void TurnRowsAvx2(const Pixels& src, const fx::avx2::BytePicture& pic,
+                                      Image& out, const Turn& t, int y0, int y1) {
+    using namespace fx::avx2;
+    const __m256 c = Splat8(t.c), s = Splat8(t.s);
+    const __m256 zero = _mm256_setzero_ps();
+    const __m256 minusOne = Splat8(-1.f);
+    const __m256 wF = Splat8(float(pic.width)), hF = Splat8(float(pic.height));
+    for (int bx = 0; bx < t.outW; bx += kTurnBlock) {
+        const int bx1 = std::min(t.outW, bx + kTurnBlock);
+        for (int y = y0; y < y1; ++y) {
+            float* dst = out.row(y);
+            const float oyScalar = float(y) + 0.5f - t.outCy;
+            const __m256 rowX = Splat8(t.srcCx - t.s * oyScalar);
+            const __m256 rowY = Splat8(t.srcCy + t.c * oyScalar);
+            int x = bx;
+            for (; x + 8 <= bx1; x += 8) {
+                const __m256 ox = _mm256_sub_ps(Columns(x), Splat8(t.outCx - 0.5f));
+                const __m256 sx = _mm256_fmadd_ps(c, ox, rowX);
+                const __m256 sy = _mm256_fmadd_ps(s, ox, rowY);
+                // Points that no tap of the picture reaches show nothing.
+                const __m256 near = _mm256_and_ps(
+                    _mm256_and_ps(_mm256_cmp_ps(sx, minusOne, _CMP_GT_OQ), _mm256_cmp_ps(sx, wF, _CMP_LT_OQ)),
+                    _mm256_and_ps(_mm256_cmp_ps(sy, minusOne, _CMP_GT_OQ), _mm256_cmp_ps(sy, hF, _CMP_LT_OQ)));
+                if (_mm256_movemask_ps(near) == 0) {
+                    Store(dst + 4 * x, Px8{zero, zero, zero, zero});
+                    continue;
+                }
+                Store(dst + 4 * x, Unpremultiply(Sample<Edge::Transparent>(pic, sx, sy)));
+            }
+            for (; x < bx1; ++x) fx::StorePx(dst + 4 * x, TurnedPixel(src, t, x, oyScalar));
+        }
+    }
+}
+#endif
 
 }  // namespace
 
@@ -96,37 +112,30 @@ Image ImageTools::RotateImage(const Image& image, double degrees) {
     const int outH = int(std::min(canvasH, kMaxCanvasSide));
     Image out = Image::CreateUninitialised(outW, outH);
     if (out.isEmpty()) return out;
-    const Image src = image.toFloat();
 
     // Inverse map from an output pixel centre to the source, about the
     // centres of both. Screen y points down, so a counter-clockwise turn as
     // seen maps a source offset (x, y) to (c x + s y, -s x + c y); its
     // inverse is applied here.
     const double a = degrees * M_PI / 180.0;
-    const float c = float(std::cos(a));
-    const float s = float(std::sin(a));
-    const float outCx = float(outW) * 0.5f;
-    const float outCy = float(outH) * 0.5f;
-    const float srcCx = float(src.width()) * 0.5f - 0.5f;
-    const float srcCy = float(src.height()) * 0.5f - 0.5f;
-    // Each band is walked in blocks of columns: a turned row crosses many
-    // source rows, a block of it only a few, which then stay in cache for
-    // the next rows of the block.
-    constexpr int kBlock = 64;
-    ParallelBands(outH, outW, [&](int y0, int y1) {
-        for (int bx = 0; bx < outW; bx += kBlock) {
-            const int bx1 = std::min(outW, bx + kBlock);
-            for (int y = y0; y < y1; ++y) {
-                float* dst = out.row(y);
-                const float oy = float(y) + 0.5f - outCy;
-                for (int x = bx; x < bx1; ++x) {
-                    const float ox = float(x) + 0.5f - outCx;
-                    const float sx = c * ox - s * oy + srcCx;
-                    const float sy = s * ox + c * oy + srcCy;
-                    SampleTransparentEdge(src, sx, sy, dst + 4 * x);
-                }
-            }
+    const Turn t{outW,
+                 outH,
+                 float(std::cos(a)),
+                 float(std::sin(a)),
+                 float(outW) * 0.5f,
+                 float(outH) * 0.5f,
+                 float(image.width()) * 0.5f - 0.5f,
+                 float(image.height()) * 0.5f - 0.5f};
+    fx::WithPixels(image, [&](const auto& src) {
+#if LUMETRA_HAS_AVX2_VARIANT
+        fx::avx2::BytePicture pic;
+        if (CpuHasAvx2() && fx::avx2::ReadAsBytes(image, &pic)) {
+            ParallelBands(outH, outW, [&](int y0, int y1) { TurnRowsAvx2(src, pic, out, t, y0, y1); });
+            return;
         }
+#endif
+        ParallelBands(outH, std::int64_t(outW) * 4,
+                      [&](int y0, int y1) { TurnRows(src, out, t, y0, y1); });
     });
     return out;
 }
