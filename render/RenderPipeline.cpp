@@ -4,6 +4,7 @@
 #include <limits>
 #include <utility>
 
+#include "render/ColourStages.h"
 #include "render/FontFamilies.h"
 #include "render/ImageTools.h"
 
@@ -19,17 +20,22 @@ unsigned OilPaintRadiusFromSlider(float value) {
 Image RenderPipeline(Image source, const EditSettings& s, const Image& logo) {
     Image image = std::move(source);
 
-    // Colour adjustments: always, whatever their values.
-    image = ImageTools::BrightnessImage(image, s.sliderBrightness);
-    image = ImageTools::ExposureImage(image, s.sliderExposure);
-    image = ImageTools::ContrastImage(image, s.sliderContrast);
-    image = ImageTools::SaturationImage(image, s.sliderSaturation);
-    image = ImageTools::GammaImage(image, s.sliderGamma);
-    image = ImageTools::HueImage(image, s.sliderHue);
-    image = ImageTools::RGBImage(image, s.sliderRed, s.sliderGreen, s.sliderBlue);
-
-    if (IsOn(s.checkBlackWhite)) image = ImageTools::GrayscaleImage(image);
-    if (IsOn(s.checkSepia)) image = ImageTools::SepiaImage(image, s.sliderSepiaIntensity);
+    // Colour adjustments: always, whatever their values; then black and
+    // white and sepia. One sweep runs every one that changes the picture.
+    ColourStages colour;
+    colour.brightness = s.sliderBrightness;
+    colour.exposure = s.sliderExposure;
+    colour.contrast = s.sliderContrast;
+    colour.saturation = s.sliderSaturation;
+    colour.gamma = s.sliderGamma;
+    colour.hue = s.sliderHue;
+    colour.red = s.sliderRed;
+    colour.green = s.sliderGreen;
+    colour.blue = s.sliderBlue;
+    colour.blackWhite = IsOn(s.checkBlackWhite);
+    colour.sepia = IsOn(s.checkSepia);
+    colour.sepiaIntensity = s.sliderSepiaIntensity;
+    image = ApplyColourStages(image, colour);
 
     // Effect filters.
     if (IsOn(s.checkCartoon))

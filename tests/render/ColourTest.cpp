@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <functional>
 
 #include "editor/EditSettings.h"
+#include "render/ColourStages.h"
 #include "render/FastMath.h"
 #include "render/ImageTools.h"
 #include "render/RenderPipeline.h"
@@ -196,6 +198,51 @@ TEST(Colour, EightBitLayoutsReadAsTheSameColours) {
     const QRgb first = source.pixel(0, 0);
     EXPECT_NEAR(PixelAt(a, 0, 0).r, std::min(1.0, qRed(first) / 255.0 * 0.9), 1e-6);
     EXPECT_NEAR(PixelAt(a, 0, 0).b, std::min(1.0, qBlue(first) / 255.0 * 1.2), 1e-6);
+}
+
+// The chained sweep is only a faster way of running the same adjustments:
+// every combination of them, on 8-bit and float pictures with alpha, must
+// give exactly the pictures the single functions give one after another.
+TEST(Colour, ChainedSweepEqualsTheAdjustmentsOneAfterAnother) {
+    const Image eightBit = Image::FromQImage(PhotoLike(1500, 7, true));  // rows end mid-piece
+    ASSERT_FALSE(eightBit.isFloat());
+    const Image floats = eightBit.toFloat();
+    for (int combination = 0; combination < 1 << 11; combination += 7) {
+        ColourStages c;
+        auto on = [combination](int bit) { return (combination >> bit & 1) != 0; };
+        if (on(0)) c.brightness = -0.08f;
+        if (on(1)) c.exposure = 0.4f;
+        if (on(2)) c.contrast = 1.3f;
+        if (on(3)) c.saturation = 0.6f;
+        if (on(4)) c.gamma = 1.7f;
+        if (on(5)) c.hue = 400.f;
+        if (on(6)) c.blue = 1.2f;
+        c.blackWhite = on(7);
+        c.sepia = on(8);
+        c.sepiaIntensity = on(9) ? 0.7f : 0.f;
+        if (on(10)) c.red = 0.9f;
+        for (const Image* input : {&eightBit, &floats}) {
+            Image expected = ImageTools::BrightnessImage(*input, c.brightness);
+            expected = ImageTools::ExposureImage(expected, c.exposure);
+            expected = ImageTools::ContrastImage(expected, c.contrast);
+            expected = ImageTools::SaturationImage(expected, c.saturation);
+            expected = ImageTools::GammaImage(expected, c.gamma);
+            expected = ImageTools::HueImage(expected, c.hue);
+            expected = ImageTools::RGBImage(expected, c.red, c.green, c.blue);
+            if (c.blackWhite) expected = ImageTools::GrayscaleImage(expected);
+            if (c.sepia) expected = ImageTools::SepiaImage(expected, c.sepiaIntensity);
+            const Image chained = ApplyColourStages(*input, c);
+            ASSERT_EQ(chained.isFloat(), expected.isFloat()) << combination;
+            if (!chained.isFloat()) {
+                EXPECT_TRUE(chained.sharesPixelsWith(*input)) << combination;
+                continue;
+            }
+            for (int y = 0; y < chained.height(); ++y)
+                ASSERT_EQ(0, std::memcmp(chained.row(y), expected.row(y),
+                                         chained.rowFloats() * sizeof(float)))
+                    << "combination " << combination << ", row " << y;
+        }
+    }
 }
 
 TEST(Colour, NotANumberNeverLeaksIntoPixels) {
