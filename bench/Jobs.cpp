@@ -247,6 +247,15 @@ std::vector<Job> MakeJobs() {
                                                                   const EditSettings&) {
         return ImageTools::RotateImage(i, 45.0);
     }));
+    // The same moving effects after an earlier stage, which hands them floats.
+    jobs.push_back(Colour("swirl-float", "swirl on the float frame", [](const Image& i) {
+        return ImageTools::SwirlImage(i, 0.5f, 1.f);
+    }));
+    jobs.push_back(Colour("glasssphere-float", "glass sphere on the float frame", [](const Image& i) {
+        return ImageTools::GlassSphereImage(i, 0.25f, 0.71f);
+    }));
+    jobs.push_back(Colour("rotate45-float", "rotation by 45 degrees of the float frame",
+                          [](const Image& i) { return ImageTools::RotateImage(i, 45.0); }));
     jobs.push_back({"text", "text watermark at the panel's defaults, as a pass runs it", [] {
                         auto work = std::make_shared<Image>(PhotoAsDecoded());
                         work->detach();

@@ -5,13 +5,18 @@
 // only differ in how the compiler may vectorise it.
 #pragma once
 
+#include <cstdlib>
+
 namespace lumetra {
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #define LUMETRA_HAS_AVX2_VARIANT 1
 #define LUMETRA_TARGET_AVX2 __attribute__((target("avx2,fma")))
+// LUMETRA_DISABLE_AVX2 in the environment makes the baseline kernels run
+// everywhere: the tests run both variants on one machine with it.
 inline bool CpuHasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") &&
+                            !std::getenv("LUMETRA_DISABLE_AVX2");
     return has;
 }
 #else

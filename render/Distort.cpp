@@ -2,7 +2,7 @@
 // Swirl and glass sphere: each output pixel samples the picture at a point
 // moved about the centre. The moved points are computed as each pixel is
 // written, and the picture is read where it stands (8-bit or float); on
-// processors with AVX2 an 8-bit picture is sampled eight pixels at a time.
+// processors with AVX2 eight pixels are sampled at a time.
 #include <algorithm>
 #include <cmath>
 
@@ -117,10 +117,10 @@ void SphereRows(const Pixels& src, Image& out, const Sphere& sp, int y0, int y1)
 #if LUMETRA_HAS_AVX2_VARIANT
 using namespace fx::avx2;
 
-// SwirlRows for an 8-bit picture, eight pixels at a time; `src` is the same
-// picture for the last few columns.
-template <class Pixels>
-LUMETRA_TARGET_AVX2 void SwirlRowsAvx2(const Pixels& src, const BytePicture& pic, Image& out,
+// SwirlRows eight pixels at a time; `src` is the same picture for the last
+// few columns.
+template <class Pixels, class Picture>
+LUMETRA_TARGET_AVX2 void SwirlRowsAvx2(const Pixels& src, const Picture& pic, Image& out,
                                        const Swirl& sw, int y0, int y1) {
     const __m256 invW = Splat8(1.f / float(sw.w));
     const __m256 half = Splat8(0.5f);
@@ -160,9 +160,9 @@ LUMETRA_TARGET_AVX2 void SwirlRowsAvx2(const Pixels& src, const BytePicture& pic
     }
 }
 
-// SphereRows for an 8-bit picture, eight pixels at a time.
-template <class Pixels>
-LUMETRA_TARGET_AVX2 void SphereRowsAvx2(const Pixels& src, const BytePicture& pic, Image& out,
+// SphereRows eight pixels at a time.
+template <class Pixels, class Picture>
+LUMETRA_TARGET_AVX2 void SphereRowsAvx2(const Pixels& src, const Picture& pic, Image& out,
                                         const Sphere& sp, int y0, int y1) {
     const __m256 invW = Splat8(1.f / float(sp.w));
     const __m256 halfW = Splat8(float(sp.w) * 0.5f - 0.5f);
@@ -232,19 +232,27 @@ LUMETRA_TARGET_AVX2 void SphereRowsAvx2(const Pixels& src, const BytePicture& pi
 }
 #endif
 
-// Runs rows(src, y0, y1) over the picture's rows, or the AVX2 rows when
-// the processor has them and the picture is 8-bit.
+// Runs rows(src, y0, y1) over the picture's rows, or the eight-pixel rows
+// when the processor has AVX2.
 template <class Rows, class RowsAvx2>
 void RunWarp(const Image& image, Rows&& rows, RowsAvx2&& rowsAvx2) {
     const int w = image.width();
     const int h = image.height();
     fx::WithPixels(image, [&](const auto& src) {
 #if LUMETRA_HAS_AVX2_VARIANT
-        BytePicture pic;
-        if (CpuHasAvx2() && ReadAsBytes(image, &pic)) {
-            ParallelBands(h, std::int64_t(w) * 4,
-                          [&](int y0, int y1) { rowsAvx2(src, pic, y0, y1); });
-            return;
+        if (CpuHasAvx2()) {
+            BytePicture bytes;
+            FloatPicture floats;
+            if (ReadAsBytes(image, &bytes)) {
+                ParallelBands(h, std::int64_t(w) * 4,
+                              [&](int y0, int y1) { rowsAvx2(src, bytes, y0, y1); });
+                return;
+            }
+            if (ReadAsFloats(image, &floats)) {
+                ParallelBands(h, std::int64_t(w) * 4,
+                              [&](int y0, int y1) { rowsAvx2(src, floats, y0, y1); });
+                return;
+            }
         }
 #else
         (void)rowsAvx2;

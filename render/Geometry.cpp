@@ -52,9 +52,9 @@ void TurnRows(const Pixels& src, Image& out, const Turn& t, int y0, int y1) {
 }
 
 #if LUMETRA_HAS_AVX2_VARIANT
-// TurnRows for an 8-bit picture, eight pixels at a time.
-template <class Pixels>
-LUMETRA_TARGET_AVX2 void TurnRowsAvx2(const Pixels& src, const fx::avx2::BytePicture& pic,
+// TurnRows eight pixels at a time.
+template <class Pixels, class Picture>
+LUMETRA_TARGET_AVX2 void TurnRowsAvx2(const Pixels& src, const Picture& pic,
                                       Image& out, const Turn& t, int y0, int y1) {
     using namespace fx::avx2;
     const __m256 c = Splat8(t.c), s = Splat8(t.s);
@@ -128,9 +128,14 @@ Image ImageTools::RotateImage(const Image& image, double degrees) {
                  float(image.height()) * 0.5f - 0.5f};
     fx::WithPixels(image, [&](const auto& src) {
 #if LUMETRA_HAS_AVX2_VARIANT
-        fx::avx2::BytePicture pic;
-        if (CpuHasAvx2() && fx::avx2::ReadAsBytes(image, &pic)) {
-            ParallelBands(outH, outW, [&](int y0, int y1) { TurnRowsAvx2(src, pic, out, t, y0, y1); });
+        fx::avx2::BytePicture bytes;
+        fx::avx2::FloatPicture floats;
+        if (CpuHasAvx2() && fx::avx2::ReadAsBytes(image, &bytes)) {
+            ParallelBands(outH, outW, [&](int y0, int y1) { TurnRowsAvx2(src, bytes, out, t, y0, y1); });
+            return;
+        }
+        if (CpuHasAvx2() && fx::avx2::ReadAsFloats(image, &floats)) {
+            ParallelBands(outH, outW, [&](int y0, int y1) { TurnRowsAvx2(src, floats, out, t, y0, y1); });
             return;
         }
 #endif

@@ -38,7 +38,7 @@ enum class Edge {
 // An 8-bit picture as the gathers read it.
 struct BytePicture {
     const int* words;          // one 32-bit word per pixel
-    std::ptrdiff_t rowWords;   // words per row
+    std::ptrdiff_t rowPixels;  // words (pixels) per row
     int width;
     int height;
     bool bgra;    // bytes B, G, R, A in memory (else R, G, B, A)
@@ -82,18 +82,24 @@ LUMETRA_TARGET_AVX2 inline __m256 BlendChannel(int shift, __m256i wa, __m256i wb
     return _mm256_fmadd_ps(ByteChannel(wd, shift), kd, sum);
 }
 
-// Bilinear sample of eight points (fx, fy) in pixel-index space (pixel
-// centres at whole numbers); the result is premultiplied by alpha. Points
-// that are NaN read the pixel at 0.
+// The four taps of eight bilinear samples: pixel indexes (row times
+// rowPixels plus column) and weights.
+struct Taps {
+    __m256i ia, ib, ic, id;  // top left, top right, bottom left, bottom right
+    __m256 ka, kb, kc, kd;
+};
+
+// The taps of eight points (fx, fy) in pixel-index space (pixel centres at
+// whole numbers) on a picture of the given size. Points that are NaN read
+// the pixel at 0.
 template <Edge kEdge>
-LUMETRA_TARGET_AVX2 inline Px8 Sample(const BytePicture& pic, __m256 fx, __m256 fy) {
-    const __m256 wLimit = _mm256_set1_ps(float(pic.width));
-    const __m256 hLimit = _mm256_set1_ps(float(pic.height));
+LUMETRA_TARGET_AVX2 inline Taps BilinearTaps(int width, int height, std::ptrdiff_t rowPixels,
+                                             __m256 fx, __m256 fy) {
     const __m256 minusOne = _mm256_set1_ps(-1.f);
     // Far points give the same taps as a point just beyond the edge; the
     // max and min also turn NaN into -1.
-    fx = _mm256_min_ps(_mm256_max_ps(fx, minusOne), wLimit);
-    fy = _mm256_min_ps(_mm256_max_ps(fy, minusOne), hLimit);
+    fx = _mm256_min_ps(_mm256_max_ps(fx, minusOne), _mm256_set1_ps(float(width)));
+    fy = _mm256_min_ps(_mm256_max_ps(fy, minusOne), _mm256_set1_ps(float(height)));
     const __m256 x0f = _mm256_floor_ps(fx);
     const __m256 y0f = _mm256_floor_ps(fy);
     const __m256 tx = _mm256_sub_ps(fx, x0f);
@@ -104,16 +110,12 @@ LUMETRA_TARGET_AVX2 inline Px8 Sample(const BytePicture& pic, __m256 fx, __m256 
     const __m256i x1 = _mm256_add_epi32(x0, one);
     const __m256i y1 = _mm256_add_epi32(y0, one);
     const __m256i zero = _mm256_setzero_si256();
-    const __m256i lastX = _mm256_set1_epi32(pic.width - 1);
-    const __m256i lastY = _mm256_set1_epi32(pic.height - 1);
+    const __m256i lastX = _mm256_set1_epi32(width - 1);
+    const __m256i lastY = _mm256_set1_epi32(height - 1);
     const __m256i cx0 = ClampIndex(x0, zero, lastX), cx1 = ClampIndex(x1, zero, lastX);
-    const __m256i rowWords = _mm256_set1_epi32(int(pic.rowWords));
-    const __m256i r0 = _mm256_mullo_epi32(ClampIndex(y0, zero, lastY), rowWords);
-    const __m256i r1 = _mm256_mullo_epi32(ClampIndex(y1, zero, lastY), rowWords);
-    const __m256i wa = _mm256_i32gather_epi32(pic.words, _mm256_add_epi32(r0, cx0), 4);
-    const __m256i wb = _mm256_i32gather_epi32(pic.words, _mm256_add_epi32(r0, cx1), 4);
-    const __m256i wc = _mm256_i32gather_epi32(pic.words, _mm256_add_epi32(r1, cx0), 4);
-    const __m256i wd = _mm256_i32gather_epi32(pic.words, _mm256_add_epi32(r1, cx1), 4);
+    const __m256i stride = _mm256_set1_epi32(int(rowPixels));
+    const __m256i r0 = _mm256_mullo_epi32(ClampIndex(y0, zero, lastY), stride);
+    const __m256i r1 = _mm256_mullo_epi32(ClampIndex(y1, zero, lastY), stride);
 
     const __m256 oneF = _mm256_set1_ps(1.f);
     __m256 wx0 = _mm256_sub_ps(oneF, tx), wx1 = tx;
@@ -125,38 +127,88 @@ LUMETRA_TARGET_AVX2 inline Px8 Sample(const BytePicture& pic, __m256 fx, __m256 
         wy0 = _mm256_andnot_ps(OutsideIndex(y0, lastY), wy0);
         wy1 = _mm256_andnot_ps(OutsideIndex(y1, lastY), wy1);
     }
-    const __m256 ka = _mm256_mul_ps(wx0, wy0);
-    const __m256 kb = _mm256_mul_ps(wx1, wy0);
-    const __m256 kc = _mm256_mul_ps(wx0, wy1);
-    const __m256 kd = _mm256_mul_ps(wx1, wy1);
+    return {_mm256_add_epi32(r0, cx0), _mm256_add_epi32(r0, cx1), _mm256_add_epi32(r1, cx0),
+            _mm256_add_epi32(r1, cx1),   _mm256_mul_ps(wx0, wy0),  _mm256_mul_ps(wx1, wy0),
+            _mm256_mul_ps(wx0, wy1),     _mm256_mul_ps(wx1, wy1)};
+}
 
+// The taps blended, premultiplied by alpha.
+LUMETRA_TARGET_AVX2 inline Px8 Blend(const BytePicture& pic, const Taps& t) {
+    const __m256i wa = _mm256_i32gather_epi32(pic.words, t.ia, 4);
+    const __m256i wb = _mm256_i32gather_epi32(pic.words, t.ib, 4);
+    const __m256i wc = _mm256_i32gather_epi32(pic.words, t.ic, 4);
+    const __m256i wd = _mm256_i32gather_epi32(pic.words, t.id, 4);
     const int redShift = pic.bgra ? 16 : 0;
     const int blueShift = pic.bgra ? 0 : 16;
-    // One channel of the four taps, weighted and summed.
     Px8 out;
     if (pic.opaque) {
-        out.r = BlendChannel(redShift, wa, wb, wc, wd, ka, kb, kc, kd);
-        out.g = BlendChannel(8, wa, wb, wc, wd, ka, kb, kc, kd);
-        out.b = BlendChannel(blueShift, wa, wb, wc, wd, ka, kb, kc, kd);
-        out.a = _mm256_add_ps(_mm256_add_ps(ka, kb), _mm256_add_ps(kc, kd));
+        out.r = BlendChannel(redShift, wa, wb, wc, wd, t.ka, t.kb, t.kc, t.kd);
+        out.g = BlendChannel(8, wa, wb, wc, wd, t.ka, t.kb, t.kc, t.kd);
+        out.b = BlendChannel(blueShift, wa, wb, wc, wd, t.ka, t.kb, t.kc, t.kd);
+        out.a = _mm256_add_ps(_mm256_add_ps(t.ka, t.kb), _mm256_add_ps(t.kc, t.kd));
     } else {
         // Colours weighted by their alpha: a transparent tap adds no colour.
         const __m256 aa = ByteChannel(wa, 24), ab = ByteChannel(wb, 24);
         const __m256 ac = ByteChannel(wc, 24), ad = ByteChannel(wd, 24);
-        const __m256 pa = _mm256_mul_ps(ka, aa), pb = _mm256_mul_ps(kb, ab);
-        const __m256 pc = _mm256_mul_ps(kc, ac), pd = _mm256_mul_ps(kd, ad);
+        const __m256 pa = _mm256_mul_ps(t.ka, aa), pb = _mm256_mul_ps(t.kb, ab);
+        const __m256 pc = _mm256_mul_ps(t.kc, ac), pd = _mm256_mul_ps(t.kd, ad);
         out.r = BlendChannel(redShift, wa, wb, wc, wd, pa, pb, pc, pd);
         out.g = BlendChannel(8, wa, wb, wc, wd, pa, pb, pc, pd);
         out.b = BlendChannel(blueShift, wa, wb, wc, wd, pa, pb, pc, pd);
-        out.a = _mm256_fmadd_ps(aa, ka, _mm256_fmadd_ps(ab, kb, _mm256_fmadd_ps(ac, kc, _mm256_mul_ps(ad, kd))));
+        out.a = _mm256_add_ps(_mm256_add_ps(pa, pb), _mm256_add_ps(pc, pd));
     }
     return out;
+}
+
+// A float picture as the gathers read it: four floats a pixel.
+struct FloatPicture {
+    const float* base;
+    std::ptrdiff_t rowPixels;
+    int width;
+    int height;
+    static constexpr bool opaque = false;
+};
+
+// One channel of eight pixels of a float picture.
+LUMETRA_TARGET_AVX2 inline __m256 FloatChannel(const FloatPicture& pic, __m256i pixels, int channel) {
+    return _mm256_i32gather_ps(pic.base + channel, _mm256_slli_epi32(pixels, 2), 4);
+}
+
+LUMETRA_TARGET_AVX2 inline Px8 Blend(const FloatPicture& pic, const Taps& t) {
+    const __m256 pa = _mm256_mul_ps(t.ka, FloatChannel(pic, t.ia, 3));
+    const __m256 pb = _mm256_mul_ps(t.kb, FloatChannel(pic, t.ib, 3));
+    const __m256 pc = _mm256_mul_ps(t.kc, FloatChannel(pic, t.ic, 3));
+    const __m256 pd = _mm256_mul_ps(t.kd, FloatChannel(pic, t.id, 3));
+    Px8 out;
+    __m256* channels[3] = {&out.r, &out.g, &out.b};
+    for (int c = 0; c < 3; ++c) {
+        __m256 sum = _mm256_mul_ps(FloatChannel(pic, t.ia, c), pa);
+        sum = _mm256_fmadd_ps(FloatChannel(pic, t.ib, c), pb, sum);
+        sum = _mm256_fmadd_ps(FloatChannel(pic, t.ic, c), pc, sum);
+        *channels[c] = _mm256_fmadd_ps(FloatChannel(pic, t.id, c), pd, sum);
+    }
+    out.a = _mm256_add_ps(_mm256_add_ps(pa, pb), _mm256_add_ps(pc, pd));
+    return out;
+}
+
+// Bilinear sample of eight points (fx, fy) in pixel-index space, taps
+// beyond the border read as kEdge says; premultiplied by alpha.
+template <Edge kEdge, class Picture>
+LUMETRA_TARGET_AVX2 inline Px8 Sample(const Picture& pic, __m256 fx, __m256 fy) {
+    return Blend(pic, BilinearTaps<kEdge>(pic.width, pic.height, pic.rowPixels, fx, fy));
+}
+
+LUMETRA_TARGET_AVX2 inline Px8 LoadRow(const FloatPicture& pic, int x, int y) {
+    const __m256i pixels = _mm256_add_epi32(_mm256_set1_epi32(int(std::ptrdiff_t(y) * pic.rowPixels + x)),
+                                            _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    return {FloatChannel(pic, pixels, 0), FloatChannel(pic, pixels, 1), FloatChannel(pic, pixels, 2),
+            FloatChannel(pic, pixels, 3)};
 }
 
 // Eight pixels of a row, from (x, y) on, as they are (straight alpha).
 LUMETRA_TARGET_AVX2 inline Px8 LoadRow(const BytePicture& pic, int x, int y) {
     const __m256i words = _mm256_loadu_si256(
-        reinterpret_cast<const __m256i*>(pic.words + std::ptrdiff_t(y) * pic.rowWords + x));
+        reinterpret_cast<const __m256i*>(pic.words + std::ptrdiff_t(y) * pic.rowPixels + x));
     // Copied pixels keep exactly the values they have elsewhere.
     Px8 p;
     p.r = ExactByteChannel(words, pic.bgra ? 16 : 0);
@@ -173,8 +225,8 @@ LUMETRA_TARGET_AVX2 inline Px8 Select(__m256 mask, const Px8& on, const Px8& off
 }
 
 // The gathers address pixels with 32-bit word indexes.
-inline bool FitsGather(std::ptrdiff_t rowWords, int height) {
-    return rowWords > 0 && height > 0 && rowWords * std::ptrdiff_t(height) < (std::ptrdiff_t(1) << 31);
+inline bool FitsGather(std::ptrdiff_t rowPixels, int height) {
+    return rowPixels > 0 && height > 0 && rowPixels * std::ptrdiff_t(height) < (std::ptrdiff_t(1) << 31);
 }
 
 // The 8-bit picture `image` as the gathers read it; false for a float
@@ -182,10 +234,20 @@ inline bool FitsGather(std::ptrdiff_t rowWords, int height) {
 inline bool ReadAsBytes(const Image& image, BytePicture* pic) {
     if (image.isFloat() || image.isEmpty()) return false;
     const QImage& bytes = image.eightBit();
-    const std::ptrdiff_t rowWords = bytes.bytesPerLine() / 4;
-    if (bytes.bytesPerLine() % 4 != 0 || !FitsGather(rowWords, image.height())) return false;
-    *pic = {reinterpret_cast<const int*>(bytes.constBits()), rowWords, image.width(), image.height(),
+    const std::ptrdiff_t rowPixels = bytes.bytesPerLine() / 4;
+    if (bytes.bytesPerLine() % 4 != 0 || !FitsGather(rowPixels, image.height())) return false;
+    *pic = {reinterpret_cast<const int*>(bytes.constBits()), rowPixels, image.width(), image.height(),
             image.eightBitIsBgra(), !bytes.hasAlphaChannel()};
+    return true;
+}
+
+// The float picture `image` as the gathers read it; false for an 8-bit
+// picture, or one too large for 32-bit indexes.
+inline bool ReadAsFloats(const Image& image, FloatPicture* pic) {
+    if (!image.isFloat() || image.isEmpty()) return false;
+    // Float indexes are four times the pixel indexes.
+    if (!FitsGather(std::ptrdiff_t(image.rowFloats()), image.height())) return false;
+    *pic = {image.row(0), std::ptrdiff_t(image.width()), image.width(), image.height()};
     return true;
 }
 
