@@ -40,4 +40,20 @@ const Image& PhotoAsFloat() {
     return image;
 }
 
+const Image& Logo() {
+    static const Image logo = [] {
+        Image image = Image::CreateUninitialised(512, 256);
+        for (int y = 0; y < 256; ++y)
+            for (int x = 0; x < 512; ++x) {
+                float* p = image.row(y) + 4 * x;
+                p[0] = float(x) / 511.f;
+                p[1] = float(y) / 255.f;
+                p[2] = 0.5f;
+                p[3] = 1.f - 0.5f * float(x) / 511.f;
+            }
+        return image;
+    }();
+    return logo;
+}
+
 }  // namespace lumetra::bench

@@ -18,4 +18,7 @@ const QString& PhotoJpegPath();
 // The same photo decoded and held as floats.
 const Image& PhotoAsFloat();
 
+// A 512 x 256 logo: a colour gradient whose alpha fades from left to right.
+const Image& Logo();
+
 }  // namespace lumetra::bench

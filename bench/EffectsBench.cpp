@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Run: build/bin/bench_effects --benchmark_repetitions=3
 // Each effect filter at the panel's defaults on the 24-megapixel float frame,
-// and the rotation by 45 degrees, one of the jobs bench/compare_effects.sh
-// times in ImageMagick and libvips as well.
+// and the rotation by 45 degrees; bench/compare.sh sets the same jobs next
+// to OpenCV, libvips and ImageMagick.
 #include <benchmark/benchmark.h>
 
 #include <functional>

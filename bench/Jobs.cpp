@@ -69,20 +69,6 @@ Job Save(const char* name, const char* description, int formatIndex, const char*
             }};
 }
 
-// A 512 x 256 logo: a colour gradient whose alpha fades from left to right.
-Image Logo() {
-    Image image = Image::CreateUninitialised(512, 256);
-    for (int y = 0; y < 256; ++y)
-        for (int x = 0; x < 512; ++x) {
-            float* p = image.row(y) + 4 * x;
-            p[0] = float(x) / 511.f;
-            p[1] = float(y) / 255.f;
-            p[2] = 0.5f;
-            p[3] = 1.f - 0.5f * float(x) / 511.f;
-        }
-    return image;
-}
-
 EditSettings EveryStageOn() {
     EditSettings s;
     for (int* check : {&s.checkBlackWhite, &s.checkSepia, &s.checkCartoon, &s.checkOilPainting,
@@ -130,9 +116,8 @@ std::vector<Job> MakeJobs() {
                         });
                     }});
     jobs.push_back({"pass-all", "render pass with every stage on (panel defaults, a logo)", [] {
-                        auto logo = std::make_shared<Image>(Logo());
-                        return Work([logo] {
-                            RenderResult r = RunRenderPass(PhotoJpegPath(), EveryStageOn(), *logo);
+                        return Work([] {
+                            RenderResult r = RunRenderPass(PhotoJpegPath(), EveryStageOn(), Logo());
                             if (!r.ok()) throw std::runtime_error("pass failed");
                         });
                     }});

@@ -2,8 +2,8 @@
 // Run: build/bin/bench_save
 // Saving the 24-megapixel photo, as the editor holds it (8-bit RGBA), in
 // each format: drawing the bitmap, encoding and the atomic write. The
-// counter "bytes" is the size of the written file. bench/compare_save.sh
-// runs ImageMagick's convert on the same photo next to these.
+// counter "bytes" is the size of the written file. bench/compare.sh sets
+// the same saves next to libjpeg-turbo, OpenCV, libvips and ImageMagick.
 #include <benchmark/benchmark.h>
 
 #include <QDir>

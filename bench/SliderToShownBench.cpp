@@ -7,7 +7,6 @@
 //   build/bin/bench_slider_to_shown --benchmark_repetitions=5
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -88,12 +87,3 @@ BENCHMARK_CAPTURE(SliderToShown, ZoomBlurCartoonFocusBlur, {"checkZoomBlur", "ch
 
 }  // namespace
 }  // namespace lumetra::bench
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

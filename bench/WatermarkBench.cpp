@@ -18,23 +18,6 @@
 namespace lumetra::bench {
 namespace {
 
-// A 512 x 256 logo: a colour gradient whose alpha fades from left to right.
-const Image& Logo() {
-    static const Image logo = [] {
-        Image image = Image::CreateUninitialised(512, 256);
-        for (int y = 0; y < 256; ++y)
-            for (int x = 0; x < 512; ++x) {
-                float* p = image.row(y) + 4 * x;
-                p[0] = float(x) / 511.f;
-                p[1] = float(y) / 255.f;
-                p[2] = 0.5f;
-                p[3] = 1.f - 0.5f * float(x) / 511.f;
-            }
-        return image;
-    }();
-    return logo;
-}
-
 // The text stage as a pass calls it with the panel's defaults.
 Image TextStage(Image image) {
     const EditSettings s;
