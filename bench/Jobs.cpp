@@ -121,6 +121,14 @@ std::vector<Job> MakeJobs() {
                             if (!r.ok()) throw std::runtime_error("pass failed");
                         });
                     }});
+    jobs.push_back({"pass-3fx", "render pass with Gaussian blur, vignette and glass sphere on", [] {
+                        return Work([] {
+                            EditSettings s;
+                            s.checkBlur = s.checkVignette = s.checkGlassSphere = 1;
+                            RenderResult r = RunRenderPass(PhotoJpegPath(), s, Image());
+                            if (!r.ok()) throw std::runtime_error("pass failed");
+                        });
+                    }});
     jobs.push_back({"memcpy", "memcpy of the float frame (384 MB) into a touched one", [] {
                         const Image& photo = PhotoAsFloat();
                         auto target = std::make_shared<Image>(

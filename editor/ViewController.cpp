@@ -20,6 +20,7 @@
 #include <cmath>
 
 #include "files/CustomImageView.h"
+#include "render/BufferPool.h"
 
 namespace lumetra {
 
@@ -51,6 +52,9 @@ void SetCheckState(QCheckBox* box, int state) {
 ViewController::ViewController(std::shared_ptr<Dialogs> dialogs, QWidget* parent)
     : QWidget(parent), dialogs_(dialogs ? std::move(dialogs) : std::make_shared<QtDialogs>()) {
     renderFunction_ = &RunRenderPass;
+    idleRelease_.setSingleShot(true);
+    idleRelease_.setInterval(30000);
+    connect(&idleRelease_, &QTimer::timeout, this, [] { ReleaseCachedBuffers(); });
     BuildPanel();
 }
 

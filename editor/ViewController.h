@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QTimer>
 #include <QImage>
 #include <QSizeF>
 #include <QStringList>
@@ -89,6 +90,11 @@ public:
     static QUrl HelpPageUrl(const QString& page);
 
     Dialogs& dialogs() const { return *dialogs_; }
+
+    // The engine keeps the large frames of a pass for the next one while
+    // the user is working; this long after the last pass (30 s unless a
+    // test shortens it) it gives them back to the system.
+    void setIdleReleaseDelay(int milliseconds) { idleRelease_.setInterval(milliseconds); }
 
 signals:
     // A render pass has been handed to the worker.
@@ -316,6 +322,7 @@ private:
     RenderWorker renderWorker_;
     bool discardRunningPass_ = false;
     QElapsedTimer passTimer_;  // from a request that found no pass running to its result
+    QTimer idleRelease_;       // started by every finished pass
     QPointF lastDragPosition_;
     int wheelAngle_ = 0;
 

@@ -122,6 +122,7 @@ void ViewController::OnRenderPassCompleted() {
     }
 
     progressIndicator->setVisible(false);
+    idleRelease_.start();
     const qint64 elapsed = passTimer_.isValid() ? passTimer_.elapsed() : 0;
     passTimer_.invalidate();
     if (discard) {

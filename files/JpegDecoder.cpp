@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "files/ExifOrientation.h"
+#include "render/BufferPool.h"
 
 namespace lumetra {
 namespace {
@@ -121,7 +122,7 @@ bool Run(Decoding* d) {
     }
     // Format_RGB32 is 0xFFRRGGBB words, B, G, R, X in memory: what BGRX
     // writes, with X filled as 0xFF.
-    d->image = QImage(int(width), int(height), QImage::Format_RGB32);
+    d->image = AcquireImage(int(width), int(height), QImage::Format_RGB32);
     if (d->image.isNull()) {
         d->outOfMemory = true;
         return true;

@@ -12,8 +12,10 @@
 namespace lumetra {
 namespace {
 
-// Two frames cover the pattern of a pass (one stage's input and its output).
-constexpr std::size_t kMaxCachedBuffers = 2;
+// Four frames cover the pattern of a pass: one stage's float input and its
+// output, the decoded source, and the shown result of the pass before,
+// which the view still holds while the next one is converted.
+constexpr std::size_t kMaxCachedBuffers = 4;
 // Frames below this size are not worth keeping: malloc serves them well.
 constexpr std::size_t kMinPooledBytes = std::size_t(4) << 20;
 
@@ -107,6 +109,24 @@ std::shared_ptr<float[]> AcquireFloatBuffer(std::size_t floats) {
         }
     }
     return std::shared_ptr<float[]>(data, [floats](float* p) { ThePool().Give(p, floats); });
+}
+
+QImage AcquireImage(int width, int height, QImage::Format format) {
+    if (width <= 0 || height <= 0 || QImage::toPixelFormat(format).bitsPerPixel() != 32)
+        return QImage(width, height, format);
+    const qsizetype rowBytes = qsizetype(width) * 4;
+    const std::size_t bytes = std::size_t(rowBytes) * std::size_t(height);
+    if (bytes < kMinPooledBytes) return QImage(width, height, format);
+    try {
+        // The frame is held by a shared pointer that the QImage's clean-up
+        // lets go of; the pool takes it back from there.
+        auto* holder = new std::shared_ptr<float[]>(AcquireFloatBuffer((bytes + 3) / 4));
+        return QImage(reinterpret_cast<uchar*>(holder->get()), width, height, rowBytes, format,
+                      [](void* info) { delete static_cast<std::shared_ptr<float[]>*>(info); },
+                      holder);
+    } catch (const std::bad_alloc&) {
+        return QImage();
+    }
 }
 
 void ReleaseCachedBuffers() { ThePool().Clear(); }

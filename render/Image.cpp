@@ -139,7 +139,7 @@ QImage Image::toQImage() const {
     // Written as 0xAARRGGBB words (B, G, R, A in memory), the layout Qt
     // scales and draws fastest; a picture without any transparency is then
     // labelled RGB32, which Qt draws without blending.
-    QImage out(width_, height_, QImage::Format_ARGB32);
+    QImage out = AcquireImage(width_, height_, QImage::Format_ARGB32);
     if (out.isNull()) return out;
     unsigned char* bits = out.bits();  // detach once, before the threads start
     const qsizetype stride = out.bytesPerLine();

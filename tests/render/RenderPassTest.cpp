@@ -10,8 +10,10 @@
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "files/CustomImageView.h"
+#include "render/BufferPool.h"
 #include "support/TestImages.h"
 
 namespace lumetra {
@@ -31,6 +33,40 @@ protected:
     QString path;
     Editor editor;
 };
+
+TEST(RecycledFrames, AnAcquiredPictureOutlivesItsFirstOwnerAndThenReturnsToThePool) {
+    ReleaseCachedBuffers();
+    QImage copy;
+    {
+        QImage image = AcquireImage(2000, 1000, QImage::Format_ARGB32);
+        ASSERT_FALSE(image.isNull());
+        image.fill(qRgba(10, 20, 30, 40));
+        copy = image;  // shares the pixels
+    }
+    EXPECT_EQ(copy.pixel(1999, 999), qRgba(10, 20, 30, 40));
+    EXPECT_EQ(CachedBufferBytes(), 0u);  // still in use
+    copy = QImage();
+    EXPECT_GE(CachedBufferBytes(), std::size_t(2000) * 1000 * 4);
+    // The next picture of that size takes the same memory back.
+    const QImage again = AcquireImage(1000, 2000, QImage::Format_RGB32);
+    EXPECT_EQ(CachedBufferBytes(), 0u);
+    // Small pictures and other depths are plain ones.
+    EXPECT_FALSE(AcquireImage(10, 10, QImage::Format_ARGB32).isNull());
+    EXPECT_EQ(AcquireImage(3000, 2000, QImage::Format_Grayscale8).format(), QImage::Format_Grayscale8);
+    ReleaseCachedBuffers();
+}
+
+TEST_F(RenderPass, TheEngineGivesItsFramesBackAfterAQuietSpell) {
+    const QString large = test::WriteImageFile(dir, "large.png", test::PhotoLike(1600, 1200));
+    editor.controller->setIdleReleaseDelay(150);
+    ASSERT_TRUE(editor.Open(large));
+    editor.controller->checkBlur->click();  // float frames for the blur
+    ASSERT_TRUE(editor.WaitForPass());
+    ASSERT_TRUE(editor.WaitUntilIdle());
+    EXPECT_GT(CachedBufferBytes(), 0u);
+    QTest::qWait(600);
+    EXPECT_EQ(CachedBufferBytes(), 0u);
+}
 
 TEST_F(RenderPass, NothingStartsWithoutAnImage) {
     QSignalSpy started(editor.controller.get(), &ViewController::renderPassStarted);
