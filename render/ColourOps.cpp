@@ -3,6 +3,8 @@
 // compiler vectorises; a pass runs the ones it needs chained in one sweep.
 #include <algorithm>
 #include <cmath>
+
+#include <immintrin.h>
 #include <functional>
 #include <vector>
 
@@ -111,9 +113,44 @@ void GammaRow(const float* src, float* dst, int n, float gamma, float atZero) {
 }
 
 #if LUMETRA_HAS_AVX2_VARIANT
+// Eight pixels at a time, with the colours of the last two moved into the
+// alpha places of the first six: three powers of eight lanes instead of
+// four, no lane spent on alpha. The power is taken lane by lane, so where a
+// value sits does not change its result.
 LUMETRA_TARGET_AVX2 void GammaRowAvx2(const float* src, float* dst, int n, float gamma,
                                       float atZero) {
-    GammaRowBody<8>(src, dst, n, gamma, atZero);
+    using F = simd::Vec<8>::F;
+    using I = simd::Vec<8>::I;
+    const F g = simd::Splat<F>(gamma);
+    const F zero = simd::Splat<F>(atZero);
+    const __m256i red = _mm256_setr_epi32(0, 0, 0, 0, 0, 0, 0, 4);
+    const __m256i green = _mm256_setr_epi32(1, 1, 1, 1, 1, 1, 1, 5);
+    const __m256i blue = _mm256_setr_epi32(2, 2, 2, 2, 2, 2, 2, 6);
+    constexpr int kAlphaLanes = 0x88;  // lanes 3 and 7
+    auto power = [&](__m256 v) LUMETRA_TARGET_AVX2 {
+        return __m256(simd::Clamp01(simd::Pow01<F, I>(F(v), g, zero)));
+    };
+    int x = 0;
+    for (; x + 8 <= n; x += 8) {
+        const float* s = src + 4 * x;
+        const __m256 v0 = _mm256_loadu_ps(s), v1 = _mm256_loadu_ps(s + 8);
+        const __m256 v2 = _mm256_loadu_ps(s + 16), v3 = _mm256_loadu_ps(s + 24);
+        // Red, green and blue of pixels 6 and 7 into lanes 3 and 7 of v0, v1, v2.
+        const __m256 w0 = power(_mm256_blend_ps(v0, _mm256_permutevar8x32_ps(v3, red), kAlphaLanes));
+        const __m256 w1 = power(_mm256_blend_ps(v1, _mm256_permutevar8x32_ps(v3, green), kAlphaLanes));
+        const __m256 w2 = power(_mm256_blend_ps(v2, _mm256_permutevar8x32_ps(v3, blue), kAlphaLanes));
+        // Pixels 6 and 7 gathered back from lanes 3 and 7, with their alpha.
+        const __m256i fromAlpha = _mm256_setr_epi32(3, 3, 3, 3, 7, 7, 7, 7);
+        __m256 w3 = _mm256_blend_ps(v3, _mm256_permutevar8x32_ps(w0, fromAlpha), 0x11);
+        w3 = _mm256_blend_ps(w3, _mm256_permutevar8x32_ps(w1, fromAlpha), 0x22);
+        w3 = _mm256_blend_ps(w3, _mm256_permutevar8x32_ps(w2, fromAlpha), 0x44);
+        float* d = dst + 4 * x;
+        _mm256_storeu_ps(d, _mm256_blend_ps(w0, v0, kAlphaLanes));
+        _mm256_storeu_ps(d + 8, _mm256_blend_ps(w1, v1, kAlphaLanes));
+        _mm256_storeu_ps(d + 16, _mm256_blend_ps(w2, v2, kAlphaLanes));
+        _mm256_storeu_ps(d + 24, w3);
+    }
+    if (x < n) GammaRowBody<8>(src + 4 * x, dst + 4 * x, n - x, gamma, atZero);
 }
 #else
 void GammaRowAvx2(const float* src, float* dst, int n, float gamma, float atZero) {
