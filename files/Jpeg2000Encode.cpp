@@ -45,7 +45,8 @@ QByteArray EncodeJpeg2000(const QImage& source, double quality, QString* error) 
         SetError(error, QStringLiteral("The compression factor is not a number."));
         return {};
     }
-    const QImage image = source.convertToFormat(QImage::Format_RGBA8888);
+    const QImage image =
+        IsSaveBitmap(source) ? source : source.convertToFormat(QImage::Format_RGBA8888);
     if (image.isNull()) {
         SetError(error, QStringLiteral("Not enough memory to encode the picture."));
         return {};
@@ -75,14 +76,17 @@ QByteArray EncodeJpeg2000(const QImage& source, double quality, QString* error) 
     planes->y1 = OPJ_UINT32(height);
     if (alpha) planes->comps[3].alpha = 1;  // written as an opacity channel
 
-    // Interleaved RGBA bytes to one plane of 32-bit samples per channel.
+    // Interleaved bytes to one plane of 32-bit samples per channel, red
+    // first whatever the bitmap's byte order.
+    const int red = IsBlueFirst(image) ? 2 : 0;
+    const int byteOf[4] = {red, 1, 2 - red, 3};
     ParallelBands(height, std::int64_t(width) * components, [&](int y0, int y1) {
         for (int y = y0; y < y1; ++y) {
             const uchar* line = image.constScanLine(y);
             const std::size_t base = std::size_t(y) * std::size_t(width);
             for (int c = 0; c < components; ++c) {
                 OPJ_INT32* out = planes->comps[c].data + base;
-                for (int x = 0; x < width; ++x) out[x] = line[4 * x + c];
+                for (int x = 0; x < width; ++x) out[x] = line[4 * x + byteOf[c]];
             }
         }
     });

@@ -98,14 +98,30 @@ struct Band {
     bool ok = false;
 };
 
-// The raw bytes of a row: the bitmap's own for RGBA, packed for RGB.
-const unsigned char* RawRow(const QImage& rgba, int y, int channels, Bytes* scratch) {
-    const uchar* line = rgba.constScanLine(y);
-    if (channels == 4) return line;
-    const int width = rgba.width();
-    for (int x = 0; x < width; ++x)
-        for (int c = 0; c < 3; ++c) (*scratch)[std::size_t(3 * x + c)] = line[4 * x + c];
-    return scratch->data();
+// The raw bytes of a row in PNG's order (red, green, blue[, alpha]): the
+// bitmap's own for RGBA bytes, reordered or packed into scratch otherwise.
+const unsigned char* RawRow(const QImage& bitmap, int y, int channels, Bytes* scratch) {
+    const uchar* line = bitmap.constScanLine(y);
+    const bool blueFirst = IsBlueFirst(bitmap);
+    if (channels == 4 && !blueFirst) return line;
+    const int width = bitmap.width();
+    const int red = blueFirst ? 2 : 0;
+    unsigned char* out = scratch->data();
+    if (channels == 4) {
+        for (int x = 0; x < width; ++x) {
+            out[4 * x] = line[4 * x + red];
+            out[4 * x + 1] = line[4 * x + 1];
+            out[4 * x + 2] = line[4 * x + 2 - red];
+            out[4 * x + 3] = line[4 * x + 3];
+        }
+    } else {
+        for (int x = 0; x < width; ++x) {
+            out[3 * x] = line[4 * x + red];
+            out[3 * x + 1] = line[4 * x + 1];
+            out[3 * x + 2] = line[4 * x + 2 - red];
+        }
+    }
+    return out;
 }
 
 void CompressBand(const QImage& rgba, int channels, bool last, Band* band) {
@@ -157,7 +173,7 @@ QByteArray EncodePng(const QImage& rgba, QString* error) {
         if (error) *error = text;
         return QByteArray();
     };
-    if (rgba.isNull() || rgba.format() != QImage::Format_RGBA8888)
+    if (rgba.isNull() || !IsSaveBitmap(rgba))
         return fail(QStringLiteral("There is no RGBA bitmap to encode."));
     const int width = rgba.width();
     const int height = rgba.height();

@@ -9,8 +9,9 @@
 
 namespace lumetra {
 
-// Encodes an RGBA8888 bitmap as an 8-bit PNG: RGB when every pixel is
-// opaque, RGBA (straight alpha, as PNG wants it) otherwise. Each row gets
+// Encodes a save bitmap (RGBA or BGRA bytes, see IsSaveBitmap) as an 8-bit
+// PNG: RGB when every pixel is opaque, RGBA (straight alpha, as PNG wants
+// it) otherwise. Each row gets
 // the filter with the smallest sum of absolute differences; each band of
 // rows is deflated at zlib's default level, primed with the 32 KB that
 // precede it, and ends on a byte boundary (a sync flush), so the bands
