@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures saved as the editor hands them over (blue-first bytes, used
-// without a copy), and pictures large enough for the JPEG writer's strips.
+// without a copy), and pictures large enough for the JPEG writer's strips
+// and the JPEG 2000 writer's tiles.
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
@@ -15,6 +16,7 @@
 
 #include "files/FileTestTools.h"
 #include "files/ImageEncoders.h"
+#include "files/Jpeg2000.h"
 #include "files/SaveBitmap.h"
 #include "render/ImageTools.h"
 #include "support/TestImages.h"
@@ -22,7 +24,8 @@
 namespace lumetra {
 namespace {
 
-// A picture above a megapixel: two JPEG strips.
+// A picture above a megapixel: two JPEG strips, two JPEG 2000 tiles across
+// and two down, the lower ones 6 pixels high.
 constexpr int kWide = 1100;
 constexpr int kHigh = 1030;
 
@@ -115,6 +118,38 @@ TEST(LargeJpeg, FlattensTransparentRowsInEveryStrip) {
     for (int y : {3, 710, kHigh - 3})
         for (int x = 8; x < kWide; x += 97)
             EXPECT_GT(qGray(back.pixel(x, y)), 250) << x << "," << y;
+}
+
+TEST(LargeJpeg2000, IsTiledAndReadBackWithAlphaByEveryDecoder) {
+    const QImage picture = test::PhotoLike(kWide * 2, kHigh, true);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("tiles.jp2");
+    ASSERT_TRUE(ImageTools::SaveImage(picture, path, 3, 0.8));
+    bool ok = false;
+    const QString dump = test::RunTool("opj_dump", {"-i", path}, &ok);
+    ASSERT_TRUE(ok);
+    EXPECT_TRUE(dump.contains("x1=2200, y1=1030")) << dump.left(400).toStdString();
+    EXPECT_TRUE(dump.contains("tw=3, th=2")) << dump.left(800).toStdString();
+    EXPECT_EQ(test::Identify(path), "JP2 2200 1030");
+
+    // The raw size over the ratio, give or take the per-tile budgets.
+    const double target = 2200.0 * 1030 * 4 / Jpeg2000CompressionRatio(0.8);
+    EXPECT_LT(QFileInfo(path).size(), target * 1.05);
+    EXPECT_GT(QFileInfo(path).size(), target * 0.8);
+
+    const QImage ours = DecodeJpeg2000File(path);
+    const QImage magick = test::DecodeWithImageMagick(path);
+    const QImage expected = picture.convertToFormat(QImage::Format_RGBA8888);
+    for (const QImage& back : {ours, magick}) {
+        ASSERT_EQ(back.size(), picture.size());
+        double error = 0;
+        for (int y = 0; y < kHigh; y += 3)
+            for (int x = 0; x < 2 * kWide; x += 3)
+                for (int c = 0; c < 4; ++c)
+                    error += std::abs(back.constScanLine(y)[4 * x + c] -
+                                      expected.constScanLine(y)[4 * x + c]);
+        EXPECT_LT(error / (4.0 * (kHigh / 3 + 1) * (2 * kWide / 3 + 1)), 3.0);
+    }
 }
 
 }  // namespace
