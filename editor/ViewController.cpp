@@ -20,6 +20,7 @@
 #include <cmath>
 
 #include "files/CustomImageView.h"
+#include "render/ImageTools.h"
 
 namespace lumetra {
 
@@ -51,6 +52,7 @@ void SetCheckState(QCheckBox* box, int state) {
 ViewController::ViewController(std::shared_ptr<Dialogs> dialogs, QWidget* parent)
     : QWidget(parent), dialogs_(dialogs ? std::move(dialogs) : std::make_shared<QtDialogs>()) {
     renderFunction_ = &RunRenderPass;
+    saveFunction_ = &ImageTools::SaveImage;
     BuildPanel();
 }
 
@@ -177,7 +179,14 @@ void ViewController::ApplySettings(const EditSettings& settings) {
     for (const FieldSpec& field : SettingsFields()) WriteControl(field, GetField(settings, field));
 }
 
-bool ViewController::windowShouldClose() { return true; }
+bool ViewController::windowShouldClose() {
+    // The window closes once a running save has finished.
+    if (isSaving()) {
+        closeAfterSave_ = true;
+        return false;
+    }
+    return true;
+}
 
 bool ViewController::eventFilter(QObject* watched, QEvent* event) {
     if (HandleViewportEvent(watched, event)) return true;
@@ -191,9 +200,17 @@ bool ViewController::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void ViewController::OnAppQuit() { QCoreApplication::quit(); }
+void ViewController::OnAppQuit() {
+    // Quitting waits for a running save to finish.
+    if (isSaving()) {
+        quitAfterSave_ = true;
+        return;
+    }
+    QCoreApplication::quit();
+}
 
 void ViewController::OnFileNew() {
+    if (isSaving()) return;  // the picture being saved stays until the save ends
     ResetInterface();
     if (window() != this) window()->setWindowTitle(QStringLiteral("Lumetra"));
 }

@@ -31,6 +31,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QEventLoop;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -80,6 +81,15 @@ public:
     using RenderFunction =
         std::function<RenderResult(const QString& path, const EditSettings&, const Image& logo)>;
     void setRenderFunction(RenderFunction function) { renderFunction_ = std::move(function); }
+
+    // Replaces the encoding and writing of a save, which runs on a thread of
+    // its own (tests use it to hold a save back). The default is
+    // ImageTools::SaveImage.
+    using SaveFunction = std::function<bool(const QImage& picture, const QString& path,
+                                            int formatIndex, double quality)>;
+    void setSaveFunction(SaveFunction function) { saveFunction_ = std::move(function); }
+    // True while a save is being encoded and written.
+    bool isSaving() const { return saveWait_ != nullptr; }
 
     // A single-precision number for a matrix cell: "0" strictly between
     // -0.001 and 0.001, otherwise two decimals.
@@ -304,12 +314,19 @@ private:
     // call then carries only a method index, no functor object that the
     // two threads would share.
     Q_INVOKABLE void OnRenderPassCompleted();
+    // The save's thread has finished: ends the wait of OnSaveImage. Invoked
+    // by name from that thread, like the completion of a pass.
+    Q_INVOKABLE void OnSaveWritten();
 
     FieldValue ReadControl(const FieldSpec& field) const;
     void WriteControl(const FieldSpec& field, const FieldValue& value);
 
     std::shared_ptr<Dialogs> dialogs_;
     RenderFunction renderFunction_;
+    SaveFunction saveFunction_;
+    QEventLoop* saveWait_ = nullptr;  // OnSaveImage's wait while a save runs
+    bool quitAfterSave_ = false;      // Quit was asked for during a save
+    bool closeAfterSave_ = false;     // the window was asked to close during a save
     std::shared_ptr<RenderHandOver> handOver_;  // the running pass's inputs and result
     // Last, so that it is destroyed first: its thread is joined before any
     // other member goes.
