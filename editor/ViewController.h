@@ -314,9 +314,6 @@ private:
     // call then carries only a method index, no functor object that the
     // two threads would share.
     Q_INVOKABLE void OnRenderPassCompleted();
-    // The save's thread has finished: ends the wait of OnSaveImage. Invoked
-    // by name from that thread, like the completion of a pass.
-    Q_INVOKABLE void OnSaveWritten();
 
     FieldValue ReadControl(const FieldSpec& field) const;
     void WriteControl(const FieldSpec& field, const FieldValue& value);

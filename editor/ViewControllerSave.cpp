@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -26,6 +28,9 @@
 
 namespace lumetra {
 namespace {
+
+// How often the window's thread looks whether a save has finished.
+constexpr int kSavePollMs = 15;
 
 // While alive, the user's input to the application is dropped: clicks,
 // keys, shortcuts, the wheel and drops. Painting, timers and the window
@@ -91,10 +96,6 @@ void RunSaveJob(SaveJob* job) {
 
 }  // namespace
 
-void ViewController::OnSaveWritten() {
-    if (saveWait_) saveWait_->quit();
-}
-
 void ViewController::OnSaveImage() {
     // One save at a time. Input is held off while a save runs; a call that
     // comes all the same (from a script) is ignored.
@@ -150,9 +151,12 @@ void ViewController::OnSaveImage() {
     // Drawing at the output size, encoding and writing run on a thread of
     // their own. This thread waits for it in an event loop of its own, with
     // the user's input held off: the window keeps painting and the progress
-    // bar moving, and no command can start meanwhile. Should the
-    // application be told to exit during the wait, the loop ends early and
-    // the save is still waited for.
+    // bar moving, and no command can start meanwhile. The loop looks at a
+    // flag the save's thread sets when done (an atomic, which thread
+    // checkers see; an event posted across would hand its allocation over
+    // through Qt's own locks, which they do not). Should the application be
+    // told to exit during the wait, the loop ends early and the save is
+    // still waited for.
     SaveJob job;
     job.shown = imageView->image();
     job.width = width;
@@ -163,14 +167,22 @@ void ViewController::OnSaveImage() {
     job.save = saveFunction_;
     QEventLoop wait;
     saveWait_ = &wait;
-    std::thread saver([this, &job] {
+    std::atomic<bool> finished{false};
+    std::thread saver([&job, &finished] {
         RunSaveJob(&job);
-        QMetaObject::invokeMethod(this, "OnSaveWritten", Qt::QueuedConnection);
+        finished.store(true, std::memory_order_release);
     });
+    QTimer poll;
+    poll.setInterval(kSavePollMs);
+    connect(&poll, &QTimer::timeout, &wait, [&wait, &finished] {
+        if (finished.load(std::memory_order_acquire)) wait.quit();
+    });
+    poll.start();
     {
         const InputHold hold;
         wait.exec();
     }
+    poll.stop();
     saver.join();
     saveWait_ = nullptr;
     const bool saved = job.saved;
