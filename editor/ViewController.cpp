@@ -21,6 +21,7 @@
 
 #include "files/CustomImageView.h"
 #include "render/BufferPool.h"
+#include "render/ImageTools.h"
 
 namespace lumetra {
 
@@ -52,6 +53,7 @@ void SetCheckState(QCheckBox* box, int state) {
 ViewController::ViewController(std::shared_ptr<Dialogs> dialogs, QWidget* parent)
     : QWidget(parent), dialogs_(dialogs ? std::move(dialogs) : std::make_shared<QtDialogs>()) {
     renderFunction_ = &RunRenderPass;
+    saveFunction_ = &ImageTools::SaveImage;
     idleRelease_.setSingleShot(true);
     idleRelease_.setInterval(30000);
     connect(&idleRelease_, &QTimer::timeout, this, [] { ReleaseCachedBuffers(); });
@@ -181,7 +183,14 @@ void ViewController::ApplySettings(const EditSettings& settings) {
     for (const FieldSpec& field : SettingsFields()) WriteControl(field, GetField(settings, field));
 }
 
-bool ViewController::windowShouldClose() { return true; }
+bool ViewController::windowShouldClose() {
+    // The window closes once a running save has finished.
+    if (isSaving()) {
+        closeAfterSave_ = true;
+        return false;
+    }
+    return true;
+}
 
 bool ViewController::eventFilter(QObject* watched, QEvent* event) {
     if (HandleViewportEvent(watched, event)) return true;
@@ -195,9 +204,17 @@ bool ViewController::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void ViewController::OnAppQuit() { QCoreApplication::quit(); }
+void ViewController::OnAppQuit() {
+    // Quitting waits for a running save to finish.
+    if (isSaving()) {
+        quitAfterSave_ = true;
+        return;
+    }
+    QCoreApplication::quit();
+}
 
 void ViewController::OnFileNew() {
+    if (isSaving()) return;  // the picture being saved stays until the save ends
     ResetInterface();
     if (window() != this) window()->setWindowTitle(QStringLiteral("Lumetra"));
 }

@@ -32,6 +32,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QEventLoop;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -81,6 +82,15 @@ public:
     using RenderFunction =
         std::function<RenderResult(const QString& path, const EditSettings&, const Image& logo)>;
     void setRenderFunction(RenderFunction function) { renderFunction_ = std::move(function); }
+
+    // Replaces the encoding and writing of a save, which runs on a thread of
+    // its own (tests use it to hold a save back). The default is
+    // ImageTools::SaveImage.
+    using SaveFunction = std::function<bool(const QImage& picture, const QString& path,
+                                            int formatIndex, double quality)>;
+    void setSaveFunction(SaveFunction function) { saveFunction_ = std::move(function); }
+    // True while a save is being encoded and written.
+    bool isSaving() const { return saveWait_ != nullptr; }
 
     // A single-precision number for a matrix cell: "0" strictly between
     // -0.001 and 0.001, otherwise two decimals.
@@ -316,6 +326,10 @@ private:
 
     std::shared_ptr<Dialogs> dialogs_;
     RenderFunction renderFunction_;
+    SaveFunction saveFunction_;
+    QEventLoop* saveWait_ = nullptr;  // OnSaveImage's wait while a save runs
+    bool quitAfterSave_ = false;      // Quit was asked for during a save
+    bool closeAfterSave_ = false;     // the window was asked to close during a save
     std::shared_ptr<RenderHandOver> handOver_;  // the running pass's inputs and result
     // Last, so that it is destroyed first: its thread is joined before any
     // other member goes.

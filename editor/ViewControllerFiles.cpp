@@ -37,6 +37,7 @@ void ViewController::OnSelectImage() {
 }
 
 void ViewController::LoadOriginalImage(const QString& path) {
+    if (isSaving()) return;  // the save carries the source's properties over at its end
     const ReadResult read = ReadImageFile(path);
     if (!read.ok()) {
         emit statusMessage(tr("%1: %2").arg(QFileInfo(path).fileName(), read.error));

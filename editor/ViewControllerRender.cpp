@@ -114,14 +114,14 @@ void ViewController::OnRenderPassCompleted() {
         // The size test may find nothing to render (New was chosen during
         // the pass): then no pass is running and the indicator goes.
         if (!updating) {
-            progressIndicator->setVisible(false);
+            progressIndicator->setVisible(isSaving());  // a running save keeps it
             passTimer_.invalidate();
         }
         emit renderPassFinished();
         return;
     }
 
-    progressIndicator->setVisible(false);
+    progressIndicator->setVisible(isSaving());  // a running save keeps it
     idleRelease_.start();
     const qint64 elapsed = passTimer_.isValid() ? passTimer_.elapsed() : 0;
     passTimer_.invalidate();

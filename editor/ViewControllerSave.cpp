@@ -1,18 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The save command: the output size agreed with the aspect ratio, the shown
-// result drawn at that size, encoded and written, and optionally the
-// source's EXIF data and date carried over.
+// result drawn at that size, encoded and written on a thread of its own
+// while the window waits, and optionally the source's EXIF data and date
+// carried over.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <thread>
+#include <utility>
 
 #include "editor/OutputSize.h"
 #include "editor/ViewController.h"
@@ -21,8 +27,79 @@
 #include "render/ImageTools.h"
 
 namespace lumetra {
+namespace {
+
+// How often the window's thread looks whether a save has finished.
+constexpr int kSavePollMs = 15;
+
+// While alive, the user's input to the application is dropped: clicks,
+// keys, shortcuts, the wheel and drops. Painting, timers and the window
+// system's other events go on, so the window stays drawn and the progress
+// bar moves.
+class InputHold : public QObject {
+public:
+    InputHold() { qApp->installEventFilter(this); }
+    ~InputHold() override { qApp->removeEventFilter(this); }
+    InputHold(const InputHold&) = delete;
+    InputHold& operator=(const InputHold&) = delete;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::Wheel:
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+            case QEvent::Shortcut:
+            case QEvent::ContextMenu:
+            case QEvent::DragEnter:
+            case QEvent::DragMove:
+            case QEvent::Drop:
+            case QEvent::TouchBegin:
+            case QEvent::TouchUpdate:
+            case QEvent::TouchEnd:
+            case QEvent::TabletPress:
+            case QEvent::TabletRelease:
+                return true;
+            default:
+                return false;
+        }
+    }
+};
+
+// What the save's thread is given and gives back. The window's thread
+// reads the results only after joining the thread.
+struct SaveJob {
+    QImage shown;
+    double width = 0;
+    double height = 0;
+    QString path;
+    int formatIndex = 0;
+    double quality = 0;
+    ViewController::SaveFunction save;
+    QSize written;  // the saved picture's size
+    bool saved = false;
+};
+
+void RunSaveJob(SaveJob* job) {
+    try {
+        const QImage picture = DrawAtOutputSize(job->shown, job->width, job->height);
+        job->written = picture.size();
+        job->saved =
+            !picture.isNull() && job->save(picture, job->path, job->formatIndex, job->quality);
+    } catch (...) {
+        job->saved = false;  // out of memory: reported as a failed save
+    }
+}
+
+}  // namespace
 
 void ViewController::OnSaveImage() {
+    // One save at a time. Input is held off while a save runs; a call that
+    // comes all the same (from a script) is ignored.
+    if (isSaving()) return;
     const QString extension = comboFormat->currentText().toLower();
     const Dialogs::FileChoice choice = dialogs_->ChooseFileToSave(
         this, originalImageName + QStringLiteral("_processed.") + extension, extension);
@@ -53,7 +130,6 @@ void ViewController::OnSaveImage() {
     const bool wasVisible = progressIndicator->isVisible();
     progressIndicator->setVisible(true);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    repaint();
 
     // Saving over the source would replace the properties the carry-over
     // is asked to keep: take a copy of the source file first.
@@ -72,10 +148,45 @@ void ViewController::OnSaveImage() {
         }
     }
 
-    const QImage picture = DrawAtOutputSize(imageView->image(), width, height);
-    const double quality = double(sliderQuality->floatValue() / 100.f);
-    const bool saved = !picture.isNull() &&
-                       ImageTools::SaveImage(picture, path, comboFormat->currentIndex(), quality);
+    // Drawing at the output size, encoding and writing run on a thread of
+    // their own. This thread waits for it in an event loop of its own, with
+    // the user's input held off: the window keeps painting and the progress
+    // bar moving, and no command can start meanwhile. The loop looks at a
+    // flag the save's thread sets when done (an atomic, which thread
+    // checkers see; an event posted across would hand its allocation over
+    // through Qt's own locks, which they do not). Should the application be
+    // told to exit during the wait, the loop ends early and the save is
+    // still waited for.
+    SaveJob job;
+    job.shown = imageView->image();
+    job.width = width;
+    job.height = height;
+    job.path = path;
+    job.formatIndex = comboFormat->currentIndex();
+    job.quality = double(sliderQuality->floatValue() / 100.f);
+    job.save = saveFunction_;
+    QEventLoop wait;
+    saveWait_ = &wait;
+    std::atomic<bool> finished{false};
+    std::thread saver([&job, &finished] {
+        RunSaveJob(&job);
+        finished.store(true, std::memory_order_release);
+    });
+    QTimer poll;
+    poll.setInterval(kSavePollMs);
+    connect(&poll, &QTimer::timeout, &wait, [&wait, &finished] {
+        if (finished.load(std::memory_order_acquire)) wait.quit();
+    });
+    poll.start();
+    {
+        const InputHold hold;
+        wait.exec();
+    }
+    poll.stop();
+    saver.join();
+    saveWait_ = nullptr;
+    const bool saved = job.saved;
+
     if (saved && keepExif) {
         if (propertiesFrom == originalImagePath) {
             ImageTools::ChangeImageExifWithOriginalImagePath(originalImagePath, path);
@@ -91,8 +202,8 @@ void ViewController::OnSaveImage() {
     if (saved) {
         emit statusMessage(tr("Saved %1 (%2 × %3 pixels)")
                                .arg(target.fileName())
-                               .arg(picture.width())
-                               .arg(picture.height()));
+                               .arg(job.written.width())
+                               .arg(job.written.height()));
         dialogs_->Alert(this, QStringLiteral("Image saved successfully."),
                         Dialogs::AlertStyle::Informational);
     } else {
@@ -100,6 +211,10 @@ void ViewController::OnSaveImage() {
         dialogs_->Alert(this, QStringLiteral("Could not save the image."),
                         Dialogs::AlertStyle::Warning);
     }
+
+    // What was asked for during the save.
+    if (std::exchange(closeAfterSave_, false)) window()->close();
+    if (std::exchange(quitAfterSave_, false)) OnAppQuit();
 }
 
 }  // namespace lumetra

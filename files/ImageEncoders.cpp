@@ -66,7 +66,7 @@ int JpegQuality(double quality) {
 }
 
 QByteArray EncodeForSave(const QImage& bitmap, SaveFormat format, double quality, QString* error) {
-    if (bitmap.isNull() || bitmap.format() != QImage::Format_RGBA8888)
+    if (bitmap.isNull() || !IsSaveBitmap(bitmap))
         return Fail(error, QStringLiteral("There is no RGBA bitmap to encode."));
     if (TakesCompressionFactor(format) && !std::isfinite(quality))
         return Fail(error, QStringLiteral("The compression factor is not a number."));
@@ -78,8 +78,11 @@ QByteArray EncodeForSave(const QImage& bitmap, SaveFormat format, double quality
         case SaveFormat::Png:
             return EncodePng(bitmap, error);
         case SaveFormat::Tiff: {
-            // Three channels when every pixel is opaque, four otherwise.
-            const QImage image = HasTransparentPixels(bitmap) ? bitmap : DropAlpha(bitmap);
+            // Three channels when every pixel is opaque, four otherwise (in
+            // the byte order Qt's writer stores as unassociated alpha).
+            const QImage image = HasTransparentPixels(bitmap)
+                                     ? bitmap.convertToFormat(QImage::Format_RGBA8888)
+                                     : DropAlpha(bitmap);
             if (image.isNull()) return Fail(error, QStringLiteral("Not enough memory."));
             return WriteWithQt(image, "tiff", error);
         }

@@ -22,9 +22,10 @@ bool TakesCompressionFactor(SaveFormat format);
 // JPEG quality (0..100) for a compression factor in 0..1: 0.8 gives 80.
 int JpegQuality(double quality);
 
-// Encodes an RGBA8888 bitmap. quality is the compression factor in 0..1
-// (JPEG and JPEG 2000 only; the other formats ignore it, a factor that is
-// not a number fails the two that use it). JPEG and BMP hold no alpha and
+// Encodes a save bitmap (see IsSaveBitmap: RGBA or BGRA bytes). quality is
+// the compression factor in 0..1 (JPEG and JPEG 2000 only; the other
+// formats ignore it, a factor that is not a number fails the two that use
+// it). JPEG and BMP hold no alpha and
 // get the bitmap composited onto white; PNG, TIFF and JPEG 2000 keep alpha
 // when some pixel is not opaque and write plain RGB otherwise; GIF keeps
 // alpha 0 as its transparent colour. Returns the file's bytes, or empty

@@ -7,12 +7,18 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSemaphore>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <exiv2/exiv2.hpp>
 
 #include "files/CustomImageView.h"
 #include "files/FileTestTools.h"
 #include "files/ImageReader.h"
+#include "render/ImageTools.h"
 #include "support/TestImages.h"
 
 namespace lumetra {
@@ -108,6 +114,52 @@ TEST_F(SaveCommand, AFailedSaveSaysSoAndLeavesTheFileThatStoodThere) {
     vc.textFieldWidth->setText("40");
     Save(dir.filePath("gone/photo.jpg"));
     EXPECT_EQ(LastAlert(), "Could not save the image.");
+}
+
+TEST_F(SaveCommand, TheWindowKeepsRunningWithoutInputWhileTheFileIsWritten) {
+    Open("photo.png", 60, 40);
+    ViewController& vc = *editor.controller;
+    vc.show();
+    vc.comboFormat->setCurrentIndex(5);
+    // The save is held on its thread until the window's thread, running
+    // meanwhile, has been poked at.
+    QSemaphore gate;
+    vc.setSaveFunction([&gate](const QImage& picture, const QString& path, int index, double q) {
+        gate.acquire();
+        return ImageTools::SaveImage(picture, path, index, q);
+    });
+    // What the window's thread found meanwhile (checked after Save(), which
+    // captures standard output, gtest's messages included).
+    bool ranDuringTheSave = false, indicatorShown = false, clicked = false, typed = false;
+    bool closed = true;
+    QTimer::singleShot(0, &vc, [&] {
+        ranDuringTheSave = vc.isSaving();
+        indicatorShown = !vc.progressIndicator->isHidden();
+        QTest::mouseClick(vc.checkBlackWhite, Qt::LeftButton);
+        clicked = vc.checkBlackWhite->isChecked();
+        vc.textFieldWidth->setFocus();
+        QTest::keyClick(vc.textFieldWidth, Qt::Key_5);
+        typed = vc.textFieldWidth->text() != "60";
+        vc.OnSaveImage();  // a second save, New and Quit change nothing meanwhile
+        vc.OnFileNew();
+        vc.OnAppQuit();
+        closed = vc.windowShouldClose();
+        gate.release();
+    });
+    const QString path = dir.filePath("photo_processed.png");
+    Save(path);
+    EXPECT_TRUE(ranDuringTheSave);
+    EXPECT_TRUE(indicatorShown);
+    EXPECT_FALSE(clicked) << "a click got through";
+    EXPECT_FALSE(typed) << "a key got through";
+    EXPECT_FALSE(closed);
+    EXPECT_FALSE(vc.isSaving());
+    EXPECT_TRUE(vc.progressIndicator->isHidden());
+    EXPECT_TRUE(vc.imageView->hasImage()) << "New was not held off";
+    EXPECT_EQ(editor.dialogs->proposedSaveNames.size(), 1);
+    ASSERT_EQ(editor.dialogs->alerts.size(), 1);
+    EXPECT_EQ(LastAlert(), "Image saved successfully.");
+    EXPECT_EQ(SavedSize(path), QSize(60, 40));
 }
 
 TEST_F(SaveCommand, CancellingWritesNothing) {
