@@ -57,6 +57,7 @@ ViewController::ViewController(std::shared_ptr<Dialogs> dialogs, QWidget* parent
     idleRelease_.setSingleShot(true);
     idleRelease_.setInterval(30000);
     connect(&idleRelease_, &QTimer::timeout, this, [] { ReleaseCachedBuffers(); });
+    connect(&passDone_, &WakeUp::ready, this, &ViewController::OnRenderPassCompleted);
     BuildPanel();
 }
 

@@ -23,6 +23,7 @@
 #include "editor/Outlet.h"
 #include "editor/RenderJob.h"
 #include "editor/RenderWorker.h"
+#include "editor/WakeUp.h"
 #include "editor/SettingsFields.h"
 #include "editor/widgets/ColorWell.h"
 #include "editor/widgets/FloatSlider.h"
@@ -316,10 +317,9 @@ private:
     void UpdatePanCursor();
     bool HandleViewportEvent(QObject* watched, QEvent* event);
 
-    // Render pass completion. Invoked by name from the worker (queued): the
-    // call then carries only a method index, no functor object that the
-    // two threads would share.
-    Q_INVOKABLE void OnRenderPassCompleted();
+    // Render pass completion, on the window's thread when the worker's
+    // wake-up arrives.
+    void OnRenderPassCompleted();
 
     FieldValue ReadControl(const FieldSpec& field) const;
     void WriteControl(const FieldSpec& field, const FieldValue& value);
@@ -331,6 +331,7 @@ private:
     bool quitAfterSave_ = false;      // Quit was asked for during a save
     bool closeAfterSave_ = false;     // the window was asked to close during a save
     std::shared_ptr<RenderHandOver> handOver_;  // the running pass's inputs and result
+    WakeUp passDone_;  // the worker's word that a pass has come back
     // Last, so that it is destroyed first: its thread is joined before any
     // other member goes.
     RenderWorker renderWorker_;

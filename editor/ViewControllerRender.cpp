@@ -85,12 +85,13 @@ void ViewController::UpdateImageEffect() {
         handOver->inputs = {renderFunction_, originalImagePath, CurrentSettings(), logo};
     }
     handOver_ = handOver;
-    // The completion is queued to the window's thread. The controller
-    // outlives the worker's every job (its destructor joins the worker
-    // first), and a completion still queued when it goes is dropped with it.
+    // The completion runs on the window's thread, woken by the worker. The
+    // controller outlives the worker's every job (its destructor joins the
+    // worker first), and a wake-up still pending when it goes is dropped
+    // with it.
     renderWorker_.Submit([this, handOver] {
         RunHandedOverPass(handOver);
-        QMetaObject::invokeMethod(this, "OnRenderPassCompleted", Qt::QueuedConnection);
+        passDone_.Notify();
     });
     emit renderPassStarted();
 }
