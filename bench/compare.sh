@@ -201,7 +201,8 @@ cell() {  # job tool -> "ms (ratio)"
   local ours=${R["$1 ours"]:-} theirs=${R["$1 $2"]:-}
   [[ -z "$theirs" ]] && { echo ""; return; }
   [[ "$theirs" == ">"* ]] && { echo "> ${LIMIT} s"; return; }
-  [[ -z "$ours" || "$theirs" -eq 0 ]] && { echo "$theirs"; return; }
+  [[ "$theirs" -eq 0 ]] && { echo "< 1"; return; }
+  [[ -z "$ours" ]] && { echo "$theirs"; return; }
   awk -v o="$ours" -v t="$theirs" -v b="${SIZE["$1 $2"]:-}" 'BEGIN {
     printf "%d (%.2fx)", t, o / t; if (b != "") printf " %.1f MB", b / 1e6 }'
 }
