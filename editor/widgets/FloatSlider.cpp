@@ -1,14 +1,29 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editor/widgets/FloatSlider.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
 #include <QSlider>
 #include <cmath>
+#include <utility>
 
 namespace lumetra {
 namespace {
 constexpr int kTrackSteps = 1000;
+}
+
+std::optional<float> ParseTypedNumber(const QString& text) {
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty()) return std::nullopt;
+    bool ok = false;
+    double value = QLocale::c().toDouble(trimmed, &ok);
+    if (!ok) value = QLocale::system().toDouble(trimmed, &ok);
+    if (!ok || !std::isfinite(value)) return std::nullopt;
+    return float(value);
 }
 
 FloatSlider::FloatSlider(QWidget* parent) : QWidget(parent) {
@@ -19,21 +34,18 @@ FloatSlider::FloatSlider(QWidget* parent) : QWidget(parent) {
     valueLabel_ = new QLabel(this);
     valueLabel_->setMinimumWidth(valueLabel_->fontMetrics().horizontalAdvance("-0000.00") + 4);
     valueLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    valueLabel_->setToolTip(tr("Double-click to type a value"));
+    valueLabel_->installEventFilter(this);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(track_, 1);
     layout->addWidget(valueLabel_);
     setFocusProxy(track_);
-    // actionTriggered and sliderMoved come only from the user, never from
-    // setValue, so code that sets the value sends nothing.
-    connect(track_, &QSlider::sliderMoved, this, [this](int position) {
-        value_ = minimum_ + (maximum_ - minimum_) * float(position) / float(kTrackSteps);
-        showValue();
-        emit moved();
-    });
-    connect(track_, &QSlider::actionTriggered, this, [this](int action) {
-        if (action == QAbstractSlider::SliderMove) return;  // reported by sliderMoved
-        const int position = track_->sliderPosition();
+    // Every way the knob moves (a drag, the wheel, the arrow and page keys,
+    // a click that makes it jump to the pointer) ends in one change of the
+    // track's value; a value set from code is set with the track's signals
+    // blocked. So each of the user's moves is told exactly once.
+    connect(track_, &QSlider::valueChanged, this, [this](int position) {
         value_ = minimum_ + (maximum_ - minimum_) * float(position) / float(kTrackSteps);
         showValue();
         emit moved();
@@ -76,5 +88,57 @@ QString FloatSlider::valueText() const {
 void FloatSlider::setValueVisible(bool visible) { valueLabel_->setVisible(visible); }
 
 void FloatSlider::showValue() { valueLabel_->setText(valueText()); }
+
+void FloatSlider::editValue() {
+    if (editor_ || valueLabel_->isHidden() || !isEnabled()) return;
+    editor_ = new QLineEdit(this);
+    editor_->setAlignment(Qt::AlignRight);
+    editor_->setAccessibleName(tr("Value"));
+    editor_->setText(std::isnan(value_) ? QString() : QString::number(double(value_), 'g', 7));
+    editor_->selectAll();
+    editor_->installEventFilter(this);
+    auto* row = static_cast<QHBoxLayout*>(layout());
+    row->replaceWidget(valueLabel_, editor_);
+    valueLabel_->hide();
+    editor_->show();
+    editor_->setFocus(Qt::OtherFocusReason);
+}
+
+void FloatSlider::closeEditor(bool apply) {
+    if (!editor_) return;
+    QLineEdit* editor = std::exchange(editor_, nullptr);
+    const std::optional<float> typed = apply ? ParseTypedNumber(editor->text()) : std::nullopt;
+    editor->removeEventFilter(this);
+    static_cast<QHBoxLayout*>(layout())->replaceWidget(editor, valueLabel_);
+    editor->hide();
+    editor->deleteLater();
+    valueLabel_->show();
+    if (hasFocus() || editor->hasFocus()) track_->setFocus(Qt::OtherFocusReason);
+    if (typed) moveTo(*typed);
+}
+
+bool FloatSlider::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == valueLabel_ && event->type() == QEvent::MouseButtonDblClick) {
+        editValue();
+        return true;
+    }
+    if (editor_ && watched == editor_) {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                closeEditor(true);
+                return true;
+            }
+            if (key == Qt::Key_Escape) {
+                closeEditor(false);
+                return true;
+            }
+        } else if (event->type() == QEvent::FocusOut) {
+            // Leaving the editor any other way keeps the value as it was.
+            closeEditor(false);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
 
 }  // namespace lumetra
