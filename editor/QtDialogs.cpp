@@ -62,9 +62,10 @@ Dialogs::FileChoice QtDialogs::ChooseFileToOpen(QWidget* parent, const QString& 
     return {true, files.isEmpty() ? QString() : files.first()};
 }
 
-Dialogs::FileChoice QtDialogs::ChooseFileToSave(QWidget* parent, const QString& proposedName,
+Dialogs::FileChoice QtDialogs::ChooseFileToSave(QWidget* parent, const QString& title,
+                                                const QString& proposedName,
                                                 const QString& extension) {
-    QFileDialog dialog(parent, QObject::tr("Save Image"));
+    QFileDialog dialog(parent, title);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter(NameFilter(extension.toUpper(), {extension}));
@@ -77,12 +78,13 @@ Dialogs::FileChoice QtDialogs::ChooseFileToSave(QWidget* parent, const QString& 
 
 std::optional<RgbaColor> QtDialogs::ChooseColor(QWidget* parent, const RgbaColor& current) {
     QColor initial;
-    initial.setRgbF(float(current.red), float(current.green), float(current.blue),
-                    float(current.alpha));
-    const QColor chosen = QColorDialog::getColor(initial, parent, QObject::tr("Text Colour"),
-                                                 QColorDialog::ShowAlphaChannel);
+    initial.setRgbF(float(current.red), float(current.green), float(current.blue));
+    // No alpha channel: the settings text keeps none, so a translucent
+    // colour would turn opaque at the first Undo, Redo or import. The text
+    // watermark has an opacity of its own.
+    const QColor chosen = QColorDialog::getColor(initial, parent, QObject::tr("Text Colour"));
     if (!chosen.isValid()) return std::nullopt;
-    return RgbaColor{chosen.redF(), chosen.greenF(), chosen.blueF(), chosen.alphaF()};
+    return RgbaColor{chosen.redF(), chosen.greenF(), chosen.blueF(), 1.0};
 }
 
 void QtDialogs::OpenUrl(const QUrl& url) { QDesktopServices::openUrl(url); }

@@ -63,6 +63,12 @@ QStringList SplitSettingsLines(const QString& text) {
     return pieces;
 }
 
+QString SingleLine(QString text) {
+    for (QChar& c : text)
+        if (IsNewline(c.unicode())) c = u' ';
+    return text;
+}
+
 QString FloatText(float value) { return GeneralText(value, 6); }
 
 QString ColorComponentText(double value) { return GeneralText(value, 15); }
@@ -82,7 +88,7 @@ QString WriteSettingsText(const EditSettings& settings) {
                 text += QString::number(std::get<int>(value));
                 break;
             case FieldKind::TextField:
-                text += std::get<QString>(value);
+                text += SingleLine(std::get<QString>(value));
                 break;
             case FieldKind::ColorWell: {
                 const RgbaColor& c = std::get<RgbaColor>(value);

@@ -23,7 +23,14 @@ constexpr int kSettingsLines = 113;
 // separators). A text ending in a newline gives an empty last piece.
 QStringList SplitSettingsLines(const QString& text);
 
-// The settings as text.
+// A text field's text made fit for one line of a settings text: every
+// newline character (the seven that split lines) becomes a space. Fields
+// are given text through this wherever it comes from (typing, pasting,
+// code, a logo's file name), so a settings text always keeps its 113 lines.
+QString SingleLine(QString text);
+
+// The settings as text. A text field that somehow holds a newline character
+// is written with a space in its place, so the text always reads back.
 QString WriteSettingsText(const EditSettings& settings);
 
 // The settings a text holds, or nothing when the text does not split into

@@ -17,8 +17,10 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QToolButton>
+#include <charconv>
 #include <cmath>
 
+#include "editor/SettingsText.h"
 #include "files/CustomImageView.h"
 #include "render/BufferPool.h"
 #include "render/ImageTools.h"
@@ -160,7 +162,7 @@ void ViewController::WriteControl(const FieldSpec& field, const FieldValue& valu
             SetCheckState(static_cast<QCheckBox*>(control), std::get<int>(value));
             break;
         case FieldKind::TextField:
-            static_cast<QLineEdit*>(control)->setText(std::get<QString>(value));
+            static_cast<QLineEdit*>(control)->setText(SingleLine(std::get<QString>(value)));
             break;
         case FieldKind::Stepper:
             static_cast<Stepper*>(control)->setFloatValue(std::get<float>(value));
@@ -246,9 +248,15 @@ void ViewController::OnHowToAddArtisticEffectsToImages() {
 
 QString ViewController::FloatToFormattedString(float value) {
     if (value > -0.001f && value < 0.001f) return QStringLiteral("0");
-    // Two decimals with a point whatever the user's locale; a small negative
-    // number that rounds to zero is shown as zero, without a sign.
-    const QString text = QString::number(double(value), 'f', 2);
+    // Two decimals with a point whatever the user's locale, rounded as the
+    // C library's "%.2f" rounds (a tie such as 0.125 goes to the even digit,
+    // 0.12); a small negative number that rounds to zero is shown as zero,
+    // without a sign.
+    char buffer[64];
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, double(value),
+                                       std::chars_format::fixed, 2);
+    if (written.ec != std::errc()) return QStringLiteral("0");
+    const QString text = QString::fromLatin1(buffer, written.ptr - buffer);
     return text == QLatin1String("-0.00") ? QStringLiteral("0.00") : text;
 }
 

@@ -18,16 +18,19 @@
 #include <QSplitter>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QValidator>
 #include <QVBoxLayout>
 #include <string>
 
+#include "editor/SettingsText.h"
 #include "editor/ViewController.h"
 #include "files/CustomImageView.h"
 
 namespace lumetra {
 namespace {
 
-// The tab that holds each group, and the tabs' titles.
+// The tab that holds each group, and the tabs' titles. Within a tab the
+// groups follow the order in which their stages run.
 struct TabSpec {
     const char* title;
     std::vector<Group> groups;
@@ -40,11 +43,22 @@ const std::vector<TabSpec>& Tabs() {
          {Group::Cartoon, Group::OilPainting, Group::Vignette, Group::Pixellate, Group::Halftone}},
         {"Blur",
          {Group::Blur, Group::CircleBlur, Group::FocusBlur, Group::MotionBlur, Group::ZoomBlur}},
-        {"Geometry", {Group::Rotate, Group::Transform3D, Group::Swirl, Group::GlassSphere}},
+        {"Geometry", {Group::Transform3D, Group::Rotate, Group::Swirl, Group::GlassSphere}},
         {"Watermark", {Group::TextWatermark, Group::ImageWatermark}},
     };
     return tabs;
 }
+
+// Keeps a text field to one line: a newline character typed or pasted into
+// it becomes a space, as it would otherwise split the settings text.
+class SingleLineValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        input = SingleLine(std::move(input));
+        return Acceptable;
+    }
+};
 
 QLineEdit* NumberField(QWidget* parent) {
     auto* field = new QLineEdit(parent);
@@ -67,9 +81,18 @@ QWidget* ViewController::MakeControl(const FieldSpec& field) {
         case FieldKind::CheckBox:
             control = new QCheckBox(QString::fromUtf8(field.label), this);
             break;
-        case FieldKind::TextField:
-            control = field.partner ? NumberField(this) : new QLineEdit(this);
+        case FieldKind::TextField: {
+            auto* edit = field.partner ? NumberField(this) : new QLineEdit(this);
+            // Typing and pasting go through the validator; text set from
+            // code is put right as soon as it arrives.
+            edit->setValidator(new SingleLineValidator(edit));
+            connect(edit, &QLineEdit::textChanged, edit, [edit](const QString& text) {
+                const QString line = SingleLine(text);
+                if (line != text) edit->setText(line);
+            });
+            control = edit;
             break;
+        }
         case FieldKind::Stepper: {
             auto* stepper = new Stepper(this);
             stepper->setRange(field.minimum, field.maximum);
@@ -102,7 +125,10 @@ QWidget* ViewController::MakeControl(const FieldSpec& field) {
         const int index = metaObject()->indexOfSlot(slot.constData());
         if (index < 0) qFatal("The panel names a handler that does not exist: %s", field.action);
         const QMetaMethod handler = metaObject()->method(index);
-        auto invoke = [this, handler] { handler.invoke(this, Qt::DirectConnection); };
+        auto invoke = [this, handler] {
+            NoteUserChange();
+            handler.invoke(this, Qt::DirectConnection);
+        };
         switch (field.kind) {
             case FieldKind::Slider:
                 connect(static_cast<FloatSlider*>(control), &FloatSlider::moved, this, invoke);
@@ -164,8 +190,10 @@ QWidget* ViewController::BuildGroup(const GroupSpec& group) {
         const int index = metaObject()->indexOfSlot(slot.constData());
         if (index < 0) qFatal("No handler for the reset button %s", group.resetButton);
         const QMetaMethod handler = metaObject()->method(index);
-        connect(reset, &QPushButton::clicked, this,
-                [this, handler] { handler.invoke(this, Qt::DirectConnection); });
+        connect(reset, &QPushButton::clicked, this, [this, handler] {
+            NoteUserChange();
+            handler.invoke(this, Qt::DirectConnection);
+        });
         header->addWidget(reset);
     }
     layout->addLayout(header);
@@ -180,7 +208,11 @@ QWidget* ViewController::BuildGroup(const GroupSpec& group) {
                 const std::string cell = std::to_string(r + 1) + std::to_string(c + 1);
                 auto* pair = new QHBoxLayout;
                 pair->setSpacing(1);
-                QWidget* text = MakeControl(*FindField("textField3DTransformM" + cell));
+                auto* text = static_cast<QLineEdit*>(
+                    MakeControl(*FindField("textField3DTransformM" + cell)));
+                // A cell only shows its stepper's value.
+                text->setReadOnly(true);
+                text->setFocusPolicy(Qt::NoFocus);
                 text->setMaximumWidth(56);
                 text->setAccessibleName(QStringLiteral("M%1").arg(QString::fromStdString(cell)));
                 pair->addWidget(text);
@@ -309,8 +341,10 @@ QWidget* ViewController::BuildExportArea() {
     sizeRow->addWidget(height);
     buttonResetWidthHeight = new QPushButton(tr("Reset Size"), box);
     buttonResetWidthHeight->setObjectName(QStringLiteral("buttonResetWidthHeight"));
-    connect(buttonResetWidthHeight, &QPushButton::clicked, this,
-            &ViewController::OnResetWidthHeight);
+    connect(buttonResetWidthHeight, &QPushButton::clicked, this, [this] {
+        NoteUserChange();
+        OnResetWidthHeight();
+    });
     sizeRow->addWidget(buttonResetWidthHeight);
     sizeRow->addStretch(1);
     grid->addLayout(sizeRow, 2, 1, 1, 3);
@@ -364,7 +398,10 @@ void ViewController::BuildPanel() {
     layout->addWidget(splitter);
 
     // The watermark text shows in the preview as it is typed.
-    connect(textFieldText, &QLineEdit::textEdited, this, &ViewController::controlTextDidChange);
+    connect(textFieldText, &QLineEdit::textEdited, this, [this] {
+        NoteUserChange();
+        controlTextDidChange();
+    });
 
     for (const FieldSpec& field : SettingsFields())
         if (!outlets_.Find(field.name))

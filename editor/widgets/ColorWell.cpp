@@ -22,7 +22,10 @@ void ColorWell::choose() {
     if (!chooser_) return;
     const std::optional<RgbaColor> chosen = chooser_(color_);
     if (!chosen) return;
-    setColor(*chosen);
+    // The text colour is opaque: its opacity is a setting of its own.
+    RgbaColor opaque = *chosen;
+    opaque.alpha = 1.0;
+    setColor(opaque);
     emit colorChanged();
 }
 
