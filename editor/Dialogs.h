@@ -36,10 +36,13 @@ public:
     // Choose one existing file with one of the extensions (without dots).
     virtual FileChoice ChooseFileToOpen(QWidget* parent, const QString& title,
                                         const QStringList& extensions) = 0;
-    // Choose where to save, proposing a file name with the one extension.
-    virtual FileChoice ChooseFileToSave(QWidget* parent, const QString& proposedName,
+    // Choose where to save, under a dialog title, proposing a file name with
+    // the one extension.
+    virtual FileChoice ChooseFileToSave(QWidget* parent, const QString& title,
+                                        const QString& proposedName,
                                         const QString& extension) = 0;
-    // Choose a colour, starting from `current`; nothing when cancelled.
+    // Choose a colour, starting from `current`; nothing when cancelled. The
+    // colour is always opaque: the settings keep no alpha.
     virtual std::optional<RgbaColor> ChooseColor(QWidget* parent, const RgbaColor& current) = 0;
     // Shows a web page in the desktop's browser; the outcome is not reported.
     virtual void OpenUrl(const QUrl& url) = 0;
@@ -52,8 +55,8 @@ public:
     bool AskYesNo(QWidget* parent, const QString& text) override;
     FileChoice ChooseFileToOpen(QWidget* parent, const QString& title,
                                 const QStringList& extensions) override;
-    FileChoice ChooseFileToSave(QWidget* parent, const QString& proposedName,
-                                const QString& extension) override;
+    FileChoice ChooseFileToSave(QWidget* parent, const QString& title,
+                                const QString& proposedName, const QString& extension) override;
     std::optional<RgbaColor> ChooseColor(QWidget* parent, const RgbaColor& current) override;
     void OpenUrl(const QUrl& url) override;
 };

@@ -291,6 +291,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Asks where to save; the chosen path with the format's extension
+    // enforced, or nothing when the user cancelled.
+    std::optional<QString> ChooseSavePath(const QString& title, const QString& proposedName,
+                                          const QString& extension);
+
     // Shows one of the help pages shipped with the program.
     void OpenHelpPage(const QString& page);
 
@@ -320,6 +325,19 @@ private:
     // Render pass completion, on the window's thread when the worker's
     // wake-up arrives.
     void OnRenderPassCompleted();
+
+    // The history's rules beyond the plain recording. A finished pass
+    // records the panel unless a skip is pending or the current state holds
+    // exactly that text; the user's own change clears a pending skip, so no
+    // change of theirs is ever swallowed.
+    void RecordPassState();
+    void NoteUserChange();
+    // Puts a settings text into the panel and renders; the pass records it
+    // when `record` is true (an import), not when stepping through the
+    // history. False when the text is not a valid settings text.
+    bool ApplyStateText(const QString& text, bool record);
+    // Undo (-1) and Redo (+1).
+    void StepHistory(int step);
 
     FieldValue ReadControl(const FieldSpec& field) const;
     void WriteControl(const FieldSpec& field, const FieldValue& value);

@@ -5,9 +5,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "editor/SettingsText.h"
 #include "editor/ViewController.h"
 #include "files/CustomImageView.h"
 #include "files/ImageReader.h"
+#include "files/OutputNames.h"
 
 namespace lumetra {
 namespace {
@@ -24,6 +26,23 @@ QString NameWithoutExtension(const QString& path) {
 }
 
 }  // namespace
+
+std::optional<QString> ViewController::ChooseSavePath(const QString& title,
+                                                     const QString& proposedName,
+                                                     const QString& extension) {
+    const Dialogs::FileChoice choice =
+        dialogs_->ChooseFileToSave(this, title, proposedName, extension);
+    if (!choice.accepted || choice.path.isEmpty()) return std::nullopt;
+    // A name typed with another format's extension gets this one's added;
+    // the dialog asked about replacing the name as typed, so a file under
+    // the new name is asked about here.
+    const QString path = PathWithExtension(choice.path, extension);
+    if (path != choice.path && QFileInfo::exists(path) &&
+        !dialogs_->AskYesNo(this, tr("A file named “%1” already exists. Do you want to replace it?")
+                                      .arg(QFileInfo(path).fileName())))
+        return std::nullopt;
+    return path;
+}
 
 void ViewController::OnSelectImage() {
     const Dialogs::FileChoice choice =
@@ -86,8 +105,9 @@ void ViewController::OnSelectLogo() {
     if (!choice.accepted || choice.path.isEmpty()) return;
     const ReadResult read = ReadImageFile(choice.path);
     if (!read.ok()) return;
+    NoteUserChange();
     logo = read.image;
-    textFieldImage->setText(QFileInfo(choice.path).fileName());
+    textFieldImage->setText(SingleLine(QFileInfo(choice.path).fileName()));
     RenderIfOn(checkImageWatermark);
 }
 

@@ -134,7 +134,7 @@ void ViewController::OnRenderPassCompleted() {
     } else {
         imageView->setImage(result.image);
         UpdateImageSize();
-        SaveCurrentState();
+        RecordPassState();
         QString message = tr("Rendered %1 × %2 pixels in %3 ms")
                               .arg(result.image.width())
                               .arg(result.image.height())

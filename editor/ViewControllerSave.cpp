@@ -101,10 +101,11 @@ void ViewController::OnSaveImage() {
     // comes all the same (from a script) is ignored.
     if (isSaving()) return;
     const QString extension = comboFormat->currentText().toLower();
-    const Dialogs::FileChoice choice = dialogs_->ChooseFileToSave(
-        this, originalImageName + QStringLiteral("_processed.") + extension, extension);
-    if (!choice.accepted || choice.path.isEmpty()) return;
-    const QString path = choice.path;
+    const std::optional<QString> chosen =
+        ChooseSavePath(tr("Save Image"),
+                       originalImageName + QStringLiteral("_processed.") + extension, extension);
+    if (!chosen) return;
+    const QString path = *chosen;
 
     // The file at the path is not removed before the new one exists: the
     // new file is written beside it and takes its place only once complete,

@@ -20,17 +20,18 @@ constexpr qint64 kMaxSettingsFileBytes = 1 << 20;
 void ViewController::OnExportSettings() {
     const QString name = originalImageName.isEmpty() ? QStringLiteral("settings")
                                                       : originalImageName + QStringLiteral("_settings");
-    const Dialogs::FileChoice choice = dialogs_->ChooseFileToSave(
-        this, name + QStringLiteral(".") + kSettingsFileExtension, kSettingsFileExtension);
-    if (!choice.accepted || choice.path.isEmpty()) return;
-    QSaveFile file(choice.path);
+    const std::optional<QString> path =
+        ChooseSavePath(tr("Export Settings"), name + QStringLiteral(".") + kSettingsFileExtension,
+                       kSettingsFileExtension);
+    if (!path) return;
+    QSaveFile file(*path);
     const QByteArray bytes = WriteSettingsText(CurrentSettings()).toUtf8();
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         dialogs_->Alert(this, QStringLiteral("The settings file could not be written."),
                         Dialogs::AlertStyle::Warning);
         return;
     }
-    emit statusMessage(tr("Settings saved to %1").arg(QFileInfo(choice.path).fileName()));
+    emit statusMessage(tr("Settings saved to %1").arg(QFileInfo(*path).fileName()));
 }
 
 void ViewController::OnImportSettings() {
@@ -50,10 +51,9 @@ void ViewController::OnImportSettings() {
         dialogs_->Alert(this, couldNotRead, Dialogs::AlertStyle::Warning);
         return;
     }
-    LoadStateWithData(text);
     // Unlike stepping through the history, importing is a change of its own:
     // its pass records the imported settings, so that Undo can go back.
-    needToSaveState = true;
+    ApplyStateText(text, true);
     emit statusMessage(tr("Settings read from %1").arg(QFileInfo(choice.path).fileName()));
 }
 

@@ -142,7 +142,10 @@ TEST_F(EditorHistory, UndoAndRedoPutTheSettingsBackWithoutRecording) {
     EXPECT_EQ(vc.CurrentSettings().checkSepia, 0);
 }
 
-TEST_F(EditorHistory, AChangeDuringTheFirstPassUsesUpTheSkip) {
+// The skip left by opening or by Undo never swallows a change of the
+// user's: each sequence ends with every change recorded once and Undo and
+// Redo going one step at a time.
+TEST_F(EditorHistory, AChangeDuringTheFirstPassGetsAStateOfItsOwn) {
     test::GatedRender gate;
     ViewController& vc = *editor.controller;
     vc.setRenderFunction(gate.Function());
@@ -151,8 +154,72 @@ TEST_F(EditorHistory, AChangeDuringTheFirstPassUsesUpTheSkip) {
     gate.Release(2);
     ASSERT_TRUE(editor.WaitUntilIdle());
     EXPECT_EQ(gate.started.load(), 2);
-    EXPECT_EQ(vc.stateImagesPath.size(), 1);
-    EXPECT_TRUE(vc.needToSaveState);
+    ASSERT_EQ(vc.stateImagesPath.size(), 2);
+    EXPECT_EQ(ReadSettingsText(vc.stateImagesPath.last())->sliderExposure, 0.5f);
+    gate.Release(10);
+    vc.OnUndo();
+    ASSERT_TRUE(editor.WaitUntilIdle());
+    EXPECT_EQ(vc.sliderExposure->floatValue(), 0.f);
+}
+
+TEST_F(EditorHistory, UndoWhileAChangeRendersStepsBackFromThatChange) {
+    ViewController& vc = *editor.controller;
+    ASSERT_TRUE(editor.Open(path));
+    vc.sliderBrightness->moveTo(0.1f);
+    ASSERT_TRUE(editor.WaitUntilIdle());  // states: open, 0.1
+    test::GatedRender gate;
+    vc.setRenderFunction(gate.Function());
+    vc.sliderBrightness->moveTo(0.2f);  // its pass is held
+    vc.OnUndo();
+    gate.Release(10);
+    ASSERT_TRUE(editor.WaitUntilIdle());
+    EXPECT_EQ(vc.sliderBrightness->floatValue(), 0.1f) << "Undo went back more than one step";
+    ASSERT_EQ(vc.stateImagesPath.size(), 3);
+    vc.OnRedo();
+    ASSERT_TRUE(editor.WaitUntilIdle());
+    EXPECT_EQ(vc.sliderBrightness->floatValue(), 0.2f) << "the pending change cannot be redone";
+}
+
+TEST_F(EditorHistory, AChangeWhileUndoRendersIsRecorded) {
+    ViewController& vc = *editor.controller;
+    ASSERT_TRUE(editor.Open(path));
+    vc.sliderBrightness->moveTo(0.1f);
+    ASSERT_TRUE(editor.WaitUntilIdle());
+    test::GatedRender gate;
+    vc.setRenderFunction(gate.Function());
+    vc.OnUndo();                     // its pass is held
+    vc.sliderGamma->moveTo(2.f);     // the user's change meanwhile
+    gate.Release(10);
+    ASSERT_TRUE(editor.WaitUntilIdle());
+    ASSERT_EQ(vc.stateImagesPath.size(), 2);
+    EXPECT_EQ(ReadSettingsText(vc.stateImagesPath.last())->sliderGamma, 2.f);
+    EXPECT_FALSE(vc.CanRedo()) << "Redo would silently revert the change";
+}
+
+TEST_F(EditorHistory, WithNoPictureUndoLeavesNoSkipBehind) {
+    ViewController& vc = *editor.controller;
+    vc.comboFormat->setCurrentIndex(5);
+    vc.OnFormatSelected();
+    vc.comboFormat->setCurrentIndex(6);
+    vc.OnFormatSelected();
+    vc.OnUndo();
+    EXPECT_EQ(vc.comboFormat->currentIndex(), 5);
+    vc.comboFormat->setCurrentIndex(8);
+    vc.OnFormatSelected();
+    ASSERT_EQ(vc.stateImagesPath.size(), 2);
+    EXPECT_EQ(ReadSettingsText(vc.stateImagesPath.last())->comboFormat, 8);
+    EXPECT_FALSE(vc.CanRedo());
+}
+
+TEST_F(EditorHistory, AStateThatCannotBeReadLeavesTheIndexWhereItWas) {
+    ViewController& vc = *editor.controller;
+    const QString good = WriteSettingsText(EditSettings());
+    vc.stateImagesPath = {QStringLiteral("one\ntwo"), good, QStringLiteral("broken")};
+    vc.currenState = 1;
+    vc.OnUndo();
+    EXPECT_EQ(vc.currenState, 1);
+    vc.OnRedo();
+    EXPECT_EQ(vc.currenState, 1);
 }
 
 TEST_F(EditorHistory, ABadTextChangesNothing) {
@@ -178,7 +245,6 @@ TEST_F(EditorHistory, ReadingATextSetsTheQualityControls) {
     vc.LoadStateWithData(WriteSettingsText(s));
     EXPECT_FALSE(vc.sliderQuality->isEnabled());
     EXPECT_EQ(vc.labelQuality->text(), "37");
-    EXPECT_FALSE(vc.needToSaveState);
     s.comboFormat = 4;
     s.sliderQuality = 0.5f;
     vc.LoadStateWithData(WriteSettingsText(s));

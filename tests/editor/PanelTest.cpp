@@ -207,10 +207,6 @@ TEST(Panel, SlidersHoldExactFloatsAndNaN) {
     EXPECT_TRUE(std::isnan(slider->floatValue()));
     slider->setFloatValue(99.f);
     EXPECT_EQ(slider->floatValue(), slider->maximum());
-    // A user's move lands on the track and tells the controller.
-    QSignalSpy moved(slider, &FloatSlider::moved);
-    slider->track()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    EXPECT_EQ(moved.count(), 1);
 }
 
 TEST(Panel, CheckBoxesReadOnOffAndMixed) {

@@ -72,6 +72,35 @@ TEST_F(SaveCommand, ProposesTheNameAndSavesInTheChosenFormat) {
     EXPECT_TRUE(test::ReadBytes(dir.filePath("beach_processed.tif")).startsWith("II*"));
 }
 
+TEST_F(SaveCommand, ANameWithAnotherFormatsExtensionGetsTheFormatsOwn) {
+    Open("p.png", 20, 10);
+    ViewController& vc = *editor.controller;
+    vc.comboFormat->setCurrentIndex(0);  // JPG
+    Save(dir.filePath("out.png"));
+    EXPECT_EQ(editor.dialogs->saveTitles.last(), "Save Image");
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("out.png")));
+    EXPECT_TRUE(test::ReadBytes(dir.filePath("out.png.jpg")).startsWith("\xff\xd8"));
+    EXPECT_TRUE(editor.dialogs->questions.isEmpty());
+    // The name with the extension added exists: the user is asked again,
+    // and "No" writes nothing.
+    const QByteArray before = test::ReadBytes(dir.filePath("out.png.jpg"));
+    vc.sliderQuality->setFloatValue(20.f);
+    editor.dialogs->yesNoAnswers.enqueue(false);
+    Save(dir.filePath("out.png"));
+    ASSERT_EQ(editor.dialogs->questions.size(), 1);
+    EXPECT_TRUE(editor.dialogs->questions.last().contains("out.png.jpg"));
+    EXPECT_EQ(test::ReadBytes(dir.filePath("out.png.jpg")), before);
+    // Any case of the right extension is kept as typed.
+    Save(dir.filePath("upper.JPG"));
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("upper.JPG")));
+
+    // Settings files take ".lumetra" the same way, under their own title.
+    editor.dialogs->saveAnswers.enqueue(FakeDialogs::Choose(dir.filePath("look.txt")));
+    vc.OnExportSettings();
+    EXPECT_EQ(editor.dialogs->saveTitles.last(), "Export Settings");
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("look.txt.lumetra")));
+}
+
 TEST_F(SaveCommand, KeepAspectAgreesTheSizeBeforeSaving) {
     Open("wide.png", 300, 100);
     ViewController& vc = *editor.controller;

@@ -57,6 +57,10 @@ TEST(PanelText, MatrixCellsShowTwoDecimalsOrZero) {
     EXPECT_EQ(ViewController::FloatToFormattedString(-0.004f), "0.00");
     EXPECT_EQ(ViewController::FloatToFormattedString(-1.5f), "-1.50");
     EXPECT_EQ(ViewController::FloatToFormattedString(2.345f), "2.35");
+    // Exact ties round as "%.2f" rounds them: to the even digit.
+    EXPECT_EQ(ViewController::FloatToFormattedString(0.125f), "0.12");
+    EXPECT_EQ(ViewController::FloatToFormattedString(0.375f), "0.38");
+    EXPECT_EQ(ViewController::FloatToFormattedString(-0.125f), "-0.12");
 }
 
 TEST(PanelText, TextFieldNumbersReadTheLeadingNumberInAnyLocale) {

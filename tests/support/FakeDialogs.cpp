@@ -18,8 +18,9 @@ Dialogs::FileChoice FakeDialogs::ChooseFileToOpen(QWidget*, const QString&,
     return openAnswers.isEmpty() ? FileChoice{} : openAnswers.dequeue();
 }
 
-Dialogs::FileChoice FakeDialogs::ChooseFileToSave(QWidget*, const QString& proposedName,
-                                                  const QString&) {
+Dialogs::FileChoice FakeDialogs::ChooseFileToSave(QWidget*, const QString& title,
+                                                  const QString& proposedName, const QString&) {
+    saveTitles << title;
     proposedSaveNames << proposedName;
     return saveAnswers.isEmpty() ? FileChoice{} : saveAnswers.dequeue();
 }

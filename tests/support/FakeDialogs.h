@@ -31,13 +31,14 @@ public:
     QStringList questions;
     QList<QStringList> openExtensions;
     QStringList proposedSaveNames;
+    QStringList saveTitles;
     QList<QUrl> openedUrls;
 
     void Alert(QWidget*, const QString& text, AlertStyle style) override;
     bool AskYesNo(QWidget*, const QString& text) override;
     FileChoice ChooseFileToOpen(QWidget*, const QString& title,
                                 const QStringList& extensions) override;
-    FileChoice ChooseFileToSave(QWidget*, const QString& proposedName,
+    FileChoice ChooseFileToSave(QWidget*, const QString& title, const QString& proposedName,
                                 const QString& extension) override;
     std::optional<RgbaColor> ChooseColor(QWidget*, const RgbaColor& current) override;
     void OpenUrl(const QUrl& url) override;

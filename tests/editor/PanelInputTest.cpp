@@ -1,0 +1,191 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What the user's hands do to the panel: every way of moving a slider,
+// typing an exact value, the read-only matrix cells, text that stays on one
+// line, the order of the groups, and the colour dialog.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QColorDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollArea>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWheelEvent>
+#include <functional>
+
+#include "editor/SettingsText.h"
+#include "support/TestImages.h"
+
+namespace lumetra {
+namespace {
+
+using test::Editor;
+
+// Each way the knob of a slider can move, as the user moves it.
+struct SliderMove {
+    const char* name;
+    std::function<void(QSlider*)> move;
+};
+
+const std::vector<SliderMove>& SliderMoves() {
+    static const std::vector<SliderMove> moves = {
+        {"drag",
+         [](QSlider* track) {
+             // What the track does while its handle is held and dragged.
+             track->setSliderDown(true);
+             track->setSliderPosition(track->sliderPosition() + 40);
+             track->setSliderDown(false);
+         }},
+        {"wheel",
+         [](QSlider* track) {
+             const QPointF at(track->width() / 2.0, track->height() / 2.0);
+             QWheelEvent wheel(at, track->mapToGlobal(at), QPoint(), QPoint(0, 120),
+                               Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+             QApplication::sendEvent(track, &wheel);
+         }},
+        {"arrow key", [](QSlider* track) { QTest::keyClick(track, Qt::Key_Right); }},
+        {"page key", [](QSlider* track) { QTest::keyClick(track, Qt::Key_PageUp); }},
+        {"jump click",
+         [](QSlider* track) {
+             // In Fusion the middle button makes the knob jump to the pointer.
+             track->setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+             const Qt::MouseButton jump = Qt::MouseButton(
+                 track->style()->styleHint(QStyle::SH_Slider_AbsoluteSetButtons));
+             ASSERT_NE(jump, Qt::NoButton);
+             QTest::mouseClick(track, jump, {}, QPoint(track->width() * 3 / 4, track->height() / 2));
+         }},
+    };
+    return moves;
+}
+
+TEST(PanelInput, EveryWayOfMovingASliderSetsShowsAndTellsOnce) {
+    for (const SliderMove& way : SliderMoves()) {
+        Editor editor;
+        ViewController& vc = *editor.controller;
+        vc.resize(1200, 800);
+        vc.show();
+        FloatSlider* slider = vc.sliderHue;  // a step shows in its number
+        slider->setFloatValue(100.f);
+        slider->track()->setFocus();
+        QSignalSpy moved(slider, &FloatSlider::moved);
+        const QString before = slider->valueLabel()->text();
+        way.move(slider->track());
+        EXPECT_EQ(moved.count(), 1) << way.name;
+        EXPECT_NE(slider->floatValue(), 100.f) << way.name;
+        EXPECT_EQ(slider->valueLabel()->text(), slider->valueText()) << way.name;
+        EXPECT_NE(slider->valueLabel()->text(), before) << way.name;
+        EXPECT_EQ(vc.CurrentSettings().sliderHue, slider->floatValue()) << way.name;
+    }
+}
+
+TEST(PanelInput, AnExactValueIsTypedOverTheSlidersNumber) {
+    Editor editor;
+    ViewController& vc = *editor.controller;
+    vc.show();
+    FloatSlider* slider = vc.sliderRotateAngle;
+    QSignalSpy moved(slider, &FloatSlider::moved);
+    const auto type = [&](const QString& text, int key) {
+        QTest::mouseDClick(slider->valueLabel(), Qt::LeftButton);
+        QLineEdit* editor = slider->valueEditor();
+        if (!editor) { ADD_FAILURE() << "no editor for " << text.toStdString(); return false; }
+        editor->setText(text);
+        QTest::keyClick(editor, Qt::Key(key));
+        return slider->valueEditor() == nullptr;
+    };
+    ASSERT_TRUE(type("30", Qt::Key_Return));
+    EXPECT_EQ(slider->floatValue(), 30.f);  // off the track's 0.72-degree steps
+    EXPECT_EQ(moved.count(), 1);
+    ASSERT_TRUE(type(" 45.5 ", Qt::Key_Enter));
+    EXPECT_EQ(slider->floatValue(), 45.5f);
+    ASSERT_TRUE(type("9999", Qt::Key_Return));
+    EXPECT_EQ(slider->floatValue(), 360.f);  // clamped to the range
+    EXPECT_EQ(moved.count(), 3);
+    ASSERT_TRUE(type("12", Qt::Key_Escape));  // cancelled
+    ASSERT_TRUE(type("twelve", Qt::Key_Return));  // not a number
+    EXPECT_EQ(slider->floatValue(), 360.f);
+    EXPECT_EQ(moved.count(), 3);
+    EXPECT_FALSE(slider->valueLabel()->isHidden());
+}
+
+TEST(PanelInput, MatrixCellsOnlyShowTheirSteppers) {
+    Editor editor;
+    ViewController& vc = *editor.controller;
+    for (const FieldSpec& field : SettingsFields()) {
+        if (field.group != Group::Transform3D || field.kind != FieldKind::TextField) continue;
+        auto* cell = static_cast<QLineEdit*>(vc.Control(field));
+        const QString before = cell->text();
+        QTest::keyClicks(cell, "7");
+        EXPECT_TRUE(cell->isReadOnly()) << field.name;
+        EXPECT_EQ(cell->text(), before) << field.name;
+    }
+}
+
+TEST(PanelInput, TextFieldsHoldOneLineAndTheHistoryStaysReadable) {
+    Editor editor;
+    ViewController& vc = *editor.controller;
+    QApplication::clipboard()->setText(QStringLiteral("first\nsecond\u2028third"));
+    vc.textFieldText->clear();
+    vc.textFieldText->paste();
+    EXPECT_EQ(vc.textFieldText->text(), "first second third");
+    vc.textFieldWidth->setText(QStringLiteral("12\r\n"));
+    EXPECT_EQ(vc.textFieldWidth->text(), "12  ");
+    EditSettings s;
+    s.textFieldImage = QStringLiteral("logo\u0085name.png");
+    vc.ApplySettings(s);
+    EXPECT_EQ(vc.textFieldImage->text(), "logo name.png");
+
+    // A logo whose file name holds a line break.
+    QTemporaryDir dir;
+    const QString logo = test::WriteImageFile(dir, "my\nlogo.png", test::PhotoLike(8, 8));
+    ASSERT_FALSE(logo.isEmpty());
+    editor.dialogs->openAnswers.enqueue(test::FakeDialogs::Choose(logo));
+    vc.OnSelectLogo();
+    EXPECT_EQ(vc.textFieldImage->text(), "my logo.png");
+    EXPECT_TRUE(ReadSettingsText(WriteSettingsText(vc.CurrentSettings())));
+}
+
+TEST(PanelInput, EachTabListsItsGroupsInTheOrderTheyRun) {
+    Editor editor;
+    ViewController& vc = *editor.controller;
+    for (int tab = 0; tab < vc.tabView->count(); ++tab) {
+        auto* scroll = qobject_cast<QScrollArea*>(vc.tabView->widget(tab));
+        ASSERT_NE(scroll, nullptr);
+        int last = -1;
+        for (QGroupBox* box : scroll->widget()->findChildren<QGroupBox*>()) {
+            for (const GroupSpec& group : SettingsGroups()) {
+                if (!group.checkBox || !box->findChild<QWidget*>(group.checkBox)) continue;
+                EXPECT_GT(int(group.group), last) << group.title << " is out of order";
+                last = int(group.group);
+            }
+        }
+    }
+}
+
+TEST(PanelInput, TheColourDialogOffersNoAlpha) {
+    QtDialogs dialogs;
+    bool alphaOffered = true;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QColorDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        alphaOffered = dialog->testOption(QColorDialog::ShowAlphaChannel);
+        dialog->setCurrentColor(QColor(10, 20, 30, 128));
+        dialog->accept();
+    });
+    const std::optional<RgbaColor> chosen = dialogs.ChooseColor(nullptr, RgbaColor{});
+    ASSERT_TRUE(chosen);
+    EXPECT_FALSE(alphaOffered);
+    EXPECT_EQ(chosen->alpha, 1.0);
+    EXPECT_NEAR(chosen->red, 10 / 255.0, 1e-6);
+}
+
+}  // namespace
+}  // namespace lumetra
