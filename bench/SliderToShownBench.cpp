@@ -34,11 +34,11 @@ T* ControlNamed(ViewController& vc, const char* name) {
 void WaitUntilIdle(ViewController& vc) {
     QEventLoop loop;
     QObject::connect(&vc, &ViewController::renderPassFinished, &loop, [&] {
-        if (!vc.updating) loop.quit();
+        if (!vc.updating()) loop.quit();
     });
     QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-    if (vc.updating) loop.exec();
-    if (vc.updating) throw std::runtime_error("the render pass did not come back");
+    if (vc.updating()) loop.exec();
+    if (vc.updating()) throw std::runtime_error("the render pass did not come back");
 }
 
 // The editor with the photo open and the named effects switched on.

@@ -5,7 +5,9 @@
 
 namespace lumetra {
 
-RenderWorker::~RenderWorker() {
+RenderWorker::~RenderWorker() { Stop(); }
+
+void RenderWorker::Stop() {
     {
         const std::lock_guard lock(mutex_);
         stopping_ = true;
@@ -18,6 +20,7 @@ RenderWorker::~RenderWorker() {
 void RenderWorker::Submit(std::function<void()> job) {
     {
         const std::lock_guard lock(mutex_);
+        if (stopping_) return;
         pending_ = std::move(job);
         if (!thread_.joinable()) thread_ = std::thread([this] { Loop(); });
     }

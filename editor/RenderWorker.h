@@ -22,6 +22,11 @@ class RenderWorker {
     RenderWorker(const RenderWorker&) = delete;
     RenderWorker& operator=(const RenderWorker&) = delete;
 
+    // Waits for the job that is running, drops one still waiting, and ends
+    // the thread; later jobs are dropped. The owner calls it before anything
+    // a job refers to goes.
+    void Stop();
+
     // Runs job on the worker thread (started on first use), after the job
     // before it. The caller makes sure no more than one is waiting.
     void Submit(std::function<void()> job);

@@ -53,20 +53,21 @@ void SetCheckState(QCheckBox* box, int state) {
 }  // namespace
 
 ViewController::ViewController(std::shared_ptr<Dialogs> dialogs, QWidget* parent)
-    : QWidget(parent), dialogs_(dialogs ? std::move(dialogs) : std::make_shared<QtDialogs>()) {
+    : QWidget(parent),
+      dialogs_(dialogs ? std::move(dialogs) : std::make_shared<QtDialogs>()),
+      scheduler_([this] { return GatherRenderInputs(); }) {
     renderFunction_ = &RunRenderPass;
     saveFunction_ = &ImageTools::SaveImage;
     idleRelease_.setSingleShot(true);
     idleRelease_.setInterval(30000);
     connect(&idleRelease_, &QTimer::timeout, this, [] { ReleaseCachedBuffers(); });
-    connect(&passDone_, &WakeUp::ready, this, &ViewController::OnRenderPassCompleted);
+    connect(&scheduler_, &RenderScheduler::passStarted, this, &ViewController::OnRenderPassStarted);
+    connect(&scheduler_, &RenderScheduler::passFinished, this,
+            &ViewController::OnRenderPassCompleted);
     BuildPanel();
 }
 
-ViewController::~ViewController() {
-    // A pass still running reads nothing of ours (it has its own snapshot);
-    // its completion is queued to this object and dropped with it.
-}
+ViewController::~ViewController() = default;
 
 void ViewController::viewDidLoad() {
     // The window the controller sits in asks it before closing.
@@ -128,7 +129,7 @@ void ViewController::ResetInterface() {
 
     // A pass still running belongs to the picture that was just put away:
     // its result must not bring that picture back.
-    if (updating) discardRunningPass_ = true;
+    scheduler_.DiscardRunning();
 
     UpdateImageSize();
 }

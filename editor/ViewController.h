@@ -22,8 +22,7 @@
 #include "editor/EditSettings.h"
 #include "editor/Outlet.h"
 #include "editor/RenderJob.h"
-#include "editor/RenderWorker.h"
-#include "editor/WakeUp.h"
+#include "editor/RenderScheduler.h"
 #include "editor/SettingsFields.h"
 #include "editor/widgets/ColorWell.h"
 #include "editor/widgets/FloatSlider.h"
@@ -45,7 +44,6 @@ class QToolButton;
 namespace lumetra {
 
 class CustomImageView;
-struct RenderHandOver;
 
 // The extension of settings files.
 inline const QString kSettingsFileExtension = QStringLiteral("lumetra");
@@ -66,9 +64,11 @@ public:
     QString originalImagePath;
     QString originalImageName;
     QSizeF originalImageSize{0, 0};
-    bool updating = false;          // a render pass is running
-    bool selectionChanged = false;  // a request arrived during the pass
     Image logo;                     // the logo watermark's picture
+    // A render pass is running; a request arrived during it (one more pass
+    // is owed).
+    bool updating() const { return scheduler_.updating(); }
+    bool selectionChanged() const { return scheduler_.selectionChanged(); }
 
     // The whole panel as a settings value, and back. Applying sets every
     // control without running any handler.
@@ -80,8 +80,7 @@ public:
 
     // Replaces the work of a render pass (tests use it to hold a pass back
     // or to count passes). The default reads the file and runs the pipeline.
-    using RenderFunction =
-        std::function<RenderResult(const QString& path, const EditSettings&, const Image& logo)>;
+    using RenderFunction = RenderInputs::RenderFunction;
     void setRenderFunction(RenderFunction function) { renderFunction_ = std::move(function); }
 
     // Replaces the encoding and writing of a save, which runs on a thread of
@@ -322,9 +321,11 @@ private:
     void UpdatePanCursor();
     bool HandleViewportEvent(QObject* watched, QEvent* event);
 
-    // Render pass completion, on the window's thread when the worker's
-    // wake-up arrives.
-    void OnRenderPassCompleted();
+    // The render pass: its inputs, taken when a pass starts, and what the
+    // window does when one starts and when one comes back.
+    std::optional<RenderInputs> GatherRenderInputs();
+    void OnRenderPassStarted();
+    void OnRenderPassCompleted(const RenderResult& result, bool shown);
 
     // The history's rules beyond the plain recording. A finished pass
     // records the panel unless a skip is pending or the current state holds
@@ -348,12 +349,7 @@ private:
     QEventLoop* saveWait_ = nullptr;  // OnSaveImage's wait while a save runs
     bool quitAfterSave_ = false;      // Quit was asked for during a save
     bool closeAfterSave_ = false;     // the window was asked to close during a save
-    std::shared_ptr<RenderHandOver> handOver_;  // the running pass's inputs and result
-    WakeUp passDone_;  // the worker's word that a pass has come back
-    // Last, so that it is destroyed first: its thread is joined before any
-    // other member goes.
-    RenderWorker renderWorker_;
-    bool discardRunningPass_ = false;
+    RenderScheduler scheduler_;
     QElapsedTimer passTimer_;  // from a request that found no pass running to its result
     QTimer idleRelease_;       // started by every finished pass
     QPointF lastDragPosition_;

@@ -44,7 +44,7 @@ bool ViewController::ApplyStateText(const QString& text, bool record) {
     UpdateImageEffect();
     // With no picture there is no pass whose recording is to be skipped: the
     // skip must not linger and swallow the user's next change.
-    if (!updating) needToSaveState = true;
+    if (!updating()) needToSaveState = true;
     return true;
 }
 
@@ -56,7 +56,7 @@ bool ViewController::CanRedo() const { return history::CanRedo(stateImagesPath, 
 void ViewController::StepHistory(int step) {
     // A change whose pass is still running has no state yet: it gets one
     // now, so that stepping goes from it and Redo can bring it back.
-    if (updating && needToSaveState && currenState >= 0 && currenState < stateImagesPath.size() &&
+    if (updating() && needToSaveState && currenState >= 0 && currenState < stateImagesPath.size() &&
         stateImagesPath.at(currenState) != WriteSettingsText(CurrentSettings()))
         SaveCurrentState();
     const qint64 target = currenState + step;

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The render pass: at most one runs at a time on the worker; requests that
-// arrive meanwhile are folded into one more pass, and the interrupted pass's
-// result is never shown.
+// The render pass as the window sees it: a request hands the panel's
+// settings to the scheduler, which runs at most one pass at a time and folds
+// the requests that arrive meanwhile into one more; the result of a pass
+// that was overtaken is never shown.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <cmath>
-#include <mutex>
 #include <utility>
 
 #include "editor/ViewController.h"
@@ -16,117 +16,38 @@
 
 namespace lumetra {
 
-// What one pass's worker is given and what it gives back. The worker takes
-// its inputs under the mutex, lets go of everything it used, and only then
-// puts its result in under the mutex; the completion takes the result
-// under the mutex. So everything the worker touched (the settings' strings
-// it shares with the panel, the logo's pixels, the result's pixels) is
-// ordered before what the main thread does next by a lock every thread
-// checker understands, not only by Qt's own queue.
-struct RenderHandOver {
-    struct Inputs {
-        ViewController::RenderFunction render;
-        QString path;
-        EditSettings settings;
-        Image logo;
-    };
-    std::mutex mutex;
-    Inputs inputs;
-    RenderResult result;
-};
+void ViewController::UpdateImageEffect() { scheduler_.Request(); }
 
-namespace {
-
-void RunHandedOverPass(const std::shared_ptr<RenderHandOver>& handOver) {
-    RenderResult result;
-    {
-        RenderHandOver::Inputs inputs;
-        {
-            const std::lock_guard lock(handOver->mutex);
-            inputs = std::move(handOver->inputs);
-        }
-        try {
-            result = inputs.render(inputs.path, inputs.settings, inputs.logo);
-        } catch (...) {
-            // An exception must not end the worker thread (and the program):
-            // the pass ends without a result, the preview stays.
-            result = RenderResult();
-            result.error = QStringLiteral("The image could not be rendered.");
-        }
-    }  // the worker's settings, path and logo go here, before the result is handed over
-    const std::lock_guard lock(handOver->mutex);
-    handOver->result = std::move(result);
+std::optional<RenderInputs> ViewController::GatherRenderInputs() {
+    // Nothing is rendered while no picture is shown (after New, or before
+    // any photo is opened).
+    const QSize shown = imageView->image().size();
+    if (shown.width() < 1 || shown.height() < 1) return std::nullopt;
+    // The worker gets its own copy of everything it reads: the settings as
+    // they are now, the source path and the logo.
+    return RenderInputs{renderFunction_, originalImagePath, CurrentSettings(), logo};
 }
 
-}  // namespace
-
-void ViewController::UpdateImageEffect() {
-    if (updating) {
-        selectionChanged = true;
-        return;
-    }
-    updating = true;
-    const QSize shown = imageView->image().size();
-    if (shown.width() < 1 || shown.height() < 1) {
-        updating = false;
-        return;
-    }
+void ViewController::OnRenderPassStarted() {
     progressIndicator->setVisible(true);
     if (!passTimer_.isValid()) {
         passTimer_.start();
         emit statusMessage(tr("Rendering…"));
     }
-
-    // The worker gets its own copy of everything it reads: the settings as
-    // they are now, the source path and the logo.
-    auto handOver = std::make_shared<RenderHandOver>();
-    {
-        const std::lock_guard lock(handOver->mutex);
-        handOver->inputs = {renderFunction_, originalImagePath, CurrentSettings(), logo};
-    }
-    handOver_ = handOver;
-    // The completion runs on the window's thread, woken by the worker. The
-    // controller outlives the worker's every job (its destructor joins the
-    // worker first), and a wake-up still pending when it goes is dropped
-    // with it.
-    renderWorker_.Submit([this, handOver] {
-        RunHandedOverPass(handOver);
-        passDone_.Notify();
-    });
     emit renderPassStarted();
 }
 
-void ViewController::OnRenderPassCompleted() {
-    if (!updating) return;  // no pass of ours is running
-    RenderResult result;
-    if (const std::shared_ptr<RenderHandOver> handOver = std::exchange(handOver_, nullptr)) {
-        const std::lock_guard lock(handOver->mutex);
-        result = std::move(handOver->result);
-    }
-    if (!result.ok() && result.error.isEmpty())
-        result.error = tr("The render pass ended without a result.");
-    updating = false;
-    const bool discard = discardRunningPass_;
-    discardRunningPass_ = false;
-
-    if (selectionChanged) {
-        selectionChanged = false;
-        UpdateImageEffect();
-        // The size test may find nothing to render (New was chosen during
-        // the pass): then no pass is running and the indicator goes.
-        if (!updating) {
-            progressIndicator->setVisible(isSaving());  // a running save keeps it
-            passTimer_.invalidate();
-        }
+void ViewController::OnRenderPassCompleted(const RenderResult& result, bool shown) {
+    if (!shown && updating()) {
+        // Overtaken by a newer request, whose pass is already running.
         emit renderPassFinished();
         return;
     }
-
     progressIndicator->setVisible(isSaving());  // a running save keeps it
     idleRelease_.start();
     const qint64 elapsed = passTimer_.isValid() ? passTimer_.elapsed() : 0;
     passTimer_.invalidate();
-    if (discard) {
+    if (!shown) {
         // The picture this pass rendered has been put away (New).
     } else if (!result.ok()) {
         // The preview stays as it was; the user learns why nothing changed.

@@ -199,7 +199,7 @@ void ViewController::OnSaveImage() {
     }
 
     QApplication::restoreOverrideCursor();
-    progressIndicator->setVisible(wasVisible || updating);
+    progressIndicator->setVisible(wasVisible || updating());
     if (saved) {
         emit statusMessage(tr("Saved %1 (%2 × %3 pixels)")
                                .arg(target.fileName())

@@ -92,7 +92,7 @@ TEST(Shell, NewClearsTheEditorAndNamesTheWindow) {
         EXPECT_EQ(vc.stateImagesPath, QStringList{"kept"});
         EXPECT_EQ(vc.currenState, 0);
         EXPECT_EQ(vc.imageView->geometry(), frame);
-        EXPECT_FALSE(vc.updating);
+        EXPECT_FALSE(vc.updating());
     }
 }
 

@@ -68,8 +68,8 @@ TEST(Panel, StartsWithEveryDefault) {
     EXPECT_TRUE(vc.stateImagesPath.isEmpty());
     EXPECT_EQ(vc.numberOfStates, 50);
     EXPECT_TRUE(vc.needToSaveState);
-    EXPECT_FALSE(vc.updating);
-    EXPECT_FALSE(vc.selectionChanged);
+    EXPECT_FALSE(vc.updating());
+    EXPECT_FALSE(vc.selectionChanged());
     EXPECT_FALSE(vc.buttonSaveImage->isEnabled());
     EXPECT_FALSE(vc.progressIndicator->isVisibleTo(&vc));
     EXPECT_TRUE(vc.imageView->image().isNull());

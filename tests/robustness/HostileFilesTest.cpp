@@ -120,7 +120,7 @@ TEST_P(HostileFiles, TheOpenCommandAlertsOrSaysTheFileIsDamaged) {
         EXPECT_EQ(editor.dialogs->alerts.first().text, kCouldNotLoad);
         EXPECT_EQ(editor.dialogs->alerts.first().style, Dialogs::AlertStyle::Warning);
         EXPECT_TRUE(vc.originalImagePath.isEmpty());
-        EXPECT_FALSE(vc.updating);
+        EXPECT_FALSE(vc.updating());
         EXPECT_FALSE(vc.imageView->hasImage() && !vc.imageView->image().isNull());
         return;
     }

@@ -37,8 +37,8 @@ class RenderRaces : public ::testing::Test {
     }
     void ExpectIdle() {
         const ViewController& vc = *editor.controller;
-        EXPECT_FALSE(vc.updating);
-        EXPECT_FALSE(vc.selectionChanged);
+        EXPECT_FALSE(vc.updating());
+        EXPECT_FALSE(vc.selectionChanged());
         EXPECT_FALSE(vc.progressIndicator->isVisibleTo(&vc));
     }
     QTemporaryDir dir;

@@ -99,8 +99,8 @@ TEST_P(SourceVanishes, ThePassEndsCleanlyAndSavingWritesTheShownResult) {
     QSignalSpy messages(&vc, &ViewController::statusMessage);
     vc.sliderBrightness->moveTo(0.3f);
     ASSERT_TRUE(editor.WaitUntilIdle());
-    EXPECT_FALSE(vc.updating);
-    EXPECT_FALSE(vc.selectionChanged);
+    EXPECT_FALSE(vc.updating());
+    EXPECT_FALSE(vc.selectionChanged());
     EXPECT_FALSE(vc.progressIndicator->isVisibleTo(&vc));
     EXPECT_EQ(vc.imageView->image(), shown) << "the preview must stay as it was";
     ASSERT_GE(messages.count(), 1);

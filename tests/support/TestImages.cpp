@@ -72,7 +72,7 @@ bool Editor::WaitForPass(int timeoutMs) {
 bool Editor::WaitUntilIdle(int timeoutMs) {
     QElapsedTimer timer;
     timer.start();
-    while (controller->updating) {
+    while (controller->updating()) {
         if (timer.elapsed() > timeoutMs) return false;
         QSignalSpy spy(controller.get(), &ViewController::renderPassFinished);
         spy.wait(100);
@@ -84,7 +84,7 @@ bool Editor::Open(const QString& path) {
     dialogs->openAnswers.enqueue(FakeDialogs::Choose(path));
     QSignalSpy spy(controller.get(), &ViewController::renderPassFinished);
     controller->OnSelectImage();
-    if (!controller->updating) return false;
+    if (!controller->updating()) return false;
     return spy.wait(20000) && WaitUntilIdle();
 }
 

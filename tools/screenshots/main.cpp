@@ -59,8 +59,8 @@ bool WaitIdle(ViewController& vc) {
     timer.start();
     do {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    } while ((vc.updating || timer.elapsed() < 300) && timer.elapsed() < 30000);
-    return !vc.updating;
+    } while ((vc.updating() || timer.elapsed() < 300) && timer.elapsed() < 30000);
+    return !vc.updating();
 }
 
 bool Shoot(EditorWindow& window, const QString& path) {
