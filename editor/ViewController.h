@@ -23,6 +23,7 @@
 #include "editor/Outlet.h"
 #include "editor/RenderJob.h"
 #include "editor/RenderScheduler.h"
+#include "editor/SaveCommand.h"
 #include "editor/SettingsFields.h"
 #include "editor/widgets/ColorWell.h"
 #include "editor/widgets/FloatSlider.h"
@@ -90,7 +91,7 @@ public:
                                             int formatIndex, double quality)>;
     void setSaveFunction(SaveFunction function) { saveFunction_ = std::move(function); }
     // True while a save is being encoded and written.
-    bool isSaving() const { return saveWait_ != nullptr; }
+    bool isSaving() const { return saveCommand_.running(); }
 
     // A single-precision number for a matrix cell: "0" strictly between
     // -0.001 and 0.001, otherwise two decimals.
@@ -346,7 +347,7 @@ private:
     std::shared_ptr<Dialogs> dialogs_;
     RenderFunction renderFunction_;
     SaveFunction saveFunction_;
-    QEventLoop* saveWait_ = nullptr;  // OnSaveImage's wait while a save runs
+    SaveCommand saveCommand_;         // the running save's thread and wait
     bool quitAfterSave_ = false;      // Quit was asked for during a save
     bool closeAfterSave_ = false;     // the window was asked to close during a save
     RenderScheduler scheduler_;

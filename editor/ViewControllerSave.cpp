@@ -6,18 +6,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTemporaryDir>
-#include <QTimer>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <thread>
 #include <utility>
 
 #include "editor/OutputSize.h"
@@ -29,48 +25,8 @@
 namespace lumetra {
 namespace {
 
-// How often the window's thread looks whether a save has finished.
-constexpr int kSavePollMs = 15;
-
-// While alive, the user's input to the application is dropped: clicks,
-// keys, shortcuts, the wheel and drops. Painting, timers and the window
-// system's other events go on, so the window stays drawn and the progress
-// bar moves.
-class InputHold : public QObject {
-public:
-    InputHold() { qApp->installEventFilter(this); }
-    ~InputHold() override { qApp->removeEventFilter(this); }
-    InputHold(const InputHold&) = delete;
-    InputHold& operator=(const InputHold&) = delete;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        switch (event->type()) {
-            case QEvent::MouseButtonPress:
-            case QEvent::MouseButtonRelease:
-            case QEvent::MouseButtonDblClick:
-            case QEvent::Wheel:
-            case QEvent::KeyPress:
-            case QEvent::KeyRelease:
-            case QEvent::Shortcut:
-            case QEvent::ContextMenu:
-            case QEvent::DragEnter:
-            case QEvent::DragMove:
-            case QEvent::Drop:
-            case QEvent::TouchBegin:
-            case QEvent::TouchUpdate:
-            case QEvent::TouchEnd:
-            case QEvent::TabletPress:
-            case QEvent::TabletRelease:
-                return true;
-            default:
-                return false;
-        }
-    }
-};
-
 // What the save's thread is given and gives back. The window's thread
-// reads the results only after joining the thread.
+// reads the results only after the thread has finished.
 struct SaveJob {
     QImage shown;
     double width = 0;
@@ -150,14 +106,7 @@ void ViewController::OnSaveImage() {
     }
 
     // Drawing at the output size, encoding and writing run on a thread of
-    // their own. This thread waits for it in an event loop of its own, with
-    // the user's input held off: the window keeps painting and the progress
-    // bar moving, and no command can start meanwhile. The loop looks at a
-    // flag the save's thread sets when done (an atomic, which thread
-    // checkers see; an event posted across would hand its allocation over
-    // through Qt's own locks, which they do not). Should the application be
-    // told to exit during the wait, the loop ends early and the save is
-    // still waited for.
+    // their own while this one waits with the user's input held off.
     SaveJob job;
     job.shown = imageView->image();
     job.width = width;
@@ -166,26 +115,7 @@ void ViewController::OnSaveImage() {
     job.formatIndex = comboFormat->currentIndex();
     job.quality = double(sliderQuality->floatValue() / 100.f);
     job.save = saveFunction_;
-    QEventLoop wait;
-    saveWait_ = &wait;
-    std::atomic<bool> finished{false};
-    std::thread saver([&job, &finished] {
-        RunSaveJob(&job);
-        finished.store(true, std::memory_order_release);
-    });
-    QTimer poll;
-    poll.setInterval(kSavePollMs);
-    connect(&poll, &QTimer::timeout, &wait, [&wait, &finished] {
-        if (finished.load(std::memory_order_acquire)) wait.quit();
-    });
-    poll.start();
-    {
-        const InputHold hold;
-        wait.exec();
-    }
-    poll.stop();
-    saver.join();
-    saveWait_ = nullptr;
+    saveCommand_.Run([&job] { RunSaveJob(&job); });
     const bool saved = job.saved;
 
     if (saved && keepExif) {
