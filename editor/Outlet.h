@@ -32,6 +32,14 @@ private:
     std::map<std::string, QWidget**, std::less<>> slots_;
 };
 
+// Owns the outlet table. A class that declares outlets derives from it:
+// bases are built before any member, so every outlet finds the table ready
+// whatever the order in which the members are declared.
+class OutletHost {
+protected:
+    OutletTable outlets_;
+};
+
 template <class W>
 class Outlet {
 public:
@@ -49,6 +57,6 @@ private:
 
 }  // namespace lumetra
 
-// Declares the outlet `name` of widget class `type` in a class that has an
-// OutletTable member called outlets_.
+// Declares the outlet `name` of widget class `type` in a class derived from
+// OutletHost.
 #define LUMETRA_OUTLET(type, name) ::lumetra::Outlet<type> name{outlets_, #name}

@@ -49,7 +49,7 @@ class CustomImageView;
 // The extension of settings files.
 inline const QString kSettingsFileExtension = QStringLiteral("lumetra");
 
-class ViewController : public QWidget {
+class ViewController : public QWidget, protected OutletHost {
     Q_OBJECT
 public:
     // The controller asks the user through `dialogs` (the Qt dialogs when
@@ -308,10 +308,9 @@ private:
 
     // Shared rules of the handlers.
     void RenderIfOn(QCheckBox* groupCheck);
-    bool DiffersFromCurrentState(int line, const QString& text) const;
+    bool DiffersFromCurrentState(const QWidget& control, const QString& text) const;
     void OnPairedStepperChanged(QLineEdit* field, Stepper* stepper, QCheckBox* groupCheck);
-    void OnPairedTextFieldChanged(QLineEdit* field, Stepper* stepper, QCheckBox* groupCheck,
-                                  int line);
+    void OnPairedTextFieldChanged(QLineEdit* field, Stepper* stepper, QCheckBox* groupCheck);
     void OnMatrixStepperChanged(QLineEdit* field, Stepper* stepper);
     void ResetGroup(Group group);
     void ApplyKeepAspect(bool fromWidth);
@@ -356,7 +355,6 @@ private:
     QPointF lastDragPosition_;
     int wheelAngle_ = 0;
 
-    OutletTable outlets_;
 
 public:
     // Outlets that are not settings.

@@ -16,7 +16,11 @@ void ViewController::RenderIfOn(QCheckBox* groupCheck) {
     if (groupCheck->checkState() == Qt::Checked) UpdateImageEffect();
 }
 
-bool ViewController::DiffersFromCurrentState(int line, const QString& text) const {
+bool ViewController::DiffersFromCurrentState(const QWidget& control, const QString& text) const {
+    // The line that holds the control's field, as the field table says.
+    const FieldSpec* field = FindField(control.objectName().toStdString());
+    if (!field) return true;
+    const int line = field->line;
     if (currenState < 0 || currenState >= stateImagesPath.size()) return true;
     const QStringList lines = SplitSettingsLines(stateImagesPath.at(currenState));
     if (line < 1 || line > lines.size()) return true;
@@ -90,65 +94,65 @@ void ViewController::OnPairedStepperChanged(QLineEdit* field, Stepper* stepper,
 }
 
 void ViewController::OnPairedTextFieldChanged(QLineEdit* field, Stepper* stepper,
-                                              QCheckBox* groupCheck, int line) {
+                                              QCheckBox* groupCheck) {
     stepper->setFloatValue(TextFieldNumber(field->text()));
     if (groupCheck->checkState() != Qt::Checked) return;
-    if (DiffersFromCurrentState(line, field->text())) UpdateImageEffect();
+    if (DiffersFromCurrentState(*field, field->text())) UpdateImageEffect();
 }
 
 void ViewController::OnStepperTextFontSizeChanged() {
     OnPairedStepperChanged(textFieldTextFontSize, stepperTextFontSize, checkTextWatermark);
 }
 void ViewController::OnTextFieldTextFontSizeChanged() {
-    OnPairedTextFieldChanged(textFieldTextFontSize, stepperTextFontSize, checkTextWatermark, 87);
+    OnPairedTextFieldChanged(textFieldTextFontSize, stepperTextFontSize, checkTextWatermark);
 }
 void ViewController::OnStepperTextOpacityChanged() {
     OnPairedStepperChanged(textFieldTextOpacity, stepperTextOpacity, checkTextWatermark);
 }
 void ViewController::OnTextFieldTextOpacityChanged() {
-    OnPairedTextFieldChanged(textFieldTextOpacity, stepperTextOpacity, checkTextWatermark, 89);
+    OnPairedTextFieldChanged(textFieldTextOpacity, stepperTextOpacity, checkTextWatermark);
 }
 void ViewController::OnStepperTextXOffsetChanged() {
     OnPairedStepperChanged(textFieldTextXOffset, stepperTextXOffset, checkTextWatermark);
 }
 void ViewController::OnTextFieldTextXOffsetChanged() {
-    OnPairedTextFieldChanged(textFieldTextXOffset, stepperTextXOffset, checkTextWatermark, 94);
+    OnPairedTextFieldChanged(textFieldTextXOffset, stepperTextXOffset, checkTextWatermark);
 }
 void ViewController::OnStepperTextYOffsetChanged() {
     OnPairedStepperChanged(textFieldTextYOffset, stepperTextYOffset, checkTextWatermark);
 }
 void ViewController::OnTextFieldTextYOffsetChanged() {
-    OnPairedTextFieldChanged(textFieldTextYOffset, stepperTextYOffset, checkTextWatermark, 96);
+    OnPairedTextFieldChanged(textFieldTextYOffset, stepperTextYOffset, checkTextWatermark);
 }
 void ViewController::OnStepperImageScaleChanged() {
     OnPairedStepperChanged(textFieldImageScale, stepperImageScale, checkImageWatermark);
 }
 void ViewController::OnTextFieldImageScaleChanged() {
-    OnPairedTextFieldChanged(textFieldImageScale, stepperImageScale, checkImageWatermark, 100);
+    OnPairedTextFieldChanged(textFieldImageScale, stepperImageScale, checkImageWatermark);
 }
 void ViewController::OnStepperImageOpacityChanged() {
     OnPairedStepperChanged(textFieldImageOpacity, stepperImageOpacity, checkImageWatermark);
 }
 void ViewController::OnTextFieldImageOpacityChanged() {
-    OnPairedTextFieldChanged(textFieldImageOpacity, stepperImageOpacity, checkImageWatermark, 102);
+    OnPairedTextFieldChanged(textFieldImageOpacity, stepperImageOpacity, checkImageWatermark);
 }
 void ViewController::OnStepperImageXOffsetChanged() {
     OnPairedStepperChanged(textFieldImageXOffset, stepperImageXOffset, checkImageWatermark);
 }
 void ViewController::OnTextFieldImageXOffsetChanged() {
-    OnPairedTextFieldChanged(textFieldImageXOffset, stepperImageXOffset, checkImageWatermark, 105);
+    OnPairedTextFieldChanged(textFieldImageXOffset, stepperImageXOffset, checkImageWatermark);
 }
 void ViewController::OnStepperImageYOffsetChanged() {
     OnPairedStepperChanged(textFieldImageYOffset, stepperImageYOffset, checkImageWatermark);
 }
 void ViewController::OnTextFieldImageYOffsetChanged() {
-    OnPairedTextFieldChanged(textFieldImageYOffset, stepperImageYOffset, checkImageWatermark, 107);
+    OnPairedTextFieldChanged(textFieldImageYOffset, stepperImageYOffset, checkImageWatermark);
 }
 
 // The watermark text: on ending the edit, only when it is not yet recorded.
 void ViewController::OnTextChanged() {
     if (checkTextWatermark->checkState() != Qt::Checked) return;
-    if (DiffersFromCurrentState(81, textFieldText->text())) UpdateImageEffect();
+    if (DiffersFromCurrentState(*textFieldText, textFieldText->text())) UpdateImageEffect();
 }
 
 // Every reported keystroke of a text field renders.
