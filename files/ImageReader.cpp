@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "files/DamageCheck.h"
+#include "files/ExifOrientation.h"
 #include "files/Jpeg2000.h"
 #include "files/JpegDecoder.h"
 
@@ -30,9 +31,10 @@ void RaiseAllocationLimitOnce() {
 }
 
 struct Decoded {
-    QImage image;
+    QImage image;  // as stored
     QString error;
     QString damage;
+    int orientation = 1;  // what turns image upright
 };
 
 QString TooLarge(qint64 width, qint64 height) {
@@ -62,6 +64,7 @@ Decoded ReadJpeg(QFile* file, std::int64_t maxPixels) {
     out.image = std::move(jpeg.image);
     out.error = jpeg.error;
     if (jpeg.damaged) out.damage = jpeg.damage;
+    if (!out.image.isNull()) out.orientation = SourceOrientation(data);
     return out;
 }
 
@@ -76,17 +79,19 @@ Decoded ReadJpeg2000(QFile* file, std::int64_t maxPixels) {
         return out;
     }
     out.damage = FindJpeg2000Damage(data);
+    out.orientation = SourceOrientation(data);
     return out;
 }
 
 // PNG, TIFF, GIF, BMP and whatever else Qt's plug-ins read, the content
-// deciding the format; the EXIF orientation is applied. Pictures whose
-// header claims more pixels than the limit are refused before decoding.
+// deciding the format. Qt leaves the pixels as stored: the orientation is
+// ours to read, as for every format. Pictures whose header claims more
+// pixels than the limit are refused before decoding.
 Decoded ReadWithQt(QFile* file, std::int64_t maxPixels) {
     Decoded out;
     QImageReader reader(file);
     reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(true);
+    reader.setAutoTransform(false);
     if (!reader.canRead()) {
         out.error = QStringLiteral("The file is not an image in a format Lumetra reads.");
         return out;
@@ -108,6 +113,7 @@ Decoded ReadWithQt(QFile* file, std::int64_t maxPixels) {
     // Qt's readers give what they could decode of a file cut short without
     // a word: the file's own structure says whether it was all there.
     out.damage = FindStructuralDamage(file, format);
+    out.orientation = SourceOrientation(file);
     return out;
 }
 
@@ -141,9 +147,14 @@ ReadResult Read(const QString& path, std::int64_t maxPixels) {
                                                : decoded.error;
         return result;
     }
-    QImage& image = decoded.image;
-    if (std::int64_t(image.width()) * std::int64_t(image.height()) > maxPixels) {
-        result.error = TooLarge(image.width(), image.height());
+    if (std::int64_t(decoded.image.width()) * std::int64_t(decoded.image.height()) > maxPixels) {
+        result.error = TooLarge(decoded.image.width(), decoded.image.height());
+        return result;
+    }
+    QImage image = ApplyExifOrientation(decoded.image, decoded.orientation);
+    decoded.image = QImage();
+    if (image.isNull()) {
+        result.error = QStringLiteral("Not enough memory for the image.");
         return result;
     }
     // The engine works in sRGB: a photo with another embedded profile

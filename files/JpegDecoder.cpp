@@ -12,13 +12,11 @@
 #include <memory>
 #include <vector>
 
-#include "files/ExifOrientation.h"
 #include "render/BufferPool.h"
 
 namespace lumetra {
 namespace {
 
-constexpr int kExifMarker = JPEG_APP0 + 1;
 constexpr int kIccMarker = JPEG_APP0 + 2;
 constexpr int kAdobeMarker = JPEG_APP0 + 14;
 
@@ -54,7 +52,6 @@ struct Decoding {
     std::int64_t maxPixels = 0;
     QImage image;
     std::vector<unsigned char> cmykRow;
-    int orientation = 1;
     QByteArray icc;
     bool tooLarge = false;
     bool outOfMemory = false;
@@ -71,11 +68,7 @@ bool IsAdobeInverted(const jpeg_decompress_struct& cinfo) {
     return false;
 }
 
-void ReadMarkers(Decoding* d) {
-    for (jpeg_saved_marker_ptr m = d->cinfo.marker_list; m; m = m->next) {
-        if (m->marker == kExifMarker && d->orientation == 1)
-            d->orientation = ExifOrientationFromApp1(m->data, m->data_length);
-    }
+void ReadProfile(Decoding* d) {
     JOCTET* profile = nullptr;
     unsigned int length = 0;
     if (jpeg_read_icc_profile(&d->cinfo, &profile, &length) && profile) {
@@ -105,11 +98,10 @@ bool Run(Decoding* d) {
     d->created = true;
     jpeg_mem_src(&d->cinfo, reinterpret_cast<const unsigned char*>(d->data->constData()),
                  static_cast<unsigned long>(d->data->size()));
-    jpeg_save_markers(&d->cinfo, kExifMarker, 0xFFFF);
     jpeg_save_markers(&d->cinfo, kIccMarker, 0xFFFF);
     jpeg_save_markers(&d->cinfo, kAdobeMarker, 0xFFFF);
     jpeg_read_header(&d->cinfo, TRUE);
-    ReadMarkers(d);
+    ReadProfile(d);
 
     const bool cmyk =
         d->cinfo.jpeg_color_space == JCS_CMYK || d->cinfo.jpeg_color_space == JCS_YCCK;
@@ -204,16 +196,11 @@ JpegDecoded DecodeJpeg(const QByteArray& data, std::int64_t maxPixels) {
         result.damage = QString::fromLocal8Bit(d->errors.firstWarning);
     }
 
-    QImage upright = ApplyExifOrientation(d->image, d->orientation);
-    if (upright.isNull()) {
-        result.error = QStringLiteral("Not enough memory for the image.");
-        return result;
-    }
     if (!d->icc.isEmpty()) {
         const QColorSpace space = QColorSpace::fromIccProfile(d->icc);
-        if (space.isValid()) upright.setColorSpace(space);
+        if (space.isValid()) d->image.setColorSpace(space);
     }
-    result.image = std::move(upright);
+    result.image = std::move(d->image);
     return result;
 }
 

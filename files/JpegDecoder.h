@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Reading JPEG files with libjpeg-turbo directly: straight into the 32-bit
-// layout the engine keeps, turned upright by the EXIF orientation, with the
-// embedded ICC profile attached, CMYK converted to RGB, and a file that is
-// cut short or corrupt told apart from a sound one by the decoder's
-// warnings.
+// layout the engine keeps, as stored (the reader turns it upright by its
+// EXIF orientation), with the embedded ICC profile attached, CMYK converted
+// to RGB, and a file that is cut short or corrupt told apart from a sound
+// one by the decoder's warnings.
 #pragma once
 
 #include <QByteArray>

@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "files/AtomicFile.h"
+#include "files/ExifOrientation.h"
 #include "render/ImageTools.h"
 
 namespace lumetra {
@@ -46,8 +47,9 @@ bool HoldsProperties(int imageType) {
            imageType == Exiv2::ImageType::tiff || imageType == Exiv2::ImageType::jp2;
 }
 
-// The saved pixels are upright, so the orientation that went with the
-// source's pixels would turn them a second time in every viewer.
+// The reader turned the source's pixels upright and the saved pixels are
+// upright too, so the orientation that went with the source's pixels would
+// turn them a second time in every viewer.
 void SetOrientationNormal(Exiv2::ExifData* exif, Exiv2::XmpData* xmp) {
     const Exiv2::ExifKey exifKey("Exif.Image.Orientation");
     if (exif->findKey(exifKey) != exif->end()) (*exif)["Exif.Image.Orientation"] = uint16_t(1);
@@ -64,7 +66,11 @@ PropertiesCopy CopyWithExiv2(const QString& sourcePath, const QString& savedPath
     Exiv2::ExifData exif = source->exifData();
     Exiv2::IptcData iptc = source->iptcData();
     Exiv2::XmpData xmp = source->xmpData();
-    SetOrientationNormal(&exif, &xmp);
+    // The orientation the reader turned the source's pixels by: where it
+    // turned them, the saved pixels are upright; where it did not (no
+    // orientation it can see), they are as stored, and the tag still says
+    // how to turn them.
+    if (SourceOrientation(sourceBytes) != 1) SetOrientationNormal(&exif, &xmp);
 
     QByteArray savedBytes;
     if (!ReadWholeFile(savedPath, &savedBytes)) return PropertiesCopy::Failed;

@@ -179,6 +179,26 @@ QByteArray CorruptExif() {
     return tiff;
 }
 
+// A chunk put before the PNG's first IDAT.
+QByteArray WithPngChunk(const QByteArray& png, const char* type, const QByteArray& data) {
+    const qsizetype idat = png.indexOf("IDAT") - 4;
+    if (idat < 8) return {};
+    return png.left(idat) + PngChunk(type, data) + png.mid(idat);
+}
+
+// A compressed text chunk named as the Exif profile, its compressed data
+// a few bytes that are not zlib's.
+QByteArray BrokenRawProfile() {
+    return QByteArray("Raw profile type exif\0\0", 23) + QByteArray("\x78\x9C\xFF\xFF\x00", 5);
+}
+
+// A JP2 box holding an Exif block.
+QByteArray Jp2ExifBox(const QByteArray& exif) {
+    QByteArray box;
+    AppendBigEndian(&box, quint32(8 + 16 + exif.size()), 4);
+    return box + "uuid" + QByteArray("JpgTiffExif->JP2", 16) + exif;
+}
+
 QByteArray Noise(int bytes, quint32 seed) {
     QByteArray out(bytes, 0);
     for (char& c : out) {
@@ -323,6 +343,20 @@ std::vector<HostileFile> HostileCorpus() {
                       Outcome::Opens, size});
     corpus.push_back({"JpegWithExifOrientation9", "turned.jpg",
                       Bytes([] { return WithApp1(SoundFile("jpg"), ExifOrientation(9)); }),
+                      Outcome::Opens, size});
+    corpus.push_back({"PngWithCorruptExifChunk", "exif.png",
+                      Bytes([] { return WithPngChunk(SoundFile("png"), "eXIf", CorruptExif()); }),
+                      Outcome::Opens, size});
+    corpus.push_back({"PngWithExifOrientation9", "turned.png", Bytes([] {
+                          return WithPngChunk(SoundFile("png"), "eXIf", ExifOrientation(9));
+                      }),
+                      Outcome::Opens, size});
+    corpus.push_back({"PngWithBrokenExifTextChunk", "text.png", Bytes([] {
+                          return WithPngChunk(SoundFile("png"), "zTXt", BrokenRawProfile());
+                      }),
+                      Outcome::Opens, size});
+    corpus.push_back({"Jpeg2000WithCorruptExifBox", "exif.jp2",
+                      Bytes([] { return SoundFile("jp2") + Jp2ExifBox(CorruptExif()); }),
                       Outcome::Opens, size});
 
     // A GIF with a screen and no picture on it.
