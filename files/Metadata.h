@@ -19,8 +19,10 @@ enum class PropertiesCopy {
 // turned the source's pixels upright by its orientation (SourceOrientation
 // is not 1), the saved pixels are upright too and the Orientation (Exif and
 // XMP, where present) becomes 1, normal; elsewhere it stays as it was, with
-// the pixels as stored. The saved file is rewritten in memory and replaced
-// atomically, so a failure at any point leaves it as it was. Never throws.
+// the pixels as stored. A PNG gets the Exif in its standard eXIf chunk
+// before the picture data. The saved file is rewritten in memory and
+// replaced atomically, so a failure at any point leaves it as it was.
+// Never throws.
 PropertiesCopy CopyImageProperties(const QString& sourcePath, const QString& savedPath);
 
 // Gives a file a date: as its birth time where the platform can set one,

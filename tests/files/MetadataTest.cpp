@@ -7,6 +7,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <cctype>
 #include <exiv2/exiv2.hpp>
@@ -62,6 +65,47 @@ Properties ReadProperties(const QString& path) {
     } catch (const Exiv2::AnyError&) {
     }
     return p;
+}
+
+// The tags as exiftool reads them (numbers as numbers), and any warning
+// it has about the file.
+QJsonObject ReadWithExiftool(const QString& path) {
+    bool ok = false;
+    const QByteArray json =
+        test::RunToolForBytes("exiftool",
+                              {"-j", "-n", "-Make", "-DateTimeOriginal", "-Orientation",
+                               "-XMP:Title", "-IPTC:Caption-Abstract", "-Warning", path},
+                              &ok);
+    EXPECT_TRUE(ok) << "exiftool could not read " << path.toStdString();
+    return QJsonDocument::fromJson(json).array().at(0).toObject();
+}
+
+struct PngChunk {
+    QByteArray type, data;
+    bool crcMatches;
+};
+
+// The chunks of a PNG in their order; empty when the file is not a PNG
+// whose chunks run whole to IEND.
+std::vector<PngChunk> PngChunks(const QByteArray& png) {
+    std::vector<PngChunk> chunks;
+    if (!png.startsWith("\x89PNG\r\n\x1a\n")) return {};
+    qsizetype at = 8;
+    const auto u32 = [&png](qsizetype i) {
+        return quint32(uchar(png[i])) << 24 | quint32(uchar(png[i + 1])) << 16 |
+               quint32(uchar(png[i + 2])) << 8 | quint32(uchar(png[i + 3]));
+    };
+    while (png.size() - at >= 12) {
+        const qsizetype length = u32(at);
+        if (png.size() - at - 12 < length) return {};
+        const quint32 crc = quint32(
+            crc32(0, reinterpret_cast<const Bytef*>(png.constData() + at + 4), uInt(length + 4)));
+        chunks.push_back(
+            {png.mid(at + 4, 4), png.mid(at + 8, length), crc == u32(at + 8 + length)});
+        at += 12 + length;
+        if (chunks.back().type == "IEND") return chunks;
+    }
+    return {};
 }
 
 class Metadata : public ::testing::Test {
@@ -127,6 +171,15 @@ TEST_P(MetadataHeld, ExifIptcAndXmpGoOverWithTheOrientationMadeNormal) {
     EXPECT_EQ(p.caption, "Harbour at dawn");
     EXPECT_EQ(p.title, "lang=\"x-default\" Harbour");
     EXPECT_EQ(p.xmpOrientation, 1);
+    // Where other programs look for them too.
+    const QJsonObject tool = ReadWithExiftool(saved);
+    EXPECT_EQ(tool.value("Make").toString(), "Lumetra Camera Works");
+    EXPECT_EQ(tool.value("DateTimeOriginal").toString(), "2001:02:03 04:05:06");
+    EXPECT_EQ(tool.value("Orientation").toInt(), 1);
+    EXPECT_EQ(tool.value("Title").toString(), "Harbour");
+    EXPECT_EQ(tool.value("Caption-Abstract").toString(), "Harbour at dawn");
+    EXPECT_FALSE(tool.contains("Warning")) << tool.value("Warning").toString().toStdString();
+
     // Still the same format and picture.
     EXPECT_TRUE(ReadBytes(saved).startsWith(GetParam().magic));
     EXPECT_EQ(test::DecodeFile(saved).size(), QSize(40, 30));
@@ -144,6 +197,40 @@ INSTANTIATE_TEST_SUITE_P(JpegJp2PngTiff, MetadataHeld,
                                            HoldingCase{5, "s.png", QByteArray("\x89PNG", 4)},
                                            HoldingCase{6, "s.tiff", QByteArray("II*\x00", 4)}),
                          [](const auto& info) { return std::string(info.param.name).substr(2); });
+
+TEST_F(Metadata, APngCarriesTheExifInOneEXifChunkBeforeItsPictureData) {
+    const QString saved = Save(5, "s.png");
+    const QImage before = test::DecodeFile(saved);
+    ImageTools::ChangeImageExifWithOriginalImagePath(source, saved);
+
+    const std::vector<PngChunk> chunks = PngChunks(ReadBytes(saved));
+    ASSERT_FALSE(chunks.empty()) << "not a whole PNG";
+    int exifChunks = 0;
+    bool pictureDataSeen = false;
+    for (const PngChunk& chunk : chunks) {
+        EXPECT_TRUE(chunk.crcMatches) << chunk.type.toStdString();
+        if (chunk.type == "IDAT") pictureDataSeen = true;
+        if (chunk.type == "eXIf") {
+            ++exifChunks;
+            EXPECT_FALSE(pictureDataSeen) << "eXIf after the picture data";
+            // The TIFF structure itself, without the "Exif\0\0" of JPEG.
+            EXPECT_TRUE(chunk.data.startsWith("MM\0*") || chunk.data.startsWith("II*\0"));
+        }
+        // No second copy in a text chunk that could disagree with it.
+        if (chunk.type == "tEXt" || chunk.type == "zTXt" || chunk.type == "iTXt") {
+            EXPECT_FALSE(chunk.data.startsWith("Raw profile type exif"))
+                << chunk.type.toStdString();
+            EXPECT_FALSE(chunk.data.startsWith("Raw profile type APP1"))
+                << chunk.type.toStdString();
+        }
+    }
+    EXPECT_EQ(exifChunks, 1);
+    // Qt reads it as the same picture.
+    const QImage after = test::DecodeFile(saved);
+    ASSERT_FALSE(after.isNull());
+    EXPECT_EQ(after.convertToFormat(QImage::Format_ARGB32),
+              before.convertToFormat(QImage::Format_ARGB32));
+}
 
 class MetadataNotHeld : public Metadata, public ::testing::WithParamInterface<int> {};
 
