@@ -2,9 +2,12 @@
 #include "files/JpegDecoder.h"
 
 // jpeglib.h needs FILE and size_t declared before it.
+#include <jerror.h>
 #include <jpeglib.h>
 
 #include <QColorSpace>
+#include <QIODevice>
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -144,7 +147,83 @@ bool Run(Decoding* d) {
     return true;
 }
 
+// A libjpeg source that reads a file through its device, a few kilobytes
+// at a time, and seeks over what the decoder skips. The file's end inside
+// the headers is an error: nothing is made up to finish them.
+struct DeviceSource {
+    jpeg_source_mgr base;
+    QIODevice* device = nullptr;
+    JOCTET buffer[16384];
+};
+
+void InitSource(j_decompress_ptr) {}
+void TermSource(j_decompress_ptr) {}
+
+boolean FillInput(j_decompress_ptr cinfo) {
+    auto* source = reinterpret_cast<DeviceSource*>(cinfo->src);
+    const qint64 n = source->device->read(reinterpret_cast<char*>(source->buffer),
+                                          qint64(sizeof source->buffer));
+    if (n <= 0) ERREXIT(cinfo, JERR_INPUT_EOF);
+    source->base.next_input_byte = source->buffer;
+    source->base.bytes_in_buffer = std::size_t(n);
+    return TRUE;
+}
+
+void SkipInput(j_decompress_ptr cinfo, long count) {
+    auto* source = reinterpret_cast<DeviceSource*>(cinfo->src);
+    if (count <= 0) return;
+    if (std::size_t(count) <= source->base.bytes_in_buffer) {
+        source->base.next_input_byte += count;
+        source->base.bytes_in_buffer -= std::size_t(count);
+        return;
+    }
+    const qint64 beyond = qint64(count) - qint64(source->base.bytes_in_buffer);
+    source->base.bytes_in_buffer = 0;
+    // Past the end, the next read finds nothing and reports the end.
+    QIODevice* device = source->device;
+    if (!device->seek(std::min(device->pos() + beyond, device->size())))
+        ERREXIT(cinfo, JERR_INPUT_EOF);
+}
+
+struct HeaderReading {
+    jpeg_decompress_struct cinfo;
+    ErrorManager errors;
+    DeviceSource source;
+    bool created = false;
+};
+
+bool RunHeader(HeaderReading* h) {
+    if (setjmp(h->errors.jump)) return false;
+    jpeg_create_decompress(&h->cinfo);
+    h->created = true;
+    h->cinfo.src = &h->source.base;
+    jpeg_read_header(&h->cinfo, TRUE);
+    jpeg_calc_output_dimensions(&h->cinfo);
+    return true;
+}
+
 }  // namespace
+
+QSize ReadJpegHeader(QIODevice* file, QString* error) {
+    auto h = std::make_unique<HeaderReading>();
+    h->cinfo.err = jpeg_std_error(&h->errors.base);
+    h->errors.base.error_exit = OnError;
+    h->errors.base.emit_message = OnMessage;
+    h->source.device = file;
+    h->source.base.init_source = InitSource;
+    h->source.base.fill_input_buffer = FillInput;
+    h->source.base.skip_input_data = SkipInput;
+    h->source.base.resync_to_restart = jpeg_resync_to_restart;
+    h->source.base.term_source = TermSource;
+    const bool read = RunHeader(h.get());
+    QSize size;
+    if (read) size = QSize(int(h->cinfo.output_width), int(h->cinfo.output_height));
+    if (h->created) jpeg_destroy_decompress(&h->cinfo);
+    if (!read && error)
+        *error = QStringLiteral("The JPEG header is damaged: %1")
+                     .arg(QString::fromLocal8Bit(h->errors.error));
+    return size;
+}
 
 bool LooksLikeJpeg(const QByteArray& head) {
     return head.size() >= 3 && uchar(head[0]) == 0xFF && uchar(head[1]) == 0xD8 &&

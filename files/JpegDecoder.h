@@ -8,8 +8,11 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QSize>
 #include <QString>
 #include <cstdint>
+
+class QIODevice;
 
 namespace lumetra {
 
@@ -28,5 +31,11 @@ bool LooksLikeJpeg(const QByteArray& head);
 // file that ends early or holds corrupt data gives what could be decoded
 // (the missing part grey) and damaged set.
 JpegDecoded DecodeJpeg(const QByteArray& data, std::int64_t maxPixels);
+
+// The size of the JPEG file open on file, from its headers alone: the
+// markers up to the first scan are read (what they skip is seeked over),
+// no pixel is decoded. An invalid size with the reason in *error when the
+// headers are damaged or end with the file.
+QSize ReadJpegHeader(QIODevice* file, QString* error);
 
 }  // namespace lumetra

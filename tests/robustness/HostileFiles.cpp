@@ -250,29 +250,36 @@ std::vector<HostileFile> HostileCorpus() {
     // readers stop at a cut, OpenJPEG (strict) refuses a tile cut short,
     // and a progressive JPEG cut inside the tables between its scans
     // cannot be decoded at all.
+    //
+    // The header probe takes every cut whose header survives it: not the
+    // TIFF's, whose directory comes after the strips, and only the GIF's
+    // of the files cut at 20 bytes (its screen is whole).
+    using Header = HostileFile::Header;
     const struct {
         const char* kind;
         const char* label;
         Outcome cut;        // cut at a third and two thirds
         Outcome nearlyAll;  // two bytes short
+        Header cutHeader;   // of these three cuts
+        Header twentyBytes;  // of the cut in the header
     } kinds[] = {
-        {"jpg", "Jpeg", Outcome::Damaged, Outcome::Damaged},
-        {"progressive.jpg", "ProgressiveJpeg", Outcome::RefusedOrDamaged, Outcome::Damaged},
-        {"png", "Png", Outcome::RefusedOrDamaged, Outcome::Damaged},
-        {"tif", "Tiff", Outcome::RefusedOrDamaged, Outcome::RefusedOrDamaged},
-        {"gif", "Gif", Outcome::Damaged, Outcome::Damaged},
-        {"bmp", "Bmp", Outcome::Damaged, Outcome::Damaged},
-        {"jp2", "Jpeg2000", Outcome::Refused, Outcome::Refused}};
+        {"jpg", "Jpeg", Outcome::Damaged, Outcome::Damaged, Header::Sound, Header::Broken},
+        {"progressive.jpg", "ProgressiveJpeg", Outcome::RefusedOrDamaged, Outcome::Damaged,
+         Header::Sound, Header::Broken},
+        {"png", "Png", Outcome::RefusedOrDamaged, Outcome::Damaged, Header::Sound, Header::Broken},
+        {"tif", "Tiff", Outcome::RefusedOrDamaged, Outcome::RefusedOrDamaged, Header::Broken,
+         Header::Broken},
+        {"gif", "Gif", Outcome::Damaged, Outcome::Damaged, Header::Sound, Header::Sound},
+        {"bmp", "Bmp", Outcome::Damaged, Outcome::Damaged, Header::Sound, Header::Broken},
+        {"jp2", "Jpeg2000", Outcome::Refused, Outcome::Refused, Header::Sound, Header::Broken}};
     for (const auto& k : kinds) {
         const QString kind = k.kind;
         const QString extension = kind.section('.', -1);
         corpus.push_back({std::string("Sound") + k.label, "sound." + extension,
                           Bytes([kind] { return SoundFile(kind); }), Outcome::Opens, size});
-        corpus.push_back({std::string(k.label) + "CutInItsHeader",
-                          "header." + extension,
-                          Bytes([kind] { return SoundFile(kind).left(20); }),
-                          Outcome::Refused,
-                          {}});
+        corpus.push_back({std::string(k.label) + "CutInItsHeader", "header." + extension,
+                          Bytes([kind] { return SoundFile(kind).left(20); }), Outcome::Refused,
+                          QSize(), k.twentyBytes});
         for (const int percent : {33, 66}) {
             corpus.push_back({std::string(k.label) + "CutAt" + std::to_string(percent) + "Percent",
                               QStringLiteral("cut%1.").arg(percent) + extension,
@@ -280,10 +287,11 @@ std::vector<HostileFile> HostileCorpus() {
                                   const QByteArray sound = SoundFile(kind);
                                   return sound.left(sound.size() * percent / 100);
                               }),
-                              k.cut, size});
+                              k.cut, size, k.cutHeader});
         }
         corpus.push_back({std::string(k.label) + "CutTwoBytesShort", "short." + extension,
-                          Bytes([kind] { return SoundFile(kind).chopped(2); }), k.nearlyAll, size});
+                          Bytes([kind] { return SoundFile(kind).chopped(2); }), k.nearlyAll, size,
+                          k.cutHeader});
     }
 
     // Empty files with each extension.
@@ -360,11 +368,9 @@ std::vector<HostileFile> HostileCorpus() {
                       Outcome::Opens, size});
 
     // A GIF with a screen and no picture on it.
-    corpus.push_back({"GifWithoutFrames",
-                      "empty-screen.gif",
+    corpus.push_back({"GifWithoutFrames", "empty-screen.gif",
                       Bytes([] { return QByteArray("GIF89a\x0A\0\x0A\0\0\0\0;", 14); }),
-                      Outcome::Refused,
-                      {}});
+                      Outcome::Refused, QSize(), Header::Sound});
 
     // Not regular files.
     corpus.push_back({"FolderNamedPhotoJpg",
