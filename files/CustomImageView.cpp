@@ -93,7 +93,10 @@ bool CustomImageView::performDragOperation(const QMimeData* data) {
     const QString path = url.isLocalFile() ? url.toLocalFile() : QString();
     const QString extension = QFileInfo(url.path()).suffix().toLower();
     if (!acceptedTypes_.contains(extension)) return false;
-    if (path.isEmpty() || !ReadImageFile(path).ok()) return false;
+    // The header says whether the file is a picture the editor takes; the
+    // open command that follows decodes it, and says so if its data is
+    // damaged.
+    if (path.isEmpty() || !ProbeImageFile(path).ok()) return false;
 
     QVariantMap userInfo;
     userInfo.insert(QStringLiteral("path"), path);

@@ -40,9 +40,11 @@ public:
     using Confirm = std::function<bool(const QString& question)>;
     void setConfirm(Confirm confirm) { confirm_ = std::move(confirm); }
 
-    // Takes a drop: a file URL whose extension is accepted and whose file
-    // reads as a picture is handed on through dragPerformed(). Asks first
-    // unless the view shows the empty picture. True when the drop was taken.
+    // Takes a drop: a file URL whose extension is accepted and whose header
+    // reads as a picture the editor takes (ProbeImageFile: format, size
+    // limit; the pixels are not decoded) is handed on through
+    // dragPerformed(). Asks first unless the view shows the empty picture.
+    // True when the drop was taken.
     bool performDragOperation(const QMimeData* data);
 
     // Where the picture sits inside the view, keeping its proportions.

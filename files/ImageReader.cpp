@@ -9,13 +9,12 @@
 #include <mutex>
 
 #include "files/DamageCheck.h"
+#include "files/ExifOrientation.h"
 #include "files/Jpeg2000.h"
 #include "files/JpegDecoder.h"
 
 namespace lumetra {
 namespace {
-
-// A compressed file larger than this cannot hold a picture we accept.
 
 void RaiseAllocationLimitOnce() {
     static std::once_flag once;
@@ -30,22 +29,56 @@ void RaiseAllocationLimitOnce() {
 }
 
 struct Decoded {
-    QImage image;
+    QImage image;  // as stored
     QString error;
     QString damage;
+    int orientation = 1;  // what turns image upright
 };
 
 QString TooLarge(qint64 width, qint64 height) {
     return QStringLiteral("The image is too large (%1 x %2 pixels).").arg(width).arg(height);
 }
 
-// The whole file, for the decoders that work from memory.
-bool ReadAll(QFile* file, std::int64_t maxPixels, QByteArray* data, QString* error) {
-    // A compressed file larger than this cannot hold a picture we accept.
-    if (file->size() > maxPixels * 8 + (qint64(64) << 20)) {
+bool AboveLimit(const QSize& size, std::int64_t maxPixels) {
+    return std::int64_t(size.width()) * std::int64_t(size.height()) > maxPixels;
+}
+
+// Opens the file at path for reading when it is a regular file that is not
+// empty; else false with the reason in *error.
+bool OpenSource(const QString& path, QFile* file, QString* error) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        *error = QStringLiteral("The file does not exist.");
+        return false;
+    }
+    if (!info.isFile()) {
+        *error = QStringLiteral("This is not a file.");
+        return false;
+    }
+    file->setFileName(path);
+    if (!file->open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("The file cannot be read: %1").arg(file->errorString());
+        return false;
+    }
+    if (file->size() == 0) {
+        *error = QStringLiteral("The file is empty.");
+        return false;
+    }
+    return true;
+}
+
+// A compressed file larger than this cannot hold a picture we accept.
+bool FileSizeAllowed(const QFile& file, std::int64_t maxPixels, QString* error) {
+    if (file.size() > maxPixels * 8 + (qint64(64) << 20)) {
         *error = QStringLiteral("The file is too large.");
         return false;
     }
+    return true;
+}
+
+// The whole file, for the decoders that work from memory.
+bool ReadAll(QFile* file, std::int64_t maxPixels, QByteArray* data, QString* error) {
+    if (!FileSizeAllowed(*file, maxPixels, error)) return false;
     *data = file->readAll();
     if (file->error() != QFileDevice::NoError) {
         *error = QStringLiteral("The file cannot be read: %1").arg(file->errorString());
@@ -62,6 +95,7 @@ Decoded ReadJpeg(QFile* file, std::int64_t maxPixels) {
     out.image = std::move(jpeg.image);
     out.error = jpeg.error;
     if (jpeg.damaged) out.damage = jpeg.damage;
+    if (!out.image.isNull()) out.orientation = SourceOrientation(data);
     return out;
 }
 
@@ -76,27 +110,36 @@ Decoded ReadJpeg2000(QFile* file, std::int64_t maxPixels) {
         return out;
     }
     out.damage = FindJpeg2000Damage(data);
+    out.orientation = SourceOrientation(data);
     return out;
 }
 
+// The size a picture Qt reads claims in its header, read with reader.
+// For GIF the screen counts, which Qt allocates whatever the frames' size;
+// for BMP the header's own numbers, which Qt does not report.
+QSize ClaimedSizeWithQt(QImageReader* reader, QFile* file) {
+    const QSize claimed = ClaimedSize(file->peek(32), reader->format());
+    return claimed.isValid() ? claimed : reader->size();
+}
+
+const QString kNotAPicture = QStringLiteral("The file is not an image in a format Lumetra reads.");
+
 // PNG, TIFF, GIF, BMP and whatever else Qt's plug-ins read, the content
-// deciding the format; the EXIF orientation is applied. Pictures whose
-// header claims more pixels than the limit are refused before decoding.
+// deciding the format. Qt leaves the pixels as stored: the orientation is
+// ours to read, as for every format. Pictures whose header claims more
+// pixels than the limit are refused before decoding.
 Decoded ReadWithQt(QFile* file, std::int64_t maxPixels) {
     Decoded out;
     QImageReader reader(file);
     reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(true);
+    reader.setAutoTransform(false);
     if (!reader.canRead()) {
-        out.error = QStringLiteral("The file is not an image in a format Lumetra reads.");
+        out.error = kNotAPicture;
         return out;
     }
     const QByteArray format = reader.format();
-    // For GIF the screen counts, which Qt allocates whatever the frames'
-    // size; for BMP the header's own numbers, which Qt does not report.
-    const QSize claimed = ClaimedSize(file->peek(32), format);
-    const QSize size = claimed.isValid() ? claimed : reader.size();
-    if (size.isValid() && std::int64_t(size.width()) * std::int64_t(size.height()) > maxPixels) {
+    const QSize size = ClaimedSizeWithQt(&reader, file);
+    if (size.isValid() && AboveLimit(size, maxPixels)) {
         out.error = TooLarge(size.width(), size.height());
         return out;
     }
@@ -108,29 +151,14 @@ Decoded ReadWithQt(QFile* file, std::int64_t maxPixels) {
     // Qt's readers give what they could decode of a file cut short without
     // a word: the file's own structure says whether it was all there.
     out.damage = FindStructuralDamage(file, format);
+    out.orientation = SourceOrientation(file);
     return out;
 }
 
 ReadResult Read(const QString& path, std::int64_t maxPixels) {
     ReadResult result;
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        result.error = QStringLiteral("The file does not exist.");
-        return result;
-    }
-    if (!info.isFile()) {
-        result.error = QStringLiteral("This is not a file.");
-        return result;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.error = QStringLiteral("The file cannot be read: %1").arg(file.errorString());
-        return result;
-    }
-    if (file.size() == 0) {
-        result.error = QStringLiteral("The file is empty.");
-        return result;
-    }
+    QFile file;
+    if (!OpenSource(path, &file, &result.error)) return result;
 
     const QByteArray head = file.peek(16);
     Decoded decoded = LooksLikeJpeg2000(head) ? ReadJpeg2000(&file, maxPixels)
@@ -141,9 +169,14 @@ ReadResult Read(const QString& path, std::int64_t maxPixels) {
                                                : decoded.error;
         return result;
     }
-    QImage& image = decoded.image;
-    if (std::int64_t(image.width()) * std::int64_t(image.height()) > maxPixels) {
-        result.error = TooLarge(image.width(), image.height());
+    if (AboveLimit(decoded.image.size(), maxPixels)) {
+        result.error = TooLarge(decoded.image.width(), decoded.image.height());
+        return result;
+    }
+    QImage image = ApplyExifOrientation(decoded.image, decoded.orientation);
+    decoded.image = QImage();
+    if (image.isNull()) {
+        result.error = QStringLiteral("Not enough memory for the image.");
         return result;
     }
     // The engine works in sRGB: a photo with another embedded profile
@@ -163,7 +196,58 @@ ReadResult Read(const QString& path, std::int64_t maxPixels) {
     return result;
 }
 
+// The stored picture's size from the header of the file, open at its
+// start; an invalid size with the reason in *error when it cannot be read.
+QSize HeaderSize(QFile* file, std::int64_t maxPixels, QString* error) {
+    const QByteArray head = file->peek(16);
+    if (LooksLikeJpeg2000(head) || LooksLikeJpeg(head)) {
+        if (!FileSizeAllowed(*file, maxPixels, error)) return {};
+        return LooksLikeJpeg(head) ? ReadJpegHeader(file, error)
+                                   : ReadJpeg2000Header(file, error, maxPixels);
+    }
+    QImageReader reader(file);
+    reader.setDecideFormatFromContent(true);
+    if (!reader.canRead()) {
+        *error = kNotAPicture;
+        return {};
+    }
+    const QSize size = ClaimedSizeWithQt(&reader, file);
+    if (!size.isValid() || size.isEmpty()) {
+        *error = QStringLiteral("The image header is damaged: %1").arg(reader.errorString());
+        return {};
+    }
+    return size;
+}
+
+ProbeResult Probe(const QString& path, std::int64_t maxPixels) {
+    ProbeResult result;
+    QFile file;
+    if (!OpenSource(path, &file, &result.error)) return result;
+    const QSize stored = HeaderSize(&file, maxPixels, &result.error);
+    if (!stored.isValid() || stored.isEmpty()) {
+        if (result.error.isEmpty()) result.error = QStringLiteral("The image header is damaged.");
+        return result;
+    }
+    if (AboveLimit(stored, maxPixels)) {
+        result.error = TooLarge(stored.width(), stored.height());
+        return result;
+    }
+    result.size = OrientedSize(stored, SourceOrientation(&file));
+    return result;
+}
+
 }  // namespace
+
+ProbeResult ProbeImageFile(const QString& path, std::int64_t maxPixels) {
+    RaiseAllocationLimitOnce();
+    try {
+        return Probe(path, maxPixels);
+    } catch (const std::exception&) {
+        ProbeResult result;
+        result.error = QStringLiteral("Not enough memory for the image.");
+        return result;
+    }
+}
 
 ReadResult ReadImageFile(const QString& path, std::int64_t maxPixels) {
     RaiseAllocationLimitOnce();

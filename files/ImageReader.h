@@ -4,6 +4,7 @@
 // here, so the picture the user sees and the one that is edited agree.
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <cstdint>
 
@@ -30,5 +31,22 @@ struct ReadResult {
 // whose header claims more than maxPixels gives an empty image and an
 // error without its pixels being decoded.
 ReadResult ReadImageFile(const QString& path, std::int64_t maxPixels = kMaxSourcePixels);
+
+struct ProbeResult {
+    QSize size;     // the picture's size once turned upright; empty when refused
+    QString error;  // why the file was refused, in words a user understands
+    bool ok() const { return error.isEmpty() && !size.isEmpty(); }
+};
+
+// Whether a file looks like a picture ReadImageFile accepts, from its
+// header alone: the format told by the content as ReadImageFile tells it,
+// the size from the header (JPEG through libjpeg-turbo, JPEG 2000 through
+// OpenJPEG, the rest through Qt's readers) held to the same maxPixels. No
+// pixel is decoded, so it takes milliseconds whatever the picture's size;
+// a file whose data is damaged behind a sound header passes, and reading
+// it then says what is wrong. Refuses what is missing, not a regular file
+// (a folder, a pipe, a device), unreadable, empty, not a picture, or too
+// large. Never throws.
+ProbeResult ProbeImageFile(const QString& path, std::int64_t maxPixels = kMaxSourcePixels);
 
 }  // namespace lumetra

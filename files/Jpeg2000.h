@@ -5,8 +5,11 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QSize>
 #include <QString>
 #include <cstdint>
+
+class QIODevice;
 
 namespace lumetra {
 
@@ -39,6 +42,13 @@ bool LooksLikeJpeg2000(const QByteArray& head);
 // decodes whole. Returns a null image with a reason in *error on failure.
 QImage DecodeJpeg2000(const QByteArray& data, QString* error = nullptr,
                       std::int64_t maxPixels = std::int64_t(128) << 20);
+
+// The picture's size from the header of the JP2 file or J2K codestream
+// open on file, read from its start as far as the codestream's main
+// header; no pixel is decoded. The same checks as decoding makes before
+// decoding; an invalid size with the reason in *error when they fail.
+QSize ReadJpeg2000Header(QIODevice* file, QString* error,
+                         std::int64_t maxPixels = std::int64_t(128) << 20);
 
 // The same, reading the file at path first.
 QImage DecodeJpeg2000File(const QString& path, QString* error = nullptr,

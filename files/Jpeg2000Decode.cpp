@@ -3,6 +3,7 @@
 // claims about itself is checked before memory is spent on it.
 #include <QColorSpace>
 #include <QFile>
+#include <QIODevice>
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -76,6 +77,54 @@ bool IsYcc(const opj_image_t& image) {
             image.comps[2].dy > 1);
 }
 
+// The decoder for a JP2 file (jp2) or a J2K codestream, strict; null
+// with the reason in *error when it cannot be set up.
+jp2::CodecPtr MakeDecoder(bool jp2, jp2::Messages* messages, QString* error) {
+    jp2::CodecPtr codec(opj_create_decompress(jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K));
+    opj_dparameters_t parameters;
+    opj_set_default_decoder_parameters(&parameters);
+    if (!codec || !opj_setup_decoder(codec.get(), &parameters)) {
+        Fail(error, QStringLiteral("The JPEG 2000 decoder could not be started."));
+        return {};
+    }
+    messages->Attach(codec.get());
+    // Decoding stays strict: OpenJPEG's lenient mode, which would decode a
+    // codestream cut short as far as it goes, believes the length a tile
+    // part claims and allocates it, so that a file of a few bytes claiming
+    // a 4 GB tile part takes 4 GB. A cut file is refused instead.
+    opj_decoder_set_strict_mode(codec.get(), OPJ_TRUE);
+    return codec;
+}
+
+// Reads the header from stream and checks the size and channels the file
+// claims, before any pixel is decoded; null with the reason in *error.
+jp2::ImagePtr ReadHeader(opj_codec_t* codec, opj_stream_t* stream, const jp2::Messages& messages,
+                         std::int64_t maxPixels, QString* error) {
+    opj_image_t* header = nullptr;
+    const bool headerRead = opj_read_header(stream, codec, &header);
+    jp2::ImagePtr image(header);
+    const auto fail = [error](const QString& text) {
+        Fail(error, text);
+        return jp2::ImagePtr();
+    };
+    if (!headerRead || !image)
+        return fail(QStringLiteral("The JPEG 2000 header is damaged: %1").arg(messages.error));
+    if (image->x1 <= image->x0 || image->y1 <= image->y0)
+        return fail(QStringLiteral("The JPEG 2000 file has no pixels."));
+    const std::int64_t width = std::int64_t(image->x1) - image->x0;
+    const std::int64_t height = std::int64_t(image->y1) - image->y0;
+    if (width > INT_MAX / 8 || height > INT_MAX / 8 || width * height > maxPixels)
+        return fail(
+            QStringLiteral("The image is too large (%1 x %2 pixels).").arg(width).arg(height));
+    if (image->numcomps < 1 || image->numcomps > kMaxComponents)
+        return fail(QStringLiteral("A JPEG 2000 file with %1 channels cannot be shown.")
+                        .arg(image->numcomps));
+    for (OPJ_UINT32 c = 0; c < image->numcomps; ++c)
+        if (!ValidComponent(image->comps[c]))
+            return fail(QStringLiteral("The JPEG 2000 header is damaged."));
+    return image;
+}
+
 }  // namespace
 
 bool LooksLikeJpeg2000(const QByteArray& head) {
@@ -83,51 +132,43 @@ bool LooksLikeJpeg2000(const QByteArray& head) {
            StartsWith(head, kCodestreamStart, sizeof kCodestreamStart);
 }
 
+QSize ReadJpeg2000Header(QIODevice* file, QString* error, std::int64_t maxPixels) {
+    const QByteArray head = file->peek(sizeof kJp2Signature);
+    const bool jp2 = StartsWith(head, kJp2Signature, sizeof kJp2Signature);
+    if (!jp2 && !StartsWith(head, kCodestreamStart, sizeof kCodestreamStart)) {
+        Fail(error, QStringLiteral("This is not a JPEG 2000 file."));
+        return {};
+    }
+    jp2::Messages messages;
+    jp2::CodecPtr codec = MakeDecoder(jp2, &messages, error);
+    if (!codec) return {};
+    jp2::StreamPtr stream = jp2::MakeDeviceReadStream(file);
+    if (!stream) {
+        Fail(error, QStringLiteral("The file cannot be read."));
+        return {};
+    }
+    const jp2::ImagePtr image = ReadHeader(codec.get(), stream.get(), messages, maxPixels, error);
+    if (!image) return {};
+    return QSize(int(image->x1 - image->x0), int(image->y1 - image->y0));
+}
+
 QImage DecodeJpeg2000(const QByteArray& data, QString* error, std::int64_t maxPixels) {
     const bool jp2 = StartsWith(data, kJp2Signature, sizeof kJp2Signature);
     if (!jp2 && !StartsWith(data, kCodestreamStart, sizeof kCodestreamStart))
         return Fail(error, QStringLiteral("This is not a JPEG 2000 file."));
 
-    jp2::CodecPtr codec(opj_create_decompress(jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K));
-    if (!codec) return Fail(error, QStringLiteral("The JPEG 2000 decoder could not be started."));
     jp2::Messages messages;
-    messages.Attach(codec.get());
-    opj_dparameters_t parameters;
-    opj_set_default_decoder_parameters(&parameters);
-    if (!opj_setup_decoder(codec.get(), &parameters))
-        return Fail(error, QStringLiteral("The JPEG 2000 decoder could not be started."));
-    // Decoding stays strict: OpenJPEG's lenient mode, which would decode a
-    // codestream cut short as far as it goes, believes the length a tile
-    // part claims and allocates it, so that a file of a few bytes claiming
-    // a 4 GB tile part takes 4 GB. A cut file is refused instead.
-    opj_decoder_set_strict_mode(codec.get(), OPJ_TRUE);
+    jp2::CodecPtr codec = MakeDecoder(jp2, &messages, error);
+    if (!codec) return {};
     if (opj_has_thread_support()) opj_codec_set_threads(codec.get(), WorkerThreads());
 
     jp2::ReadBuffer input{&data, 0};
     jp2::StreamPtr stream = jp2::MakeReadStream(&input);
     if (!stream) return Fail(error, QStringLiteral("Not enough memory to read the file."));
-    opj_image_t* header = nullptr;
-    const bool headerRead = opj_read_header(stream.get(), codec.get(), &header);
-    jp2::ImagePtr image(header);
-    if (!headerRead || !image)
-        return Fail(error,
-                    QStringLiteral("The JPEG 2000 header is damaged: %1").arg(messages.error));
-
-    // The size and channels the file claims, before any pixel is decoded.
-    if (image->x1 <= image->x0 || image->y1 <= image->y0)
-        return Fail(error, QStringLiteral("The JPEG 2000 file has no pixels."));
+    jp2::ImagePtr image = ReadHeader(codec.get(), stream.get(), messages, maxPixels, error);
+    if (!image) return {};
     const std::int64_t width = std::int64_t(image->x1) - image->x0;
     const std::int64_t height = std::int64_t(image->y1) - image->y0;
-    if (width > INT_MAX / 8 || height > INT_MAX / 8 || width * height > maxPixels)
-        return Fail(
-            error,
-            QStringLiteral("The image is too large (%1 x %2 pixels).").arg(width).arg(height));
-    if (image->numcomps < 1 || image->numcomps > kMaxComponents)
-        return Fail(error, QStringLiteral("A JPEG 2000 file with %1 channels cannot be shown.")
-                               .arg(image->numcomps));
-    for (OPJ_UINT32 c = 0; c < image->numcomps; ++c)
-        if (!ValidComponent(image->comps[c]))
-            return Fail(error, QStringLiteral("The JPEG 2000 header is damaged."));
 
     if (!opj_decode(codec.get(), stream.get(), image.get()))
         return Fail(error, QStringLiteral("The JPEG 2000 data is damaged: %1").arg(messages.error));

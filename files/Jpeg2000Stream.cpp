@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "files/Jpeg2000Stream.h"
 
+#include <QIODevice>
 #include <cstring>
 #include <limits>
 
@@ -8,6 +9,8 @@ namespace lumetra::jp2 {
 namespace {
 
 constexpr OPJ_SIZE_T kChunk = 1 << 20;
+// Reading only the headers of a file wants far less at a time.
+constexpr OPJ_SIZE_T kDeviceChunk = 1 << 16;
 constexpr OPJ_SIZE_T kEndOfStream = OPJ_SIZE_T(-1);
 
 OPJ_SIZE_T Read(void* out, OPJ_SIZE_T count, void* user) {
@@ -39,6 +42,26 @@ OPJ_BOOL ReadSeek(OPJ_OFF_T offset, void* user) {
     if (offset < 0 || offset > OPJ_OFF_T(in->data->size())) return OPJ_FALSE;
     in->position = offset;
     return OPJ_TRUE;
+}
+
+OPJ_SIZE_T DeviceRead(void* out, OPJ_SIZE_T count, void* user) {
+    auto* device = static_cast<QIODevice*>(user);
+    const qint64 n = device->read(static_cast<char*>(out), qint64(count));
+    return n > 0 ? OPJ_SIZE_T(n) : kEndOfStream;
+}
+
+OPJ_OFF_T DeviceSkip(OPJ_OFF_T count, void* user) {
+    auto* device = static_cast<QIODevice*>(user);
+    if (count < 0) return -1;  // as for memory: only forward
+    const qint64 left = device->size() - device->pos();
+    const OPJ_OFF_T n = count < left ? count : left;
+    return device->seek(device->pos() + n) ? n : -1;
+}
+
+OPJ_BOOL DeviceSeek(OPJ_OFF_T offset, void* user) {
+    auto* device = static_cast<QIODevice*>(user);
+    if (offset < 0 || offset > device->size()) return OPJ_FALSE;
+    return device->seek(offset) ? OPJ_TRUE : OPJ_FALSE;
 }
 
 // Makes room for bytes up to end (zero-filled), growing geometrically.
@@ -107,6 +130,18 @@ StreamPtr MakeReadStream(ReadBuffer* buffer) {
     opj_stream_set_read_function(stream.get(), Read);
     opj_stream_set_skip_function(stream.get(), ReadSkip);
     opj_stream_set_seek_function(stream.get(), ReadSeek);
+    return stream;
+}
+
+StreamPtr MakeDeviceReadStream(QIODevice* device) {
+    if (!device->seek(0)) return {};
+    StreamPtr stream(opj_stream_create(kDeviceChunk, OPJ_TRUE));
+    if (!stream) return stream;
+    opj_stream_set_user_data(stream.get(), device, nullptr);
+    opj_stream_set_user_data_length(stream.get(), OPJ_UINT64(device->size()));
+    opj_stream_set_read_function(stream.get(), DeviceRead);
+    opj_stream_set_skip_function(stream.get(), DeviceSkip);
+    opj_stream_set_seek_function(stream.get(), DeviceSeek);
     return stream;
 }
 

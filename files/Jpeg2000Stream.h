@@ -9,6 +9,8 @@
 #include <QString>
 #include <memory>
 
+class QIODevice;
+
 namespace lumetra::jp2 {
 
 struct CodecDeleter {
@@ -41,6 +43,9 @@ struct WriteBuffer {
 
 // An input stream over buffer (which must outlive the stream).
 StreamPtr MakeReadStream(ReadBuffer* buffer);
+// An input stream over an open file, read from its start as the decoder
+// asks, seeking over what it skips (the device must outlive the stream).
+StreamPtr MakeDeviceReadStream(QIODevice* device);
 // An output stream into buffer (which must outlive the stream).
 StreamPtr MakeWriteStream(WriteBuffer* buffer);
 

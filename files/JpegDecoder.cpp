@@ -2,9 +2,12 @@
 #include "files/JpegDecoder.h"
 
 // jpeglib.h needs FILE and size_t declared before it.
+#include <jerror.h>
 #include <jpeglib.h>
 
 #include <QColorSpace>
+#include <QIODevice>
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -12,13 +15,11 @@
 #include <memory>
 #include <vector>
 
-#include "files/ExifOrientation.h"
 #include "render/BufferPool.h"
 
 namespace lumetra {
 namespace {
 
-constexpr int kExifMarker = JPEG_APP0 + 1;
 constexpr int kIccMarker = JPEG_APP0 + 2;
 constexpr int kAdobeMarker = JPEG_APP0 + 14;
 
@@ -54,7 +55,6 @@ struct Decoding {
     std::int64_t maxPixels = 0;
     QImage image;
     std::vector<unsigned char> cmykRow;
-    int orientation = 1;
     QByteArray icc;
     bool tooLarge = false;
     bool outOfMemory = false;
@@ -71,11 +71,7 @@ bool IsAdobeInverted(const jpeg_decompress_struct& cinfo) {
     return false;
 }
 
-void ReadMarkers(Decoding* d) {
-    for (jpeg_saved_marker_ptr m = d->cinfo.marker_list; m; m = m->next) {
-        if (m->marker == kExifMarker && d->orientation == 1)
-            d->orientation = ExifOrientationFromApp1(m->data, m->data_length);
-    }
+void ReadProfile(Decoding* d) {
     JOCTET* profile = nullptr;
     unsigned int length = 0;
     if (jpeg_read_icc_profile(&d->cinfo, &profile, &length) && profile) {
@@ -105,11 +101,10 @@ bool Run(Decoding* d) {
     d->created = true;
     jpeg_mem_src(&d->cinfo, reinterpret_cast<const unsigned char*>(d->data->constData()),
                  static_cast<unsigned long>(d->data->size()));
-    jpeg_save_markers(&d->cinfo, kExifMarker, 0xFFFF);
     jpeg_save_markers(&d->cinfo, kIccMarker, 0xFFFF);
     jpeg_save_markers(&d->cinfo, kAdobeMarker, 0xFFFF);
     jpeg_read_header(&d->cinfo, TRUE);
-    ReadMarkers(d);
+    ReadProfile(d);
 
     const bool cmyk =
         d->cinfo.jpeg_color_space == JCS_CMYK || d->cinfo.jpeg_color_space == JCS_YCCK;
@@ -152,7 +147,83 @@ bool Run(Decoding* d) {
     return true;
 }
 
+// A libjpeg source that reads a file through its device, a few kilobytes
+// at a time, and seeks over what the decoder skips. The file's end inside
+// the headers is an error: nothing is made up to finish them.
+struct DeviceSource {
+    jpeg_source_mgr base;
+    QIODevice* device = nullptr;
+    JOCTET buffer[16384];
+};
+
+void InitSource(j_decompress_ptr) {}
+void TermSource(j_decompress_ptr) {}
+
+boolean FillInput(j_decompress_ptr cinfo) {
+    auto* source = reinterpret_cast<DeviceSource*>(cinfo->src);
+    const qint64 n = source->device->read(reinterpret_cast<char*>(source->buffer),
+                                          qint64(sizeof source->buffer));
+    if (n <= 0) ERREXIT(cinfo, JERR_INPUT_EOF);
+    source->base.next_input_byte = source->buffer;
+    source->base.bytes_in_buffer = std::size_t(n);
+    return TRUE;
+}
+
+void SkipInput(j_decompress_ptr cinfo, long count) {
+    auto* source = reinterpret_cast<DeviceSource*>(cinfo->src);
+    if (count <= 0) return;
+    if (std::size_t(count) <= source->base.bytes_in_buffer) {
+        source->base.next_input_byte += count;
+        source->base.bytes_in_buffer -= std::size_t(count);
+        return;
+    }
+    const qint64 beyond = qint64(count) - qint64(source->base.bytes_in_buffer);
+    source->base.bytes_in_buffer = 0;
+    // Past the end, the next read finds nothing and reports the end.
+    QIODevice* device = source->device;
+    if (!device->seek(std::min(device->pos() + beyond, device->size())))
+        ERREXIT(cinfo, JERR_INPUT_EOF);
+}
+
+struct HeaderReading {
+    jpeg_decompress_struct cinfo;
+    ErrorManager errors;
+    DeviceSource source;
+    bool created = false;
+};
+
+bool RunHeader(HeaderReading* h) {
+    if (setjmp(h->errors.jump)) return false;
+    jpeg_create_decompress(&h->cinfo);
+    h->created = true;
+    h->cinfo.src = &h->source.base;
+    jpeg_read_header(&h->cinfo, TRUE);
+    jpeg_calc_output_dimensions(&h->cinfo);
+    return true;
+}
+
 }  // namespace
+
+QSize ReadJpegHeader(QIODevice* file, QString* error) {
+    auto h = std::make_unique<HeaderReading>();
+    h->cinfo.err = jpeg_std_error(&h->errors.base);
+    h->errors.base.error_exit = OnError;
+    h->errors.base.emit_message = OnMessage;
+    h->source.device = file;
+    h->source.base.init_source = InitSource;
+    h->source.base.fill_input_buffer = FillInput;
+    h->source.base.skip_input_data = SkipInput;
+    h->source.base.resync_to_restart = jpeg_resync_to_restart;
+    h->source.base.term_source = TermSource;
+    const bool read = RunHeader(h.get());
+    QSize size;
+    if (read) size = QSize(int(h->cinfo.output_width), int(h->cinfo.output_height));
+    if (h->created) jpeg_destroy_decompress(&h->cinfo);
+    if (!read && error)
+        *error = QStringLiteral("The JPEG header is damaged: %1")
+                     .arg(QString::fromLocal8Bit(h->errors.error));
+    return size;
+}
 
 bool LooksLikeJpeg(const QByteArray& head) {
     return head.size() >= 3 && uchar(head[0]) == 0xFF && uchar(head[1]) == 0xD8 &&
@@ -204,16 +275,11 @@ JpegDecoded DecodeJpeg(const QByteArray& data, std::int64_t maxPixels) {
         result.damage = QString::fromLocal8Bit(d->errors.firstWarning);
     }
 
-    QImage upright = ApplyExifOrientation(d->image, d->orientation);
-    if (upright.isNull()) {
-        result.error = QStringLiteral("Not enough memory for the image.");
-        return result;
-    }
     if (!d->icc.isEmpty()) {
         const QColorSpace space = QColorSpace::fromIccProfile(d->icc);
-        if (space.isValid()) upright.setColorSpace(space);
+        if (space.isValid()) d->image.setColorSpace(space);
     }
-    result.image = std::move(upright);
+    result.image = std::move(d->image);
     return result;
 }
 

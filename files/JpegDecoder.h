@@ -1,15 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Reading JPEG files with libjpeg-turbo directly: straight into the 32-bit
-// layout the engine keeps, turned upright by the EXIF orientation, with the
-// embedded ICC profile attached, CMYK converted to RGB, and a file that is
-// cut short or corrupt told apart from a sound one by the decoder's
-// warnings.
+// layout the engine keeps, as stored (the reader turns it upright by its
+// EXIF orientation), with the embedded ICC profile attached, CMYK converted
+// to RGB, and a file that is cut short or corrupt told apart from a sound
+// one by the decoder's warnings.
 #pragma once
 
 #include <QByteArray>
 #include <QImage>
+#include <QSize>
 #include <QString>
 #include <cstdint>
+
+class QIODevice;
 
 namespace lumetra {
 
@@ -28,5 +31,11 @@ bool LooksLikeJpeg(const QByteArray& head);
 // file that ends early or holds corrupt data gives what could be decoded
 // (the missing part grey) and damaged set.
 JpegDecoded DecodeJpeg(const QByteArray& data, std::int64_t maxPixels);
+
+// The size of the JPEG file open on file, from its headers alone: the
+// markers up to the first scan are read (what they skip is seeked over),
+// no pixel is decoded. An invalid size with the reason in *error when the
+// headers are damaged or end with the file.
+QSize ReadJpegHeader(QIODevice* file, QString* error);
 
 }  // namespace lumetra

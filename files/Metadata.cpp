@@ -4,13 +4,17 @@
 // exception it can throw ends there.
 #include "files/Metadata.h"
 
+#include <zlib.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <cstdio>
+#include <cstring>
 #include <exiv2/exiv2.hpp>
 #include <mutex>
 
 #include "files/AtomicFile.h"
+#include "files/ExifOrientation.h"
 #include "render/ImageTools.h"
 
 namespace lumetra {
@@ -46,13 +50,59 @@ bool HoldsProperties(int imageType) {
            imageType == Exiv2::ImageType::tiff || imageType == Exiv2::ImageType::jp2;
 }
 
-// The saved pixels are upright, so the orientation that went with the
-// source's pixels would turn them a second time in every viewer.
+// The reader turned the source's pixels upright and the saved pixels are
+// upright too, so the orientation that went with the source's pixels would
+// turn them a second time in every viewer.
 void SetOrientationNormal(Exiv2::ExifData* exif, Exiv2::XmpData* xmp) {
     const Exiv2::ExifKey exifKey("Exif.Image.Orientation");
     if (exif->findKey(exifKey) != exif->end()) (*exif)["Exif.Image.Orientation"] = uint16_t(1);
     const Exiv2::XmpKey xmpKey("Xmp.tiff.Orientation");
     if (xmp->findKey(xmpKey) != xmp->end()) (*xmp)["Xmp.tiff.Orientation"] = "1";
+}
+
+std::uint32_t Big32(const char* p) {
+    const auto* b = reinterpret_cast<const unsigned char*>(p);
+    return std::uint32_t(b[0]) << 24 | std::uint32_t(b[1]) << 16 | std::uint32_t(b[2]) << 8 | b[3];
+}
+
+void AppendBig32(QByteArray* out, std::uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) out->append(char(value >> shift & 0xFF));
+}
+
+// The PNG with the Exif block (a TIFF structure, without the "Exif\0\0" of
+// a JPEG segment) in one eXIf chunk just before the first IDAT, where
+// browsers and viewers look for it; an eXIf chunk it held is dropped, and
+// no chunk is added for an empty block. Empty when the chunks cannot be
+// walked.
+QByteArray WithExifChunk(const QByteArray& png, const QByteArray& exif) {
+    constexpr qsizetype kSignature = 8;
+    if (png.size() < kSignature) return {};
+    QByteArray out = png.left(kSignature);
+    out.reserve(png.size() + exif.size() + 12);
+    bool placed = exif.isEmpty();
+    qsizetype at = kSignature;
+    while (true) {
+        if (png.size() - at < 12) return {};
+        const qsizetype length = Big32(png.constData() + at);
+        if (length > 0x7FFFFFFF || png.size() - at - 12 < length) return {};
+        const char* type = png.constData() + at + 4;
+        if (!placed && std::memcmp(type, "IDAT", 4) == 0) {
+            AppendBig32(&out, std::uint32_t(exif.size()));
+            const qsizetype start = out.size();
+            out.append("eXIf", 4);
+            out.append(exif);
+            const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(out.constData() + start),
+                                    uInt(out.size() - start));  // over the type and the data
+            AppendBig32(&out, std::uint32_t(crc));
+            placed = true;
+        }
+        if (std::memcmp(type, "eXIf", 4) != 0) out.append(png.constData() + at, 12 + length);
+        at += 12 + length;
+        if (std::memcmp(type, "IEND", 4) == 0) break;
+    }
+    if (!placed) return {};
+    out.append(png.constData() + at, png.size() - at);
+    return out;
 }
 
 PropertiesCopy CopyWithExiv2(const QString& sourcePath, const QString& savedPath) {
@@ -64,7 +114,11 @@ PropertiesCopy CopyWithExiv2(const QString& sourcePath, const QString& savedPath
     Exiv2::ExifData exif = source->exifData();
     Exiv2::IptcData iptc = source->iptcData();
     Exiv2::XmpData xmp = source->xmpData();
-    SetOrientationNormal(&exif, &xmp);
+    // The orientation the reader turned the source's pixels by: where it
+    // turned them, the saved pixels are upright; where it did not (no
+    // orientation it can see), they are as stored, and the tag still says
+    // how to turn them.
+    if (SourceOrientation(sourceBytes) != 1) SetOrientationNormal(&exif, &xmp);
 
     QByteArray savedBytes;
     if (!ReadWholeFile(savedPath, &savedBytes)) return PropertiesCopy::Failed;
@@ -73,7 +127,12 @@ PropertiesCopy CopyWithExiv2(const QString& sourcePath, const QString& savedPath
     if (!HoldsProperties(saved->imageType())) return PropertiesCopy::NotHeld;
 
     saved->readMetadata();
-    saved->setExifData(exif);
+    // exiv2 puts a PNG's Exif in a text chunk ("Raw profile type exif")
+    // that few programs read; it gets none, and drops any such chunk, and
+    // the Exif goes into the standard eXIf chunk below instead, its one
+    // copy. IPTC and XMP keep their usual chunks.
+    const bool png = saved->imageType() == Exiv2::ImageType::png;
+    saved->setExifData(png ? Exiv2::ExifData() : exif);
     saved->setIptcData(iptc);
     saved->setXmpData(xmp);
     saved->writeMetadata();  // into exiv2's copy in memory
@@ -83,7 +142,19 @@ PropertiesCopy CopyWithExiv2(const QString& sourcePath, const QString& savedPath
     const Exiv2::DataBuf rewritten = io.read(io.size());
     io.close();
     if (rewritten.size_ <= 0 || rewritten.pData_ == nullptr) return PropertiesCopy::Failed;
-    const QByteArray bytes(reinterpret_cast<const char*>(rewritten.pData_), rewritten.size_);
+    QByteArray bytes(reinterpret_cast<const char*>(rewritten.pData_), rewritten.size_);
+    if (png) {
+        Exiv2::Blob block;
+        if (!exif.empty()) {
+            const Exiv2::ByteOrder order = source->byteOrder() == Exiv2::invalidByteOrder
+                                               ? Exiv2::littleEndian
+                                               : source->byteOrder();
+            Exiv2::ExifParser::encode(block, order, exif);
+        }
+        bytes = WithExifChunk(bytes, QByteArray(reinterpret_cast<const char*>(block.data()),
+                                                qsizetype(block.size())));
+        if (bytes.isEmpty()) return PropertiesCopy::Failed;
+    }
     return WriteFileAtomically(savedPath, bytes) ? PropertiesCopy::Copied : PropertiesCopy::Failed;
 }
 

@@ -15,11 +15,14 @@ enum class PropertiesCopy {
 };
 
 // Copies the source's Exif, IPTC and XMP whole onto the saved file, which
-// keeps its own format and pixels. One entry is changed: the Orientation
-// (Exif and XMP, where present) becomes 1, normal, because the editor turns
-// photos upright when it reads them and saves them upright. The saved file
-// is rewritten in memory and replaced atomically, so a failure at any point
-// leaves it as it was. Never throws.
+// keeps its own format and pixels. One entry may change: where the reader
+// turned the source's pixels upright by its orientation (SourceOrientation
+// is not 1), the saved pixels are upright too and the Orientation (Exif and
+// XMP, where present) becomes 1, normal; elsewhere it stays as it was, with
+// the pixels as stored. A PNG gets the Exif in its standard eXIf chunk
+// before the picture data. The saved file is rewritten in memory and
+// replaced atomically, so a failure at any point leaves it as it was.
+// Never throws.
 PropertiesCopy CopyImageProperties(const QString& sourcePath, const QString& savedPath);
 
 // Gives a file a date: as its birth time where the platform can set one,

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: the one entry point every picture comes in through,
 // ReadImageFile, for every format it reads (the content decides, as for a
-// real file). Each input is written to a file in memory-backed /dev/shm
-// and read from there. Pictures are limited to 4 megapixels so that a
-// header claiming a large picture costs milliseconds, not seconds.
+// real file), and the header probe a drop makes first. Each input is
+// written to a file in memory-backed /dev/shm and read from there.
+// Pictures are limited to 4 megapixels so that a header claiming a large
+// picture costs milliseconds, not seconds.
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -42,5 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else if (read.error.isEmpty()) {
         std::abort();
     }
+    // The header probe a drop makes takes whatever reads, and refuses with
+    // a reason.
+    const lumetra::ProbeResult probe = lumetra::ProbeImageFile(path, kFuzzMaxPixels);
+    if (read.ok() && !probe.ok()) std::abort();
+    if (!probe.ok() && probe.error.isEmpty()) std::abort();
     return 0;
 }

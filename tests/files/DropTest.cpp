@@ -11,6 +11,8 @@
 #include <QUrl>
 
 #include "files/CustomImageView.h"
+#include "files/ImageReader.h"
+#include "render/ImageTools.h"
 #include "support/TestImages.h"
 
 namespace lumetra {
@@ -102,6 +104,31 @@ TEST_F(Drop, WrongKindsAreRefusedSilentlyAfterTheQuestion) {
     EXPECT_FALSE(vc.imageView->performDragOperation(noUrls.get()));
     EXPECT_EQ(vc.originalImagePath, photo);
     EXPECT_TRUE(editor.dialogs->alerts.isEmpty());
+}
+
+TEST_F(Drop, AFileDamagedBehindASoundHeaderIsTakenAndTheOpenSaysItCouldNotLoad) {
+    ASSERT_TRUE(DropAndWait(photo));
+    ViewController& vc = *editor.controller;
+    const QStringList history = vc.stateImagesPath;
+    const QImage shown = vc.imageView->image();
+    // A JPEG 2000 file cut short: its header is whole, its data is not.
+    const QString whole = dir.filePath("whole.jp2");
+    ASSERT_TRUE(ImageTools::SaveImage(test::PhotoLike(40, 30), whole, 3, 0.9));
+    QFile file(whole);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    const QString cut = Write("cut.jp2", bytes.left(bytes.size() * 2 / 3));
+    ASSERT_FALSE(ReadImageFile(cut).ok());
+
+    // The drop looks at the header only and takes the file; the open
+    // command reads it, says it could not, and keeps the picture on show.
+    editor.dialogs->yesNoAnswers.enqueue(true);
+    EXPECT_TRUE(vc.imageView->performDragOperation(Files({cut}).get()));
+    ASSERT_EQ(editor.dialogs->alerts.size(), 1);
+    EXPECT_EQ(editor.dialogs->alerts.first().text, "The image could not be loaded.");
+    EXPECT_EQ(vc.originalImagePath, photo);
+    EXPECT_EQ(vc.stateImagesPath, history);
+    EXPECT_TRUE(vc.imageView->image() == shown);
 }
 
 TEST_F(Drop, ANotificationWithoutAPathGetsTheAlert) {

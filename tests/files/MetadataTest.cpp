@@ -2,13 +2,22 @@
 // Carrying a source photo's Exif, IPTC and XMP and its date over onto the
 // saved file.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
+#include <cctype>
 #include <exiv2/exiv2.hpp>
 
+#include "files/ExifOrientation.h"
 #include "files/FileTestTools.h"
+#include "files/ImageReader.h"
+#include "files/Jpeg2000.h"
 #include "files/Metadata.h"
 #include "render/ImageTools.h"
 #include "support/TestImages.h"
@@ -56,6 +65,47 @@ Properties ReadProperties(const QString& path) {
     } catch (const Exiv2::AnyError&) {
     }
     return p;
+}
+
+// The tags as exiftool reads them (numbers as numbers), and any warning
+// it has about the file.
+QJsonObject ReadWithExiftool(const QString& path) {
+    bool ok = false;
+    const QByteArray json =
+        test::RunToolForBytes("exiftool",
+                              {"-j", "-n", "-Make", "-DateTimeOriginal", "-Orientation",
+                               "-XMP:Title", "-IPTC:Caption-Abstract", "-Warning", path},
+                              &ok);
+    EXPECT_TRUE(ok) << "exiftool could not read " << path.toStdString();
+    return QJsonDocument::fromJson(json).array().at(0).toObject();
+}
+
+struct PngChunk {
+    QByteArray type, data;
+    bool crcMatches;
+};
+
+// The chunks of a PNG in their order; empty when the file is not a PNG
+// whose chunks run whole to IEND.
+std::vector<PngChunk> PngChunks(const QByteArray& png) {
+    std::vector<PngChunk> chunks;
+    if (!png.startsWith("\x89PNG\r\n\x1a\n")) return {};
+    qsizetype at = 8;
+    const auto u32 = [&png](qsizetype i) {
+        return quint32(uchar(png[i])) << 24 | quint32(uchar(png[i + 1])) << 16 |
+               quint32(uchar(png[i + 2])) << 8 | quint32(uchar(png[i + 3]));
+    };
+    while (png.size() - at >= 12) {
+        const qsizetype length = u32(at);
+        if (png.size() - at - 12 < length) return {};
+        const quint32 crc = quint32(
+            crc32(0, reinterpret_cast<const Bytef*>(png.constData() + at + 4), uInt(length + 4)));
+        chunks.push_back(
+            {png.mid(at + 4, 4), png.mid(at + 8, length), crc == u32(at + 8 + length)});
+        at += 12 + length;
+        if (chunks.back().type == "IEND") return chunks;
+    }
+    return {};
 }
 
 class Metadata : public ::testing::Test {
@@ -121,6 +171,14 @@ TEST_P(MetadataHeld, ExifIptcAndXmpGoOverWithTheOrientationMadeNormal) {
     EXPECT_EQ(p.caption, "Harbour at dawn");
     EXPECT_EQ(p.title, "lang=\"x-default\" Harbour");
     EXPECT_EQ(p.xmpOrientation, 1);
+    // Where other programs look for them too.
+    const QJsonObject tool = ReadWithExiftool(saved);
+    EXPECT_EQ(tool.value("Make").toString(), "Lumetra Camera Works");
+    EXPECT_EQ(tool.value("DateTimeOriginal").toString(), "2001:02:03 04:05:06");
+    EXPECT_EQ(tool.value("Orientation").toInt(), 1);
+    EXPECT_EQ(tool.value("Title").toString(), "Harbour");
+    EXPECT_EQ(tool.value("Caption-Abstract").toString(), "Harbour at dawn");
+    EXPECT_FALSE(tool.contains("Warning")) << tool.value("Warning").toString().toStdString();
 
     // Still the same format and picture.
     EXPECT_TRUE(ReadBytes(saved).startsWith(GetParam().magic));
@@ -139,6 +197,40 @@ INSTANTIATE_TEST_SUITE_P(JpegJp2PngTiff, MetadataHeld,
                                            HoldingCase{5, "s.png", QByteArray("\x89PNG", 4)},
                                            HoldingCase{6, "s.tiff", QByteArray("II*\x00", 4)}),
                          [](const auto& info) { return std::string(info.param.name).substr(2); });
+
+TEST_F(Metadata, APngCarriesTheExifInOneEXifChunkBeforeItsPictureData) {
+    const QString saved = Save(5, "s.png");
+    const QImage before = test::DecodeFile(saved);
+    ImageTools::ChangeImageExifWithOriginalImagePath(source, saved);
+
+    const std::vector<PngChunk> chunks = PngChunks(ReadBytes(saved));
+    ASSERT_FALSE(chunks.empty()) << "not a whole PNG";
+    int exifChunks = 0;
+    bool pictureDataSeen = false;
+    for (const PngChunk& chunk : chunks) {
+        EXPECT_TRUE(chunk.crcMatches) << chunk.type.toStdString();
+        if (chunk.type == "IDAT") pictureDataSeen = true;
+        if (chunk.type == "eXIf") {
+            ++exifChunks;
+            EXPECT_FALSE(pictureDataSeen) << "eXIf after the picture data";
+            // The TIFF structure itself, without the "Exif\0\0" of JPEG.
+            EXPECT_TRUE(chunk.data.startsWith("MM\0*") || chunk.data.startsWith("II*\0"));
+        }
+        // No second copy in a text chunk that could disagree with it.
+        if (chunk.type == "tEXt" || chunk.type == "zTXt" || chunk.type == "iTXt") {
+            EXPECT_FALSE(chunk.data.startsWith("Raw profile type exif"))
+                << chunk.type.toStdString();
+            EXPECT_FALSE(chunk.data.startsWith("Raw profile type APP1"))
+                << chunk.type.toStdString();
+        }
+    }
+    EXPECT_EQ(exifChunks, 1);
+    // Qt reads it as the same picture.
+    const QImage after = test::DecodeFile(saved);
+    ASSERT_FALSE(after.isNull());
+    EXPECT_EQ(after.convertToFormat(QImage::Format_ARGB32),
+              before.convertToFormat(QImage::Format_ARGB32));
+}
 
 class MetadataNotHeld : public Metadata, public ::testing::WithParamInterface<int> {};
 
@@ -204,6 +296,141 @@ TEST_F(Metadata, DamagedExifInTheSourceIsCaughtAndChangesNothing) {
     EXPECT_NO_THROW(ImageTools::ChangeImageExifWithOriginalImagePath(source, saved));
     EXPECT_EQ(test::DecodeFile(saved).size(), QSize(40, 30));
 }
+
+// A picture stored on its side: blue with a red top-left quarter.
+QImage StoredOnItsSide(bool deep) {
+    QImage stored(64, 32, deep ? QImage::Format_RGBA64 : QImage::Format_RGB32);
+    stored.fill(QColor(20, 60, 200));
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 32; ++x) stored.setPixelColor(x, y, QColor(255, 0, 0));
+    return stored;
+}
+
+// Which quarter of the picture is red: 0 top-left, 1 top-right, 2
+// bottom-left, 3 bottom-right; -1 when none is.
+int RedQuarter(const QImage& picture) {
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    const int w = rgb.width(), h = rgb.height();
+    const QPoint centres[] = {
+        {w / 4, h / 4}, {3 * w / 4, h / 4}, {w / 4, 3 * h / 4}, {3 * w / 4, 3 * h / 4}};
+    for (int q = 0; q < 4; ++q) {
+        const QColor c = rgb.pixelColor(centres[q]);
+        if (c.red() > 200 && c.green() < 50 && c.blue() < 50) return q;
+    }
+    return -1;
+}
+
+// The pixels as the file stores them, not turned by any orientation.
+QImage StoredPixels(const QString& path) {
+    const QByteArray bytes = ReadBytes(path);
+    if (LooksLikeJpeg2000(bytes)) return DecodeJpeg2000(bytes);
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(false);
+    return reader.read();
+}
+
+Exiv2::ExifData CameraExif(int orientation) {
+    Exiv2::ExifData exif;
+    exif["Exif.Image.Make"] = "Lumetra Camera Works";
+    exif["Exif.Image.Orientation"] = uint16_t(orientation);
+    return exif;
+}
+
+void AppendBig32(QByteArray* out, quint32 value) {
+    for (int shift = 24; shift >= 0; shift -= 8) out->append(char(value >> shift & 0xFF));
+}
+
+// Puts an eXIf chunk (big-endian Exif) before the PNG's first IDAT.
+bool AddExifChunk(const QString& path, const Exiv2::ExifData& exif) {
+    Exiv2::Blob blob;
+    Exiv2::ExifParser::encode(blob, Exiv2::bigEndian, exif);
+    QByteArray png = ReadBytes(path);
+    const qsizetype idat = png.indexOf("IDAT") - 4;
+    if (idat < 8 || blob.empty()) return false;
+    QByteArray chunk;
+    AppendBig32(&chunk, quint32(blob.size()));
+    chunk +=
+        "eXIf" + QByteArray(reinterpret_cast<const char*>(blob.data()), qsizetype(blob.size()));
+    AppendBig32(&chunk, quint32(crc32(0, reinterpret_cast<const Bytef*>(chunk.constData() + 4),
+                                      uInt(chunk.size() - 4))));
+    return test::WriteBytes(path, png.insert(idat, chunk));
+}
+
+enum class ExifWriter { Exiv2, PngChunk };
+
+struct OrientedCase {
+    const char* name;  // of the source and the saved file
+    int formatIndex;   // the format both are saved in
+    ExifWriter writer;
+    int orientation;  // in the source's Exif
+    bool deep;        // 16 bits per channel
+    bool turned;      // the reader sees the orientation and turns the pixels
+};
+
+class MetadataOrientation : public ::testing::TestWithParam<OrientedCase> {};
+
+TEST_P(MetadataOrientation, TheReaderTurnsThePixelsAndTheSavedTagAgreesWithThem) {
+    const OrientedCase c = GetParam();
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("source-") + c.name);
+    const QImage stored = StoredOnItsSide(c.deep);
+    if (c.deep)
+        ASSERT_TRUE(stored.save(source, "png"));
+    else
+        ASSERT_TRUE(ImageTools::SaveImage(stored, source, c.formatIndex, 1.0));
+    if (c.writer == ExifWriter::PngChunk) {
+        ASSERT_TRUE(AddExifChunk(source, CameraExif(c.orientation)));
+    } else {
+        auto image = Exiv2::ImageFactory::open(source.toStdString());
+        image->readMetadata();
+        image->setExifData(CameraExif(c.orientation));
+        image->writeMetadata();
+    }
+    ASSERT_EQ(ReadProperties(source).orientation, c.orientation);
+
+    // Shown upright where the reader sees the orientation, else as stored.
+    const ReadResult read = ReadImageFile(source);
+    ASSERT_TRUE(read.ok()) << read.error.toStdString();
+    const QImage shown = read.image.toQImage();
+    EXPECT_EQ(shown.size(), c.turned ? QSize(32, 64) : QSize(64, 32));
+    EXPECT_EQ(RedQuarter(shown), c.turned ? 1 : 0);
+
+    // Saved as the editor saves it, with the properties carried over.
+    const QString saved = dir.filePath(c.name);
+    ASSERT_TRUE(ImageTools::SaveImage(shown, saved, c.formatIndex, 1.0));
+    ImageTools::ChangeImageExifWithOriginalImagePath(source, saved);
+    const Properties p = ReadProperties(saved);
+    ASSERT_EQ(p.make, "Lumetra Camera Works");
+    EXPECT_EQ(p.orientation, c.turned ? 1 : c.orientation);
+    // The saved pixels are the ones shown, and a viewer that turns them by
+    // the saved tag shows what it showed of the source.
+    const QImage savedPixels = StoredPixels(saved);
+    EXPECT_EQ(savedPixels.size(), shown.size());
+    EXPECT_EQ(RedQuarter(savedPixels), RedQuarter(shown));
+    const QImage viewed =
+        ApplyExifOrientation(savedPixels.convertToFormat(QImage::Format_RGB32), int(p.orientation));
+    const QImage sourceViewed =
+        ApplyExifOrientation(stored.convertToFormat(QImage::Format_RGB32), c.orientation);
+    EXPECT_EQ(viewed.size(), sourceViewed.size());
+    EXPECT_EQ(RedQuarter(viewed), RedQuarter(sourceViewed));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    JpegTiffPngJp2, MetadataOrientation,
+    ::testing::Values(OrientedCase{"photo.jpg", 0, ExifWriter::Exiv2, 6, false, true},
+                      OrientedCase{"scan.tiff", 6, ExifWriter::Exiv2, 6, false, true},
+                      OrientedCase{"text-chunk.png", 5, ExifWriter::Exiv2, 6, false, true},
+                      OrientedCase{"exif-chunk.png", 5, ExifWriter::PngChunk, 6, false, true},
+                      OrientedCase{"deep.png", 5, ExifWriter::PngChunk, 6, true, true},
+                      OrientedCase{"photo.jp2", 3, ExifWriter::Exiv2, 6, false, true},
+                      OrientedCase{"nine.jpg", 0, ExifWriter::Exiv2, 9, false, false}),
+    [](const auto& info) {
+        std::string name = info.param.name;
+        for (char& ch : name)
+            if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+        return name;
+    });
 
 TEST(CreationDate, IsTheBirthTimeElseTheModificationTimeElseNow) {
     QTemporaryDir dir;

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Reading photos as users expect them to look: turned upright by their EXIF
 // orientation, converted to sRGB from their embedded profile, 16-bit
-// precision kept, the first frame of an animation, CMYK in sensible colours.
+// precision kept, the first frame of an animation, CMYK in sensible colours;
+// and the header probe that decides a drop.
 #include <gtest/gtest.h>
 
 #include <QBuffer>
@@ -265,6 +266,93 @@ TEST(Read, CmykJpegOpensInSensibleColours) {
     EXPECT_LT(p.g, 0.15f);
     EXPECT_LT(p.b, 0.15f);
 }
+
+// The header probe that decides a drop: each case names a file, says
+// whether the probe takes it (and at what upright size) or why not, and
+// whether the whole file then reads.
+struct ProbeCase {
+    const char* name;  // also the file's contents, see ProbeFile
+    const char* file;
+    QSize size;           // the size the probe finds; empty: refused
+    const char* refusal;  // part of the reason, when refused
+    bool reads;           // whether ReadImageFile then reads it
+    std::int64_t maxPixels;
+};
+
+ProbeCase Takes(const char* name, const char* file, QSize size, bool reads = true) {
+    return {name, file, size, "", reads, kMaxSourcePixels};
+}
+
+ProbeCase Refuses(const char* name, const char* file, const char* refusal,
+                  std::int64_t maxPixels = kMaxSourcePixels) {
+    return {name, file, {}, refusal, false, maxPixels};
+}
+
+const QImage kPicture = test::PhotoLike(40, 24);
+constexpr std::int64_t kBelowThePicture = 40 * 24 - 1;
+
+QByteArray SavedAs(int formatIndex) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("picture");
+    if (!ImageTools::SaveImage(kPicture, path, formatIndex, 0.9)) return {};
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The contents of the file a case names.
+QByteArray ProbeFile(const std::string& name) {
+    const QByteArray jpeg = Encode(kPicture, "jpeg");
+    if (name == "Jpeg" || name == "JpegAboveTheLimit") return jpeg;
+    if (name == "JpegOnItsSide") return WithOrientation(jpeg, 6);
+    if (name == "JpegCutInItsHeader") return jpeg.left(100);
+    if (name == "Png" || name == "PngAboveTheLimit") return Encode(kPicture, "png");
+    if (name == "PngCutInItsHeader") return Encode(kPicture, "png").left(20);
+    if (name == "Tiff") return Encode(kPicture, "tiff");
+    if (name == "Bmp") return Encode(kPicture, "bmp");
+    if (name == "Gif") return SavedAs(8);
+    if (name == "Jpeg2000" || name == "Jpeg2000AboveTheLimit") return SavedAs(3);
+    if (name == "Jpeg2000CutShort") return SavedAs(3).left(SavedAs(3).size() * 2 / 3);
+    if (name == "Text") return "no picture here\n";
+    return {};
+}
+
+class Probe : public ::testing::TestWithParam<ProbeCase> {};
+
+TEST_P(Probe, TakesWhatHasAPictureHeaderWithinTheLimitWithoutDecodingIt) {
+    const ProbeCase& c = GetParam();
+    QTemporaryDir dir;
+    const QString path = WriteBytes(dir, c.file, ProbeFile(c.name));
+    ASSERT_FALSE(path.isEmpty());
+    const ProbeResult probe = ProbeImageFile(path, c.maxPixels);
+    if (c.size.isEmpty()) {
+        EXPECT_FALSE(probe.ok());
+        EXPECT_TRUE(probe.error.contains(c.refusal)) << probe.error.toStdString();
+    } else {
+        EXPECT_TRUE(probe.ok()) << probe.error.toStdString();
+        EXPECT_EQ(probe.size, c.size);
+    }
+    const ReadResult read = ReadImageFile(path, c.maxPixels);
+    EXPECT_EQ(read.ok(), c.reads) << read.error.toStdString();
+    if (read.ok()) {
+        EXPECT_EQ(QSize(read.image.width(), read.image.height()), probe.size);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Read, Probe,
+    ::testing::Values(Takes("Jpeg", "a.jpg", {40, 24}), Takes("JpegOnItsSide", "a.jpg", {24, 40}),
+                      Takes("Png", "a.png", {40, 24}), Takes("Tiff", "a.tif", {40, 24}),
+                      Takes("Gif", "a.gif", {40, 24}), Takes("Bmp", "a.bmp", {40, 24}),
+                      Takes("Jpeg2000", "a.jp2", {40, 24}),
+                      // The header is whole, the data is not: taken; reading says no.
+                      Takes("Jpeg2000CutShort", "a.jp2", {40, 24}, false),
+                      Refuses("JpegCutInItsHeader", "a.jpg", "JPEG header is damaged"),
+                      Refuses("PngCutInItsHeader", "a.png", "header is damaged"),
+                      Refuses("Text", "a.png", "not an image"), Refuses("Empty", "a.jpg", "empty"),
+                      Refuses("JpegAboveTheLimit", "a.jpg", "too large", kBelowThePicture),
+                      Refuses("PngAboveTheLimit", "a.png", "too large", kBelowThePicture),
+                      Refuses("Jpeg2000AboveTheLimit", "a.jp2", "too large", kBelowThePicture)),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace lumetra

@@ -179,6 +179,26 @@ QByteArray CorruptExif() {
     return tiff;
 }
 
+// A chunk put before the PNG's first IDAT.
+QByteArray WithPngChunk(const QByteArray& png, const char* type, const QByteArray& data) {
+    const qsizetype idat = png.indexOf("IDAT") - 4;
+    if (idat < 8) return {};
+    return png.left(idat) + PngChunk(type, data) + png.mid(idat);
+}
+
+// A compressed text chunk named as the Exif profile, its compressed data
+// a few bytes that are not zlib's.
+QByteArray BrokenRawProfile() {
+    return QByteArray("Raw profile type exif\0\0", 23) + QByteArray("\x78\x9C\xFF\xFF\x00", 5);
+}
+
+// A JP2 box holding an Exif block.
+QByteArray Jp2ExifBox(const QByteArray& exif) {
+    QByteArray box;
+    AppendBigEndian(&box, quint32(8 + 16 + exif.size()), 4);
+    return box + "uuid" + QByteArray("JpgTiffExif->JP2", 16) + exif;
+}
+
 QByteArray Noise(int bytes, quint32 seed) {
     QByteArray out(bytes, 0);
     for (char& c : out) {
@@ -230,29 +250,36 @@ std::vector<HostileFile> HostileCorpus() {
     // readers stop at a cut, OpenJPEG (strict) refuses a tile cut short,
     // and a progressive JPEG cut inside the tables between its scans
     // cannot be decoded at all.
+    //
+    // The header probe takes every cut whose header survives it: not the
+    // TIFF's, whose directory comes after the strips, and only the GIF's
+    // of the files cut at 20 bytes (its screen is whole).
+    using Header = HostileFile::Header;
     const struct {
         const char* kind;
         const char* label;
         Outcome cut;        // cut at a third and two thirds
         Outcome nearlyAll;  // two bytes short
+        Header cutHeader;   // of these three cuts
+        Header twentyBytes;  // of the cut in the header
     } kinds[] = {
-        {"jpg", "Jpeg", Outcome::Damaged, Outcome::Damaged},
-        {"progressive.jpg", "ProgressiveJpeg", Outcome::RefusedOrDamaged, Outcome::Damaged},
-        {"png", "Png", Outcome::RefusedOrDamaged, Outcome::Damaged},
-        {"tif", "Tiff", Outcome::RefusedOrDamaged, Outcome::RefusedOrDamaged},
-        {"gif", "Gif", Outcome::Damaged, Outcome::Damaged},
-        {"bmp", "Bmp", Outcome::Damaged, Outcome::Damaged},
-        {"jp2", "Jpeg2000", Outcome::Refused, Outcome::Refused}};
+        {"jpg", "Jpeg", Outcome::Damaged, Outcome::Damaged, Header::Sound, Header::Broken},
+        {"progressive.jpg", "ProgressiveJpeg", Outcome::RefusedOrDamaged, Outcome::Damaged,
+         Header::Sound, Header::Broken},
+        {"png", "Png", Outcome::RefusedOrDamaged, Outcome::Damaged, Header::Sound, Header::Broken},
+        {"tif", "Tiff", Outcome::RefusedOrDamaged, Outcome::RefusedOrDamaged, Header::Broken,
+         Header::Broken},
+        {"gif", "Gif", Outcome::Damaged, Outcome::Damaged, Header::Sound, Header::Sound},
+        {"bmp", "Bmp", Outcome::Damaged, Outcome::Damaged, Header::Sound, Header::Broken},
+        {"jp2", "Jpeg2000", Outcome::Refused, Outcome::Refused, Header::Sound, Header::Broken}};
     for (const auto& k : kinds) {
         const QString kind = k.kind;
         const QString extension = kind.section('.', -1);
         corpus.push_back({std::string("Sound") + k.label, "sound." + extension,
                           Bytes([kind] { return SoundFile(kind); }), Outcome::Opens, size});
-        corpus.push_back({std::string(k.label) + "CutInItsHeader",
-                          "header." + extension,
-                          Bytes([kind] { return SoundFile(kind).left(20); }),
-                          Outcome::Refused,
-                          {}});
+        corpus.push_back({std::string(k.label) + "CutInItsHeader", "header." + extension,
+                          Bytes([kind] { return SoundFile(kind).left(20); }), Outcome::Refused,
+                          QSize(), k.twentyBytes});
         for (const int percent : {33, 66}) {
             corpus.push_back({std::string(k.label) + "CutAt" + std::to_string(percent) + "Percent",
                               QStringLiteral("cut%1.").arg(percent) + extension,
@@ -260,10 +287,11 @@ std::vector<HostileFile> HostileCorpus() {
                                   const QByteArray sound = SoundFile(kind);
                                   return sound.left(sound.size() * percent / 100);
                               }),
-                              k.cut, size});
+                              k.cut, size, k.cutHeader});
         }
         corpus.push_back({std::string(k.label) + "CutTwoBytesShort", "short." + extension,
-                          Bytes([kind] { return SoundFile(kind).chopped(2); }), k.nearlyAll, size});
+                          Bytes([kind] { return SoundFile(kind).chopped(2); }), k.nearlyAll, size,
+                          k.cutHeader});
     }
 
     // Empty files with each extension.
@@ -324,13 +352,25 @@ std::vector<HostileFile> HostileCorpus() {
     corpus.push_back({"JpegWithExifOrientation9", "turned.jpg",
                       Bytes([] { return WithApp1(SoundFile("jpg"), ExifOrientation(9)); }),
                       Outcome::Opens, size});
+    corpus.push_back({"PngWithCorruptExifChunk", "exif.png",
+                      Bytes([] { return WithPngChunk(SoundFile("png"), "eXIf", CorruptExif()); }),
+                      Outcome::Opens, size});
+    corpus.push_back({"PngWithExifOrientation9", "turned.png", Bytes([] {
+                          return WithPngChunk(SoundFile("png"), "eXIf", ExifOrientation(9));
+                      }),
+                      Outcome::Opens, size});
+    corpus.push_back({"PngWithBrokenExifTextChunk", "text.png", Bytes([] {
+                          return WithPngChunk(SoundFile("png"), "zTXt", BrokenRawProfile());
+                      }),
+                      Outcome::Opens, size});
+    corpus.push_back({"Jpeg2000WithCorruptExifBox", "exif.jp2",
+                      Bytes([] { return SoundFile("jp2") + Jp2ExifBox(CorruptExif()); }),
+                      Outcome::Opens, size});
 
     // A GIF with a screen and no picture on it.
-    corpus.push_back({"GifWithoutFrames",
-                      "empty-screen.gif",
+    corpus.push_back({"GifWithoutFrames", "empty-screen.gif",
                       Bytes([] { return QByteArray("GIF89a\x0A\0\x0A\0\0\0\0;", 14); }),
-                      Outcome::Refused,
-                      {}});
+                      Outcome::Refused, QSize(), Header::Sound});
 
     // Not regular files.
     corpus.push_back({"FolderNamedPhotoJpg",

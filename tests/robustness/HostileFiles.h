@@ -31,6 +31,14 @@ struct HostileFile {
     std::function<bool(const QString& path)> make;
     Outcome outcome;
     QSize size;  // for Opens: the upright size expected (empty: unchecked)
+    // What the header probe (and so a drop) makes of it. A file that reads
+    // has a sound header, and so has, often, a file whose data is what is
+    // damaged; a cut may take the header away too.
+    enum class Header {
+        AsReading,  // taken unless the outcome is Refused
+        Sound,      // taken: reading fails behind a sound header
+        Broken,     // refused: the cut took the header (a TIFF's directory is at its end)
+    } header = Header::AsReading;
 };
 
 std::vector<HostileFile> HostileCorpus();

@@ -2,9 +2,11 @@
 // Every hostile file through the three ways a picture comes in: the open
 // command, a drop on the preview and lumetra-batch. None may crash, hang or
 // take memory the size limit does not allow; a file that cannot be read
-// gets the open command's alert, a silent refusal of the drop and a named
-// failure from the batch tool; a damaged file that partly decodes opens
-// with the status bar and the batch tool saying it is damaged.
+// gets the open command's alert and a named failure from the batch tool; a
+// drop looks at the header only, so it is refused silently when the header
+// is not a picture's and otherwise goes on to the open command; a damaged
+// file that partly decodes opens with the status bar and the batch tool
+// saying it is damaged.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -61,6 +63,18 @@ class HostileFiles : public ::testing::TestWithParam<HostileFile> {
         if (GetParam().outcome != Outcome::RefusedOrDamaged) return GetParam().outcome;
         return ReadImageFile(path).ok() ? Outcome::Damaged : Outcome::Refused;
     }
+    // Whether the header probe (and so a drop) takes the file.
+    bool HeaderTaken() const {
+        switch (GetParam().header) {
+            case HostileFile::Header::Sound:
+                return true;
+            case HostileFile::Header::Broken:
+                return false;
+            case HostileFile::Header::AsReading:
+                break;
+        }
+        return GetParam().outcome != Outcome::Refused;
+    }
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         path = dir.filePath(GetParam().fileName);
@@ -107,6 +121,28 @@ TEST_P(HostileFiles, ReadingGivesTheExpectedOutcomeQuicklyAndWithinMemory) {
     }
 }
 
+TEST_P(HostileFiles, TheHeaderProbeTakesOnlyASoundHeaderQuicklyAndWithinMemory) {
+    const HostileFile& file = GetParam();
+    const long before = PeakRssKb(RUSAGE_SELF);
+    QElapsedTimer timer;
+    timer.start();
+    const ProbeResult probe = ProbeImageFile(path);
+    EXPECT_LT(timer.elapsed(), kHangMs);
+    EXPECT_LT(PeakRssKb(RUSAGE_SELF) - before, kMaxGrowthKb);
+    ASSERT_EQ(probe.ok(), HeaderTaken()) << probe.error.toStdString();
+    if (!probe.ok()) {
+        EXPECT_FALSE(probe.error.isEmpty());
+        // What the probe refuses, reading refuses too.
+        EXPECT_EQ(Expected(), Outcome::Refused);
+        if (file.label.find("Claiming") != std::string::npos ||
+            file.label.find("65535") != std::string::npos) {
+            EXPECT_TRUE(probe.error.contains("too large")) << probe.error.toStdString();
+        }
+    } else if (!file.size.isEmpty()) {
+        EXPECT_EQ(probe.size, file.size);
+    }
+}
+
 TEST_P(HostileFiles, TheOpenCommandAlertsOrSaysTheFileIsDamaged) {
     const HostileFile& file = GetParam();
     test::Editor editor;
@@ -137,22 +173,39 @@ TEST_P(HostileFiles, TheOpenCommandAlertsOrSaysTheFileIsDamaged) {
     }
 }
 
-TEST_P(HostileFiles, ADropIsRefusedSilentlyOrOpens) {
+TEST_P(HostileFiles, ADropIsTakenOnlyWithASoundHeaderAndNeverLosesThePictureShown) {
     const Outcome expected = Expected();
     test::Editor editor;
     ViewController& vc = *editor.controller;
+    const QString onShow = test::WriteImageFile(dir, "on-show.png", test::PhotoLike(24, 16), "png");
+    ASSERT_TRUE(editor.Open(onShow));
+    const QStringList history = vc.stateImagesPath;
+    const QImage shown = vc.imageView->image();
+
+    editor.dialogs->yesNoAnswers.enqueue(true);
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(path)});
     const bool accepted = vc.imageView->performDragOperation(&data);
-    EXPECT_TRUE(editor.dialogs->alerts.isEmpty()) << "a drop never shows a message";
-    EXPECT_TRUE(editor.dialogs->questions.isEmpty());
-    EXPECT_EQ(accepted, expected != Outcome::Refused);
-    if (accepted) {
+    EXPECT_EQ(editor.dialogs->questions.size(), 1);  // the picture on show may be replaced
+    EXPECT_EQ(accepted, HeaderTaken());
+    if (accepted && expected != Outcome::Refused) {
+        EXPECT_TRUE(editor.dialogs->alerts.isEmpty());
         EXPECT_EQ(vc.originalImagePath, path);
         EXPECT_TRUE(editor.WaitUntilIdle(kHangMs));
-    } else {
-        EXPECT_TRUE(vc.originalImagePath.isEmpty());
+        return;
     }
+    if (accepted) {
+        // The open command read the file and could not: it says so.
+        ASSERT_EQ(editor.dialogs->alerts.size(), 1);
+        EXPECT_EQ(editor.dialogs->alerts.first().text, kCouldNotLoad);
+    } else {
+        EXPECT_TRUE(editor.dialogs->alerts.isEmpty()) << "a refused drop says nothing";
+    }
+    EXPECT_EQ(vc.originalImagePath, onShow);
+    EXPECT_EQ(vc.stateImagesPath, history);
+    EXPECT_TRUE(vc.imageView->image() == shown);
+    EXPECT_FALSE(vc.updating);
+    EXPECT_TRUE(editor.WaitUntilIdle(kHangMs));
 }
 
 TEST_P(HostileFiles, TheBatchToolNamesTheFailureOrTheDamage) {

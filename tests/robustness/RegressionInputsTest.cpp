@@ -4,7 +4,8 @@
 // the picture reader, settings texts through the settings text reader. A
 // file whose name starts with "refused-" must be refused: reading it once
 // went wrong in a way that only refusing it prevents (a tile part of a few
-// bytes claiming 4 GB, which the lenient decoder allocated).
+// bytes claiming 4 GB, which the lenient decoder allocated). What reads,
+// the header probe takes.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -35,6 +36,11 @@ TEST(RegressionInputs, PicturesAreReadOrRefusedWithAReason) {
         if (read.ok()) {
             EXPECT_LE(read.image.pixelCount(), std::size_t(kMaxSourcePixels)) << path.toStdString();
             EXPECT_TRUE(!read.damaged || !read.damage.isEmpty()) << path.toStdString();
+            // What reads, a drop takes: its header says the same size.
+            const ProbeResult probe = ProbeImageFile(path);
+            EXPECT_TRUE(probe.ok()) << path.toStdString() << ": " << probe.error.toStdString();
+            EXPECT_EQ(probe.size, QSize(read.image.width(), read.image.height()))
+                << path.toStdString();
         } else {
             EXPECT_FALSE(read.error.isEmpty()) << path.toStdString();
         }
