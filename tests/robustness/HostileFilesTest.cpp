@@ -204,7 +204,7 @@ TEST_P(HostileFiles, ADropIsTakenOnlyWithASoundHeaderAndNeverLosesThePictureShow
     EXPECT_EQ(vc.originalImagePath, onShow);
     EXPECT_EQ(vc.stateImagesPath, history);
     EXPECT_TRUE(vc.imageView->image() == shown);
-    EXPECT_FALSE(vc.updating);
+    EXPECT_FALSE(vc.updating());
     EXPECT_TRUE(editor.WaitUntilIdle(kHangMs));
 }
 
