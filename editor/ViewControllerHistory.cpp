@@ -19,8 +19,9 @@ void ViewController::SaveCurrentState() {
 }
 
 void ViewController::LoadStateWithData(const QString& text) {
-    const std::optional<EditSettings> settings = ReadSettingsText(text);
+    std::optional<EditSettings> settings = ReadSettingsText(text);
     if (!settings) return;  // a text that is not a whole, valid settings text changes nothing
+    ClampToFieldRanges(*settings);  // what the controls would make of it, as lumetra-batch does
     ApplySettings(*settings);
     sliderQuality->setEnabled(FormatTakesQuality(comboFormat->currentIndex()));
     labelQuality->setText(QualityLabelText(sliderQuality->floatValue()));
