@@ -52,6 +52,11 @@ std::optional<BatchPlan> MakePlan(const Options& options, QString* error) {
     if (options.formatIndex) plan.settings.comboFormat = *options.formatIndex;
     if (options.quality) plan.settings.sliderQuality = float(*options.quality);
     if (options.keepExif) plan.settings.checkKeepExifInfo = *options.keepExif ? 1 : 0;
+    // Each value as the editor's controls would hold it, so that a file edited
+    // by hand renders here as it does in the editor. The --quality override
+    // (1 to 100) already lies within the quality slider's range; a quality the
+    // file sets beyond it is held to it, as the slider holds it.
+    ClampToFieldRanges(plan.settings);
     if (!FormatTitles().value(plan.settings.comboFormat).size()) {
         *error = QStringLiteral("the settings file chooses no output format; give --format");
         return std::nullopt;

@@ -12,6 +12,7 @@
 #include "cli/BatchOptions.h"
 #include "editor/SettingsText.h"
 #include "files/ImageReader.h"
+#include "render/EffectsTestSupport.h"
 #include "render/RenderPipeline.h"
 #include "support/TestImages.h"
 
@@ -88,6 +89,49 @@ TEST_F(BatchTool, RendersAsTheEditorsPipelineDoes) {
     ASSERT_EQ(got.size(), expected.size());
     EXPECT_EQ(got, expected);
     EXPECT_TRUE(run.err.contains("1 of 1")) << run.err.toStdString();
+}
+
+// A settings file edited by hand may hold values beyond the controls'
+// ranges. The editor shows them clamped to the controls and renders what it
+// shows; the batch tool must give the same pixels.
+TEST_F(BatchTool, ValuesBeyondTheControlsRenderAsTheEditorHoldsThem) {
+    const struct {
+        float EditSettings::*member;
+        float written;
+        float held;  // what the panel's control makes of it
+    } values[] = {{&EditSettings::sliderGamma, 6.f, 3.f},
+                  {&EditSettings::sliderSaturation, -4.f, 0.f},
+                  {&EditSettings::sliderVignetteRadius, -2.f, -0.25f},
+                  {&EditSettings::sliderSwirlAngle, 40.f, 5.f},
+                  {&EditSettings::stepper3DTransformM11, 25.f, 10.f},
+                  {&EditSettings::sliderQuality, 250.f, 100.f}};
+    EditSettings written;
+    written.checkVignette = written.checkSwirl = written.check3DTransform = 1;
+    written.comboFormat = 5;  // PNG: exact pixels
+    EditSettings held = written;
+    for (const auto& v : values) {
+        written.*v.member = v.written;
+        held.*v.member = v.held;
+    }
+    const Image source = ReadImageFile(good1).image;
+    ASSERT_GT(test::MaxDifference(RenderPipeline(source, written, Image()),
+                                  RenderPipeline(source, held, Image())),
+              0.1f)
+        << "the values beyond the ranges must change the picture for this test to tell";
+
+    const QString outHeld = dir.filePath("held");
+    BatchRun run = Batch({"--settings", WriteSettings(written), "-o", out, good1});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    run = Batch({"--settings", WriteSettings(held, "held.lumetra"), "-o", outHeld, good1});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    const QImage got =
+        ReadImageFile(out + "/one_processed.png").image.toQImage().convertToFormat(
+            QImage::Format_RGBA8888);
+    const QImage expected =
+        ReadImageFile(outHeld + "/one_processed.png").image.toQImage().convertToFormat(
+            QImage::Format_RGBA8888);
+    ASSERT_FALSE(got.isNull());
+    EXPECT_EQ(got, expected);
 }
 
 TEST_F(BatchTool, WritesEveryFormat) {
