@@ -98,9 +98,11 @@ int main(int argc, char** argv) {
     std::atomic<int> failed{0};
     std::atomic<int> damaged{0};
     QList<QFuture<void>> jobs;
-    for (const QString& input : options->inputs) {
-        jobs << QtConcurrent::run(&pool, [&, input] {
-            const JobResult result = ProcessPhoto(*plan, input);
+    for (qsizetype i = 0; i < options->inputs.size(); ++i) {
+        const QString& input = options->inputs.at(i);
+        const QString& output = plan->outputs.at(i);
+        jobs << QtConcurrent::run(&pool, [&, input, output] {
+            const JobResult result = ProcessPhoto(*plan, input, output);
             if (!result.ok) ++failed;
             else if (result.damaged) ++damaged;
             progress.Done(input, result);
@@ -116,6 +118,16 @@ int main(int argc, char** argv) {
                       .arg(total - failed)
                       .arg(total)
                       .arg(plan->outputFolder, problems));
+    // Inputs that share their name with an earlier one were given a name of
+    // their own rather than replace its result.
+    QString renamed;
+    for (qsizetype i = 0; i < options->inputs.size(); ++i)
+        if (plan->outputs.at(i) != OutputPathFor(*plan, options->inputs.at(i)))
+            renamed += QStringLiteral("  %1 -> %2\n").arg(options->inputs.at(i), plan->outputs.at(i));
+    if (!renamed.isEmpty())
+        Print(stderr, QStringLiteral("lumetra-batch: renamed, since an earlier photo of the batch "
+                                     "has the same name:\n%1")
+                          .arg(renamed));
     // A result drawn from a damaged file is incomplete: scripts are told.
     return failed || damaged ? 1 : 0;
 }

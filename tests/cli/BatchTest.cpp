@@ -215,6 +215,57 @@ TEST_F(BatchTool, NeverReplacesAFileUnasked) {
     EXPECT_EQ(after.readAll(), before);
 }
 
+// Inputs of the same name from different folders would write one output:
+// the later ones are named apart before anything is written, skipping names
+// an input takes, so every result survives (--overwrite or not) and the
+// summary says which were renamed. Names differing in case are different.
+TEST_F(BatchTool, SameNamedInputsGetOutputsOfTheirOwn) {
+    for (const char* folder : {"a", "b", "c", "out"}) ASSERT_TRUE(QDir(dir.path()).mkpath(folder));
+    const QString a = test::WriteImageFile(dir, "a/x.png", test::PhotoLike(64, 40));
+    const QString b = test::WriteImageFile(dir, "b/x.png", test::PhotoLike(50, 50, true));
+    const QString c = test::WriteImageFile(dir, "c/X.png", test::PhotoLike(30, 20));
+    // An input standing where b's result would go next.
+    const QString inOut = test::WriteImageFile(dir, "out/x_processed-2.png", test::PhotoLike(9, 9));
+    const QByteArray inOutBytes = [&] {
+        QFile f(inOut);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    EditSettings s;
+    s.comboFormat = 5;  // PNG: exact pixels
+    s.checkSepia = 1;
+    const BatchRun run =
+        Batch({"--settings", WriteSettings(s), "--overwrite", "-o", out, a, b, c, inOut});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("4 of 4")) << run.err.toStdString();
+    // The summary's list, after the progress lines (which name every output).
+    const qsizetype listed = run.err.indexOf("renamed");
+    ASSERT_GE(listed, 0) << run.err.toStdString();
+    const QString renamedList = run.err.mid(listed);
+
+    const struct {
+        QString input;
+        QString output;
+        bool renamed;
+    } expected[] = {{a, out + "/x_processed.png", false},
+                    {b, out + "/x_processed-3.png", true},
+                    {c, out + "/X_processed.png", false},
+                    {inOut, out + "/x_processed-2_processed.png", false}};
+    for (const auto& e : expected) {
+        const ReadResult written = ReadImageFile(e.output);
+        ASSERT_TRUE(written.ok()) << e.output.toStdString();
+        const QImage want = RenderPipeline(ReadImageFile(e.input).image, s, Image())
+                                .toQImage()
+                                .convertToFormat(QImage::Format_RGBA8888);
+        EXPECT_EQ(written.image.toQImage().convertToFormat(QImage::Format_RGBA8888), want)
+            << e.output.toStdString();
+        EXPECT_EQ(renamedList.contains(e.input + " -> " + e.output + "\n"), e.renamed)
+            << e.input.toStdString() << "\n" << run.err.toStdString();
+    }
+    QFile after(inOut);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), inOutBytes);
+}
+
 TEST_F(BatchTool, BadUsageAndBadPlacesAreExplained) {
     const BatchRun usage = Batch({"-o", out, good1});
     EXPECT_EQ(usage.status, 2);
