@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // lumetra-batch: applies a Lumetra settings file to many photos.
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
+#include <QTemporaryDir>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 #include <atomic>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <unistd.h>
 
 #include "cli/BatchJob.h"
@@ -58,11 +62,32 @@ private:
     int done_ = 0;
 };
 
+// Qt looks into the session's runtime folder while the application starts
+// (to tell whether it runs in a sandbox), and where the session has none, as
+// under ssh, cron or a CI job, it warns about it on every run. The batch tool
+// keeps nothing there: when XDG_RUNTIME_DIR is unset, it gives Qt a private
+// empty folder for the run, made with mode 0700 and removed at the end. A
+// folder the variable does name is left to Qt, which reports any real
+// problem with it.
+class PrivateRuntimeFolder {
+public:
+    PrivateRuntimeFolder() {
+        if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) return;
+        folder_.emplace(QDir::tempPath() + QStringLiteral("/lumetra-batch-XXXXXX"));
+        if (folder_->isValid()) qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder_->path()));
+    }
+
+private:
+    std::optional<QTemporaryDir> folder_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Fonts and picture plug-ins, but no windows.
+    // Fonts and picture plug-ins, but no windows. The runtime folder outlives
+    // the application object.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    const PrivateRuntimeFolder runtimeFolder;
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("lumetra-batch"));
 

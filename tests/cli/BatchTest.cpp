@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "cli/BatchOptions.h"
@@ -25,10 +27,12 @@ struct BatchRun {
     QString err;
 };
 
-BatchRun Batch(const QStringList& arguments) {
+BatchRun Batch(const QStringList& arguments,
+               const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
     process.setProgram(QCoreApplication::applicationDirPath() + "/lumetra-batch");
     process.setArguments(arguments);
+    process.setProcessEnvironment(environment);
     process.start();
     BatchRun run;
     if (!process.waitForFinished(120000)) return run;
@@ -264,6 +268,30 @@ TEST_F(BatchTool, SameNamedInputsGetOutputsOfTheirOwn) {
     QFile after(inOut);
     ASSERT_TRUE(after.open(QIODevice::ReadOnly));
     EXPECT_EQ(after.readAll(), inOutBytes);
+}
+
+// On a machine without a desktop session (ssh, cron, CI) XDG_RUNTIME_DIR is
+// unset: a run still says nothing on standard error but its progress lines
+// and its summary, and leaves nothing behind in the temporary folder.
+TEST_F(BatchTool, HeadlessRunPrintsOnlyProgressAndSummary) {
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"XDG_RUNTIME_DIR", "QT_QPA_PLATFORM", "QT_LOGGING_RULES"})
+        environment.remove(name);
+    environment.insert("TMPDIR", temp.path());
+    EditSettings s;
+    s.comboFormat = 5;
+    const BatchRun run = Batch({"--settings", WriteSettings(s), "-o", out, good1, good2}, environment);
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    const QStringList lines = run.err.split(u'\n', Qt::SkipEmptyParts);
+    const QRegularExpression progress("^\\[[12]/2\\] .+ -> .+_processed\\.png$");
+    ASSERT_EQ(lines.size(), 3) << run.err.toStdString();
+    for (const QString& line : lines.first(2))
+        EXPECT_TRUE(progress.match(line).hasMatch()) << line.toStdString();
+    EXPECT_TRUE(lines.last().startsWith("lumetra-batch: 2 of 2 photos written"))
+        << lines.last().toStdString();
+    EXPECT_TRUE(QDir(temp.path()).isEmpty());
 }
 
 TEST_F(BatchTool, BadUsageAndBadPlacesAreExplained) {
