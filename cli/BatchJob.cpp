@@ -94,8 +94,8 @@ std::optional<BatchPlan> MakePlan(const Options& options, QString* error) {
 
 QString OutputPathFor(const BatchPlan& plan, const QString& inputPath, int copy) {
     const QString extension = FormatTitles().value(plan.settings.comboFormat).toLower();
-    const QString suffix = copy > 1 ? QStringLiteral("_processed-%1.").arg(copy)
-                                    : QStringLiteral("_processed.");
+    const QString suffix =
+        copy > 1 ? QStringLiteral("_processed-%1.").arg(copy) : QStringLiteral("_processed.");
     return QDir(plan.outputFolder).filePath(NameWithoutExtension(inputPath) + suffix + extension);
 }
 

@@ -148,7 +148,8 @@ int main(int argc, char** argv) {
     QString renamed;
     for (qsizetype i = 0; i < options->inputs.size(); ++i)
         if (plan->outputs.at(i) != OutputPathFor(*plan, options->inputs.at(i)))
-            renamed += QStringLiteral("  %1 -> %2\n").arg(options->inputs.at(i), plan->outputs.at(i));
+            renamed +=
+                QStringLiteral("  %1 -> %2\n").arg(options->inputs.at(i), plan->outputs.at(i));
     if (!renamed.isEmpty())
         Print(stderr, QStringLiteral("lumetra-batch: renamed, since an earlier photo of the batch "
                                      "has the same name:\n%1")

@@ -128,12 +128,12 @@ TEST_F(BatchTool, ValuesBeyondTheControlsRenderAsTheEditorHoldsThem) {
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     run = Batch({"--settings", WriteSettings(held, "held.lumetra"), "-o", outHeld, good1});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
-    const QImage got =
-        ReadImageFile(out + "/one_processed.png").image.toQImage().convertToFormat(
-            QImage::Format_RGBA8888);
-    const QImage expected =
-        ReadImageFile(outHeld + "/one_processed.png").image.toQImage().convertToFormat(
-            QImage::Format_RGBA8888);
+    const QImage got = ReadImageFile(out + "/one_processed.png")
+                           .image.toQImage()
+                           .convertToFormat(QImage::Format_RGBA8888);
+    const QImage expected = ReadImageFile(outHeld + "/one_processed.png")
+                                .image.toQImage()
+                                .convertToFormat(QImage::Format_RGBA8888);
     ASSERT_FALSE(got.isNull());
     EXPECT_EQ(got, expected);
 }
@@ -263,7 +263,8 @@ TEST_F(BatchTool, SameNamedInputsGetOutputsOfTheirOwn) {
         EXPECT_EQ(written.image.toQImage().convertToFormat(QImage::Format_RGBA8888), want)
             << e.output.toStdString();
         EXPECT_EQ(renamedList.contains(e.input + " -> " + e.output + "\n"), e.renamed)
-            << e.input.toStdString() << "\n" << run.err.toStdString();
+            << e.input.toStdString() << "\n"
+            << run.err.toStdString();
     }
     QFile after(inOut);
     ASSERT_TRUE(after.open(QIODevice::ReadOnly));
@@ -282,7 +283,8 @@ TEST_F(BatchTool, HeadlessRunPrintsOnlyProgressAndSummary) {
     environment.insert("TMPDIR", temp.path());
     EditSettings s;
     s.comboFormat = 5;
-    const BatchRun run = Batch({"--settings", WriteSettings(s), "-o", out, good1, good2}, environment);
+    const BatchRun run =
+        Batch({"--settings", WriteSettings(s), "-o", out, good1, good2}, environment);
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     const QStringList lines = run.err.split(u'\n', Qt::SkipEmptyParts);
     const QRegularExpression progress("^\\[[12]/2\\] .+ -> .+_processed\\.png$");
