@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QStringDecoder>
 #include <new>
 
@@ -52,6 +53,11 @@ std::optional<BatchPlan> MakePlan(const Options& options, QString* error) {
     if (options.formatIndex) plan.settings.comboFormat = *options.formatIndex;
     if (options.quality) plan.settings.sliderQuality = float(*options.quality);
     if (options.keepExif) plan.settings.checkKeepExifInfo = *options.keepExif ? 1 : 0;
+    // Each value as the editor's controls would hold it, so that a file edited
+    // by hand renders here as it does in the editor. The --quality override
+    // (1 to 100) already lies within the quality slider's range; a quality the
+    // file sets beyond it is held to it, as the slider holds it.
+    ClampToFieldRanges(plan.settings);
     if (!FormatTitles().value(plan.settings.comboFormat).size()) {
         *error = QStringLiteral("the settings file chooses no output format; give --format");
         return std::nullopt;
@@ -82,18 +88,64 @@ std::optional<BatchPlan> MakePlan(const Options& options, QString* error) {
     plan.height = options.height;
     for (const QString& input : options.inputs)
         plan.inputs << QFileInfo(input).absoluteFilePath();
+    plan.outputs = PlanOutputPaths(plan);
     return plan;
 }
 
-QString OutputPathFor(const BatchPlan& plan, const QString& inputPath) {
+QString OutputPathFor(const BatchPlan& plan, const QString& inputPath, int copy) {
     const QString extension = FormatTitles().value(plan.settings.comboFormat).toLower();
-    return QDir(plan.outputFolder)
-        .filePath(NameWithoutExtension(inputPath) + QStringLiteral("_processed.") + extension);
+    const QString suffix =
+        copy > 1 ? QStringLiteral("_processed-%1.").arg(copy) : QStringLiteral("_processed.");
+    return QDir(plan.outputFolder).filePath(NameWithoutExtension(inputPath) + suffix + extension);
 }
 
-JobResult ProcessPhoto(const BatchPlan& plan, const QString& inputPath) {
+QStringList PlanOutputPaths(const BatchPlan& plan) {
+    // Every name a path goes by: its absolute path, and its canonical one
+    // (the file's where it exists, else its folder's with the file's name).
+    const auto namesOf = [](const QString& path) {
+        const QFileInfo info(path);
+        QStringList names{QDir::cleanPath(info.absoluteFilePath())};
+        QString canonical = info.canonicalFilePath();
+        if (canonical.isEmpty()) {
+            const QString folder = info.absoluteDir().canonicalPath();
+            if (!folder.isEmpty()) canonical = folder + u'/' + info.fileName();
+        }
+        if (!canonical.isEmpty() && canonical != names.first()) names << canonical;
+        return names;
+    };
+    QSet<QString> inputNames;
+    for (const QString& input : plan.inputs)
+        for (const QString& name : namesOf(input)) inputNames.insert(name);
+    QSet<QString> taken;  // by the outputs planned so far
+    const auto takenBy = [](const QSet<QString>& set, const QStringList& names) {
+        for (const QString& name : names)
+            if (set.contains(name)) return true;
+        return false;
+    };
+
+    QStringList outputs;
+    for (const QString& input : plan.inputs) {
+        QString output = OutputPathFor(plan, input);
+        QStringList names = namesOf(output);
+        // The first of its name keeps it, even where an input takes it (the
+        // job then refuses to write over that input, as it always has); a
+        // later one takes the first copy number free of outputs and inputs.
+        if (takenBy(taken, names)) {
+            for (int copy = 2;; ++copy) {
+                output = OutputPathFor(plan, input, copy);
+                names = namesOf(output);
+                if (!takenBy(taken, names) && !takenBy(inputNames, names)) break;
+            }
+        }
+        for (const QString& name : names) taken.insert(name);
+        outputs << output;
+    }
+    return outputs;
+}
+
+JobResult ProcessPhoto(const BatchPlan& plan, const QString& inputPath, const QString& outputPath) {
     JobResult result;
-    result.outputPath = OutputPathFor(plan, inputPath);
+    result.outputPath = outputPath;
     const QFileInfo output(result.outputPath);
     // Never write over a photo of the batch, whatever --overwrite says.
     for (const QString& input : plan.inputs) {

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // lumetra-batch: applies a Lumetra settings file to many photos.
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
+#include <QTemporaryDir>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 #include <atomic>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <unistd.h>
 
 #include "cli/BatchJob.h"
@@ -58,11 +62,32 @@ private:
     int done_ = 0;
 };
 
+// Qt looks into the session's runtime folder while the application starts
+// (to tell whether it runs in a sandbox), and where the session has none, as
+// under ssh, cron or a CI job, it warns about it on every run. The batch tool
+// keeps nothing there: when XDG_RUNTIME_DIR is unset, it gives Qt a private
+// empty folder for the run, made with mode 0700 and removed at the end. A
+// folder the variable does name is left to Qt, which reports any real
+// problem with it.
+class PrivateRuntimeFolder {
+public:
+    PrivateRuntimeFolder() {
+        if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) return;
+        folder_.emplace(QDir::tempPath() + QStringLiteral("/lumetra-batch-XXXXXX"));
+        if (folder_->isValid()) qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder_->path()));
+    }
+
+private:
+    std::optional<QTemporaryDir> folder_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Fonts and picture plug-ins, but no windows.
+    // Fonts and picture plug-ins, but no windows. The runtime folder outlives
+    // the application object.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    const PrivateRuntimeFolder runtimeFolder;
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("lumetra-batch"));
 
@@ -98,9 +123,11 @@ int main(int argc, char** argv) {
     std::atomic<int> failed{0};
     std::atomic<int> damaged{0};
     QList<QFuture<void>> jobs;
-    for (const QString& input : options->inputs) {
-        jobs << QtConcurrent::run(&pool, [&, input] {
-            const JobResult result = ProcessPhoto(*plan, input);
+    for (qsizetype i = 0; i < options->inputs.size(); ++i) {
+        const QString& input = options->inputs.at(i);
+        const QString& output = plan->outputs.at(i);
+        jobs << QtConcurrent::run(&pool, [&, input, output] {
+            const JobResult result = ProcessPhoto(*plan, input, output);
             if (!result.ok) ++failed;
             else if (result.damaged) ++damaged;
             progress.Done(input, result);
@@ -116,6 +143,17 @@ int main(int argc, char** argv) {
                       .arg(total - failed)
                       .arg(total)
                       .arg(plan->outputFolder, problems));
+    // Inputs that share their name with an earlier one were given a name of
+    // their own rather than replace its result.
+    QString renamed;
+    for (qsizetype i = 0; i < options->inputs.size(); ++i)
+        if (plan->outputs.at(i) != OutputPathFor(*plan, options->inputs.at(i)))
+            renamed +=
+                QStringLiteral("  %1 -> %2\n").arg(options->inputs.at(i), plan->outputs.at(i));
+    if (!renamed.isEmpty())
+        Print(stderr, QStringLiteral("lumetra-batch: renamed, since an earlier photo of the batch "
+                                     "has the same name:\n%1")
+                          .arg(renamed));
     // A result drawn from a damaged file is incomplete: scripts are told.
     return failed || damaged ? 1 : 0;
 }

@@ -280,6 +280,18 @@ void SetField(EditSettings& settings, const FieldSpec& field, const FieldValue& 
         field.member);
 }
 
+void ClampToFieldRanges(EditSettings& settings) {
+    for (const FieldSpec& field : SettingsFields()) {
+        if (field.kind != FieldKind::Slider && field.kind != FieldKind::Stepper) continue;
+        float& value = settings.*std::get<float EditSettings::*>(field.member);
+        // The same comparisons as the controls' setters, so that every value,
+        // signed zeros and infinities included, comes out as they leave it.
+        if (!std::isnan(value))
+            value = value < field.minimum ? field.minimum
+                                          : (value > field.maximum ? field.maximum : value);
+    }
+}
+
 EditSettings::EditSettings() {
     for (const FieldSpec& field : SettingsFields()) SetField(*this, field, field.defaultValue);
 }

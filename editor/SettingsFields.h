@@ -82,6 +82,12 @@ const GroupSpec& GroupOf(Group group);
 FieldValue GetField(const EditSettings& settings, const FieldSpec& field);
 void SetField(EditSettings& settings, const FieldSpec& field, const FieldValue& value);
 
+// Holds every slider and stepper value to its control's range, exactly as
+// the panel's controls hold a value set from code (NaN stays NaN). A settings
+// text edited by hand can carry any number; the editor shows it clamped and
+// renders what it shows, and lumetra-batch must render the same.
+void ClampToFieldRanges(EditSettings& settings);
+
 // The items of the three kinds of pop-up, in order.
 const QStringList& FontFamilyNames();
 const QStringList& PositionTitles();

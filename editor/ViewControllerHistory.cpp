@@ -35,8 +35,9 @@ void ViewController::RecordPassState() {
 void ViewController::NoteUserChange() { needToSaveState = true; }
 
 bool ViewController::ApplyStateText(const QString& text, bool record) {
-    const std::optional<EditSettings> settings = ReadSettingsText(text);
+    std::optional<EditSettings> settings = ReadSettingsText(text);
     if (!settings) return false;  // a text that is not a whole, valid settings text changes nothing
+    ClampToFieldRanges(*settings);  // what the controls would make of it, as lumetra-batch does
     ApplySettings(*settings);
     sliderQuality->setEnabled(FormatTakesQuality(comboFormat->currentIndex()));
     labelQuality->setText(QualityLabelText(sliderQuality->floatValue()));

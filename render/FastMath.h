@@ -65,11 +65,18 @@ LUMETRA_INLINE float FastPow01(float x, float g, float atZero) {
 
 LUMETRA_INLINE float FastPow01(float x, float g) { return FastPow01(x, g, PowAtZero(g)); }
 
+// The largest argument FastSinCos reduces as it is.
+inline constexpr float kSinCosLimit = 1e5f;
+
 // sin(x) and cos(x) for |x| below about 1e5, absolute error below 1e-6:
 // the argument is reduced to a quarter turn about a multiple of pi / 2 and
 // each function is a short polynomial there. Written without branches, so a
-// loop over it becomes vector code.
+// loop over it becomes vector code. A larger argument, which no panel value
+// reaches, is taken as +-kSinCosLimit and NaN as -kSinCosLimit: the quarter
+// turns then always fit an int, and every argument gives a sine and cosine.
 LUMETRA_INLINE void FastSinCos(float x, float* sine, float* cosine) {
+    x = x > -kSinCosLimit ? x : -kSinCosLimit;  // also NaN
+    x = x < kSinCosLimit ? x : kSinCosLimit;
     // Nearest multiple of pi / 2 (adding 1.5 * 2^23 rounds to an integer).
     const float k = (x * 0.636619772f + 12582912.f) - 12582912.f;
     const int quadrant = int(k);

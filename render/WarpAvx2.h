@@ -18,6 +18,7 @@
 #include <cstdint>
 
 #include "render/CpuDispatch.h"
+#include "render/FastMath.h"
 #include "render/Image.h"
 
 #if LUMETRA_HAS_AVX2_VARIANT
@@ -282,8 +283,11 @@ LUMETRA_TARGET_AVX2 inline void Store(float* dst, const Px8& p) {
 }
 
 // sin and cos of eight angles (|x| below about 1e5, error below 1e-6),
-// the same method as FastSinCos.
+// the same method and the same limits as FastSinCos (max and min take
+// their second operand for NaN, so NaN becomes -kSinCosLimit there too).
 LUMETRA_TARGET_AVX2 inline void SinCos(__m256 x, __m256* sine, __m256* cosine) {
+    x = _mm256_min_ps(_mm256_max_ps(x, _mm256_set1_ps(-kSinCosLimit)),
+                      _mm256_set1_ps(kSinCosLimit));
     const __m256 k = _mm256_round_ps(_mm256_mul_ps(x, _mm256_set1_ps(0.636619772f)),
                                      _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
     const __m256i quadrant = _mm256_cvtps_epi32(k);

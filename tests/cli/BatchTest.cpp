@@ -7,11 +7,14 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "cli/BatchOptions.h"
 #include "editor/SettingsText.h"
 #include "files/ImageReader.h"
+#include "render/EffectsTestSupport.h"
 #include "render/RenderPipeline.h"
 #include "support/TestImages.h"
 
@@ -24,10 +27,12 @@ struct BatchRun {
     QString err;
 };
 
-BatchRun Batch(const QStringList& arguments) {
+BatchRun Batch(const QStringList& arguments,
+               const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
     process.setProgram(QCoreApplication::applicationDirPath() + "/lumetra-batch");
     process.setArguments(arguments);
+    process.setProcessEnvironment(environment);
     process.start();
     BatchRun run;
     if (!process.waitForFinished(120000)) return run;
@@ -88,6 +93,49 @@ TEST_F(BatchTool, RendersAsTheEditorsPipelineDoes) {
     ASSERT_EQ(got.size(), expected.size());
     EXPECT_EQ(got, expected);
     EXPECT_TRUE(run.err.contains("1 of 1")) << run.err.toStdString();
+}
+
+// A settings file edited by hand may hold values beyond the controls'
+// ranges. The editor shows them clamped to the controls and renders what it
+// shows; the batch tool must give the same pixels.
+TEST_F(BatchTool, ValuesBeyondTheControlsRenderAsTheEditorHoldsThem) {
+    const struct {
+        float EditSettings::*member;
+        float written;
+        float held;  // what the panel's control makes of it
+    } values[] = {{&EditSettings::sliderGamma, 6.f, 3.f},
+                  {&EditSettings::sliderSaturation, -4.f, 0.f},
+                  {&EditSettings::sliderVignetteRadius, -2.f, -0.25f},
+                  {&EditSettings::sliderSwirlAngle, 40.f, 5.f},
+                  {&EditSettings::stepper3DTransformM11, 25.f, 10.f},
+                  {&EditSettings::sliderQuality, 250.f, 100.f}};
+    EditSettings written;
+    written.checkVignette = written.checkSwirl = written.check3DTransform = 1;
+    written.comboFormat = 5;  // PNG: exact pixels
+    EditSettings held = written;
+    for (const auto& v : values) {
+        written.*v.member = v.written;
+        held.*v.member = v.held;
+    }
+    const Image source = ReadImageFile(good1).image;
+    ASSERT_GT(test::MaxDifference(RenderPipeline(source, written, Image()),
+                                  RenderPipeline(source, held, Image())),
+              0.1f)
+        << "the values beyond the ranges must change the picture for this test to tell";
+
+    const QString outHeld = dir.filePath("held");
+    BatchRun run = Batch({"--settings", WriteSettings(written), "-o", out, good1});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    run = Batch({"--settings", WriteSettings(held, "held.lumetra"), "-o", outHeld, good1});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    const QImage got = ReadImageFile(out + "/one_processed.png")
+                           .image.toQImage()
+                           .convertToFormat(QImage::Format_RGBA8888);
+    const QImage expected = ReadImageFile(outHeld + "/one_processed.png")
+                                .image.toQImage()
+                                .convertToFormat(QImage::Format_RGBA8888);
+    ASSERT_FALSE(got.isNull());
+    EXPECT_EQ(got, expected);
 }
 
 TEST_F(BatchTool, WritesEveryFormat) {
@@ -169,6 +217,83 @@ TEST_F(BatchTool, NeverReplacesAFileUnasked) {
     QFile after(existing);
     ASSERT_TRUE(after.open(QIODevice::ReadOnly));
     EXPECT_EQ(after.readAll(), before);
+}
+
+// Inputs of the same name from different folders would write one output:
+// the later ones are named apart before anything is written, skipping names
+// an input takes, so every result survives (--overwrite or not) and the
+// summary says which were renamed. Names differing in case are different.
+TEST_F(BatchTool, SameNamedInputsGetOutputsOfTheirOwn) {
+    for (const char* folder : {"a", "b", "c", "out"}) ASSERT_TRUE(QDir(dir.path()).mkpath(folder));
+    const QString a = test::WriteImageFile(dir, "a/x.png", test::PhotoLike(64, 40));
+    const QString b = test::WriteImageFile(dir, "b/x.png", test::PhotoLike(50, 50, true));
+    const QString c = test::WriteImageFile(dir, "c/X.png", test::PhotoLike(30, 20));
+    // An input standing where b's result would go next.
+    const QString inOut = test::WriteImageFile(dir, "out/x_processed-2.png", test::PhotoLike(9, 9));
+    const QByteArray inOutBytes = [&] {
+        QFile f(inOut);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    EditSettings s;
+    s.comboFormat = 5;  // PNG: exact pixels
+    s.checkSepia = 1;
+    const BatchRun run =
+        Batch({"--settings", WriteSettings(s), "--overwrite", "-o", out, a, b, c, inOut});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("4 of 4")) << run.err.toStdString();
+    // The summary's list, after the progress lines (which name every output).
+    const qsizetype listed = run.err.indexOf("renamed");
+    ASSERT_GE(listed, 0) << run.err.toStdString();
+    const QString renamedList = run.err.mid(listed);
+
+    const struct {
+        QString input;
+        QString output;
+        bool renamed;
+    } expected[] = {{a, out + "/x_processed.png", false},
+                    {b, out + "/x_processed-3.png", true},
+                    {c, out + "/X_processed.png", false},
+                    {inOut, out + "/x_processed-2_processed.png", false}};
+    for (const auto& e : expected) {
+        const ReadResult written = ReadImageFile(e.output);
+        ASSERT_TRUE(written.ok()) << e.output.toStdString();
+        const QImage want = RenderPipeline(ReadImageFile(e.input).image, s, Image())
+                                .toQImage()
+                                .convertToFormat(QImage::Format_RGBA8888);
+        EXPECT_EQ(written.image.toQImage().convertToFormat(QImage::Format_RGBA8888), want)
+            << e.output.toStdString();
+        EXPECT_EQ(renamedList.contains(e.input + " -> " + e.output + "\n"), e.renamed)
+            << e.input.toStdString() << "\n"
+            << run.err.toStdString();
+    }
+    QFile after(inOut);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), inOutBytes);
+}
+
+// On a machine without a desktop session (ssh, cron, CI) XDG_RUNTIME_DIR is
+// unset: a run still says nothing on standard error but its progress lines
+// and its summary, and leaves nothing behind in the temporary folder.
+TEST_F(BatchTool, HeadlessRunPrintsOnlyProgressAndSummary) {
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"XDG_RUNTIME_DIR", "QT_QPA_PLATFORM", "QT_LOGGING_RULES"})
+        environment.remove(name);
+    environment.insert("TMPDIR", temp.path());
+    EditSettings s;
+    s.comboFormat = 5;
+    const BatchRun run =
+        Batch({"--settings", WriteSettings(s), "-o", out, good1, good2}, environment);
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    const QStringList lines = run.err.split(u'\n', Qt::SkipEmptyParts);
+    const QRegularExpression progress("^\\[[12]/2\\] .+ -> .+_processed\\.png$");
+    ASSERT_EQ(lines.size(), 3) << run.err.toStdString();
+    for (const QString& line : lines.first(2))
+        EXPECT_TRUE(progress.match(line).hasMatch()) << line.toStdString();
+    EXPECT_TRUE(lines.last().startsWith("lumetra-batch: 2 of 2 photos written"))
+        << lines.last().toStdString();
+    EXPECT_TRUE(QDir(temp.path()).isEmpty());
 }
 
 TEST_F(BatchTool, BadUsageAndBadPlacesAreExplained) {

@@ -2,11 +2,14 @@
 // The settings table's consistency and the small text rules of the panel.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <clocale>
 #include <cmath>
+#include <cstdint>
 #include <set>
 
 #include "editor/SettingsFields.h"
+#include "editor/SettingsText.h"
 #include "editor/ViewController.h"
 
 namespace lumetra {
@@ -45,6 +48,44 @@ TEST(SettingsTable, PairsPointAtEachOtherAndSitStepperFirst) {
             ASSERT_NE(box, nullptr) << group.checkBox;
             EXPECT_EQ(box->group, group.group);
         }
+}
+
+// A settings text may hold any number; the panel's controls clamp what they
+// are given to their range, and ClampToFieldRanges must leave every slider
+// and stepper exactly as its control would, and every other field alone.
+TEST(SettingsTable, ClampingHoldsEachRangedFieldAsItsControlDoes) {
+    int ranged = 0;
+    for (const FieldSpec& field : SettingsFields()) {
+        if (field.kind != FieldKind::Slider && field.kind != FieldKind::Stepper) continue;
+        ++ranged;
+        for (const float value : {-INFINITY, -1e30f, 1e30f, INFINITY, std::nanf("")}) {
+            float shown = 0.f;
+            if (field.kind == FieldKind::Slider) {
+                FloatSlider slider;
+                slider.setRange(field.minimum, field.maximum);
+                slider.setFloatValue(value);
+                shown = slider.floatValue();
+            } else {
+                Stepper stepper;
+                stepper.setRange(field.minimum, field.maximum);
+                stepper.setFloatValue(value);
+                shown = stepper.floatValue();
+            }
+            EditSettings settings;
+            SetField(settings, field, value);
+            ClampToFieldRanges(settings);
+            const float clamped = std::get<float>(GetField(settings, field));
+            EXPECT_EQ(std::bit_cast<std::uint32_t>(clamped), std::bit_cast<std::uint32_t>(shown))
+                << field.name << " = " << value << ": " << clamped << " instead of " << shown;
+            if (!std::isnan(value)) {
+                EXPECT_EQ(clamped, value < 0 ? field.minimum : field.maximum) << field.name;
+            }
+            EditSettings expected;
+            SetField(expected, field, shown);
+            EXPECT_EQ(WriteSettingsText(settings), WriteSettingsText(expected)) << field.name;
+        }
+    }
+    EXPECT_EQ(ranged, 32 + 8 + 16);  // sliders, watermark steppers, matrix cells
 }
 
 TEST(PanelText, MatrixCellsShowTwoDecimalsOrZero) {

@@ -5,7 +5,9 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
+#include "editor/SettingsFields.h"
 #include "render/EffectsTestSupport.h"
 #include "render/ImageTools.h"
 #include "render/RenderPipeline.h"
@@ -120,6 +122,39 @@ TEST(EffectStages, TransformReadsTheSteppersNotTheTextFields) {
     EXPECT_EQ(MaxDifference(RenderPipeline(source, s, Image()),
                             ImageTools::TransformImage(source, shift)),
               0.f);
+}
+
+// Code that does not clamp to the controls' ranges (tests, benchmarks, a
+// future caller) can hand the pipeline any number. Every stage, with each of
+// its values alone and with all of them at once far beyond their ranges,
+// infinite or NaN, must still give a picture whose every channel is a number
+// in 0..1; in the sanitizer build no float-to-int conversion may overflow on
+// the way. The stages are the panel's groups, read from the field table.
+TEST(EffectStages, EveryStageTakesValuesFarBeyondItsRange) {
+    const Image source = Image::FromQImage(test::PhotoLike(24, 16, true));
+    const Image logo = Image::FromQImage(test::PhotoLike(6, 4, true));
+    const float extremes[] = {-INFINITY, -1e30f, 1e30f, INFINITY, std::nanf("")};
+    for (const GroupSpec& group : SettingsGroups()) {
+        std::vector<const FieldSpec*> ranged;
+        for (const FieldSpec& field : SettingsFields())
+            if (field.group == group.group &&
+                (field.kind == FieldKind::Slider || field.kind == FieldKind::Stepper))
+                ranged.push_back(&field);
+        for (const float value : extremes) {
+            // One field after another, then (at ranged.size()) all of them.
+            for (std::size_t alone = 0; alone <= ranged.size(); ++alone) {
+                EditSettings s;
+                if (group.checkBox) SetField(s, *FindField(group.checkBox), 1);
+                for (std::size_t i = 0; i < ranged.size(); ++i)
+                    if (i == alone || alone == ranged.size()) SetField(s, *ranged[i], value);
+                const Image out = RenderPipeline(source, s, logo);
+                const char* which = alone < ranged.size() ? ranged[alone]->name : "all";
+                EXPECT_FALSE(out.isEmpty()) << group.title << ", " << which << " = " << value;
+                EXPECT_TRUE(test::InUnitRange(out))
+                    << group.title << ", " << which << " = " << value;
+            }
+        }
+    }
 }
 
 }  // namespace
