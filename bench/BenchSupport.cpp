@@ -8,6 +8,8 @@
 #include <cstdint>
 
 #include "files/ImageReader.h"
+#include "render/RenderPipeline.h"
+#include "settings/SettingsFields.h"
 
 namespace lumetra::bench {
 
@@ -54,6 +56,19 @@ const Image& Logo() {
         return image;
     }();
     return logo;
+}
+
+EditSettings WithStage(const char* checkBox) {
+    EditSettings settings;
+    if (const FieldSpec* field = FindField(checkBox)) SetField(settings, *field, 1);
+    settings.stepper3DTransformM14 = 0.1f;
+    settings.stepper3DTransformM12 = 0.05f;
+    settings.sliderRotateAngle = 45.f;
+    return settings;
+}
+
+Image RunStage(const Image& picture, const char* checkBox) {
+    return RenderPipeline(picture, WithStage(checkBox), Image());
 }
 
 }  // namespace lumetra::bench

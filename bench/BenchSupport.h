@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "render/Image.h"
+#include "settings/EditSettings.h"
 
 namespace lumetra::bench {
 
@@ -17,6 +18,13 @@ const QString& PhotoJpegPath();
 
 // The same photo decoded and held as floats.
 const Image& PhotoAsFloat();
+
+// The panel's defaults with one stage switched on by its check box
+// ("checkBlur"); the 3D transform gets a slight perspective tilt (its
+// identity matrix would return its input) and the rotation 45 degrees.
+EditSettings WithStage(const char* checkBox);
+// Runs the render pipeline on the picture with those settings.
+Image RunStage(const Image& picture, const char* checkBox);
 
 // A 512 x 256 logo: a colour gradient whose alpha fades from left to right.
 const Image& Logo();

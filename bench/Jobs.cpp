@@ -10,10 +10,11 @@
 #include <stdexcept>
 
 #include "BenchSupport.h"
-#include "editor/EditSettings.h"
-#include "editor/RenderJob.h"
+#include "settings/EditSettings.h"
+#include "files/RenderJob.h"
 #include "files/ImageReader.h"
 #include "render/FontFamilies.h"
+#include "files/ImageFiles.h"
 #include "render/ImageTools.h"
 #include "render/RenderPipeline.h"
 
@@ -46,11 +47,12 @@ Job Colour(const char* name, const char* description, Image (*stage)(const Image
 
 // An effect on the photo as decoded, the input a pass with only this effect
 // switched on hands it.
-Job Effect(const char* name, const char* description,
-           Image (*effect)(const Image&, const EditSettings&)) {
-    return {name, description, [effect] {
+// A stage at the panel's defaults, switched on by its check box and run by
+// the pipeline as a pass runs it.
+Job Effect(const char* name, const char* description, const char* checkBox) {
+    return {name, description, [checkBox] {
                 const Image& photo = PhotoAsDecoded();
-                return Work([effect, &photo] { Sink() = effect(photo, EditSettings()); });
+                return Work([checkBox, &photo] { Sink() = RunStage(photo, checkBox); });
             }};
 }
 
@@ -185,61 +187,22 @@ std::vector<Job> MakeJobs() {
                             Sink() = ImageTools::BlendWatermark(std::move(*base), *overlay, 0.7);
                         });
                     }});
-    jobs.push_back(Effect("cartoon", "cartoon", [](const Image& i, const EditSettings& s) {
-        return ImageTools::CartoonImage(i, s.sliderCartoonBlur, s.sliderCartoonThreshold,
-                                        s.sliderCartoonQuantization);
-    }));
-    jobs.push_back(Effect("oilpaint", "oil painting (Kuwahara)", [](const Image& i,
-                                                                    const EditSettings& s) {
-        return ImageTools::OilPaintImage(i, OilPaintRadiusFromSlider(s.sliderOilPaintingIntensity));
-    }));
-    jobs.push_back(Effect("vignette", "vignette", [](const Image& i, const EditSettings& s) {
-        return ImageTools::VignetteImage(i, s.sliderVignetteRadius);
-    }));
-    jobs.push_back(Effect("pixelate", "pixelate", [](const Image& i, const EditSettings& s) {
-        return ImageTools::PixelateImage(i, s.sliderPixellatePixelSize);
-    }));
-    jobs.push_back(Effect("halftone", "halftone", [](const Image& i, const EditSettings& s) {
-        return ImageTools::HalftoneImage(i, s.sliderHalftoneDotSize);
-    }));
-    jobs.push_back(Effect("blur", "Gaussian blur", [](const Image& i, const EditSettings& s) {
-        return ImageTools::BlurImage(i, s.sliderBlurIntensity);
-    }));
-    jobs.push_back(Effect("circleblur", "circle blur", [](const Image& i, const EditSettings& s) {
-        return ImageTools::CircleBlurImage(i, s.sliderCircleBlurIntensity,
-                                           s.sliderCircleBlurRadius);
-    }));
-    jobs.push_back(Effect("focusblur", "focus blur", [](const Image& i, const EditSettings& s) {
-        return ImageTools::FocusBlurImage(i, s.sliderFocusBlurIntensity, s.sliderFocusBlurRadius,
-                                          s.sliderFocusBlurEdge);
-    }));
-    jobs.push_back(Effect("motionblur", "motion blur", [](const Image& i, const EditSettings& s) {
-        return ImageTools::MotionBlurImage(i, s.sliderMotionBlurIntensity,
-                                           s.sliderMotionBlurAngle);
-    }));
-    jobs.push_back(Effect("zoomblur", "zoom blur", [](const Image& i, const EditSettings& s) {
-        return ImageTools::ZoomBlurImage(i, s.sliderZoomBlurIntensity);
-    }));
+    jobs.push_back(Effect("cartoon", "cartoon", "checkCartoon"));
+    jobs.push_back(Effect("oilpaint", "oil painting (Kuwahara)", "checkOilPainting"));
+    jobs.push_back(Effect("vignette", "vignette", "checkVignette"));
+    jobs.push_back(Effect("pixelate", "pixelate", "checkPixellate"));
+    jobs.push_back(Effect("halftone", "halftone", "checkHalftone"));
+    jobs.push_back(Effect("blur", "Gaussian blur", "checkBlur"));
+    jobs.push_back(Effect("circleblur", "circle blur", "checkCircleBlur"));
+    jobs.push_back(Effect("focusblur", "focus blur", "checkFocusBlur"));
+    jobs.push_back(Effect("motionblur", "motion blur", "checkMotionBlur"));
+    jobs.push_back(Effect("zoomblur", "zoom blur", "checkZoomBlur"));
     // The panel's default matrix is the identity, which returns its input:
     // a slight perspective tilt does the work instead.
-    jobs.push_back(Effect("transform3d", "3D transform (slight tilt)", [](const Image& i,
-                                                                          const EditSettings& s) {
-        Transform3D t = Transform3D::FromCells(TransformMatrixCells(s));
-        t.m14 = 0.1;
-        t.m12 = 0.05;
-        return ImageTools::TransformImage(i, t);
-    }));
-    jobs.push_back(Effect("swirl", "swirl", [](const Image& i, const EditSettings& s) {
-        return ImageTools::SwirlImage(i, s.sliderSwirlRadius, s.sliderSwirlAngle);
-    }));
-    jobs.push_back(Effect("glasssphere", "glass sphere", [](const Image& i, const EditSettings& s) {
-        return ImageTools::GlassSphereImage(i, s.sliderGlassSphereRadius,
-                                            s.sliderGlassSphereRefraction);
-    }));
-    jobs.push_back(Effect("rotate45", "rotation by 45 degrees", [](const Image& i,
-                                                                  const EditSettings&) {
-        return ImageTools::RotateImage(i, 45.0);
-    }));
+    jobs.push_back(Effect("transform3d", "3D transform (slight tilt)", "check3DTransform"));
+    jobs.push_back(Effect("swirl", "swirl", "checkSwirl"));
+    jobs.push_back(Effect("glasssphere", "glass sphere", "checkGlassSphere"));
+    jobs.push_back(Effect("rotate45", "rotation by 45 degrees", "checkRotate"));
     // The same moving effects after an earlier stage, which hands them floats.
     jobs.push_back(Colour("swirl-float", "swirl on the float frame", [](const Image& i) {
         return ImageTools::SwirlImage(i, 0.5f, 1.f);

@@ -10,7 +10,7 @@
 #include <functional>
 
 #include "BenchSupport.h"
-#include "editor/RenderJob.h"
+#include "files/RenderJob.h"
 #include "files/ImageReader.h"
 #include "render/BufferPool.h"
 #include "render/ImageTools.h"

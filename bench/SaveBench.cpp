@@ -12,6 +12,7 @@
 
 #include "BenchSupport.h"
 #include "files/ImageReader.h"
+#include "files/ImageFiles.h"
 #include "render/ImageTools.h"
 
 namespace lumetra::bench {

@@ -14,7 +14,7 @@
 #include <stdexcept>
 
 #include "BenchSupport.h"
-#include "editor/SettingsFields.h"
+#include "settings/SettingsFields.h"
 #include "editor/ViewController.h"
 #include "editor/widgets/FloatSlider.h"
 

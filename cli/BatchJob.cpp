@@ -5,51 +5,20 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-#include <QStringDecoder>
-#include <new>
 
-#include "editor/OutputSize.h"
-#include "editor/SettingsFields.h"
-#include "editor/SettingsText.h"
+#include "files/Export.h"
 #include "files/ImageReader.h"
-#include "render/ImageTools.h"
-#include "render/RenderPipeline.h"
+#include "files/RenderJob.h"
+#include "settings/SettingsFields.h"
+#include "settings/SettingsFile.h"
 
 namespace lumetra::batch {
 
-namespace {
-
-constexpr qint64 kMaxSettingsFileBytes = 1 << 20;
-
-// The file's name without its folder and its last extension.
-QString NameWithoutExtension(const QString& path) {
-    const QString name = QFileInfo(path).fileName();
-    const qsizetype dot = name.lastIndexOf(u'.');
-    return dot > 0 ? name.left(dot) : name;
-}
-
-}  // namespace
-
 std::optional<BatchPlan> MakePlan(const Options& options, QString* error) {
     BatchPlan plan;
-    QFile file(options.settingsFile);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot open the settings file %1: %2")
-                     .arg(options.settingsFile, file.errorString());
-        return std::nullopt;
-    }
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = utf8(file.read(kMaxSettingsFileBytes + 1));
-    const std::optional<EditSettings> settings =
-        file.size() > kMaxSettingsFileBytes || utf8.hasError() ? std::nullopt
-                                                               : ReadSettingsText(text);
-    if (!settings) {
-        *error = QStringLiteral("%1 is not a Lumetra settings file (113 lines as the editor "
-                                "exports them)")
-                     .arg(options.settingsFile);
-        return std::nullopt;
-    }
-    plan.settings = *settings;
+    const std::optional<SettingsFile> file = ReadSettingsFile(options.settingsFile, error);
+    if (!file) return std::nullopt;
+    plan.settings = file->settings;
     if (options.formatIndex) plan.settings.comboFormat = *options.formatIndex;
     if (options.quality) plan.settings.sliderQuality = float(*options.quality);
     if (options.keepExif) plan.settings.checkKeepExifInfo = *options.keepExif ? 1 : 0;
@@ -93,10 +62,9 @@ std::optional<BatchPlan> MakePlan(const Options& options, QString* error) {
 }
 
 QString OutputPathFor(const BatchPlan& plan, const QString& inputPath, int copy) {
-    const QString extension = FormatTitles().value(plan.settings.comboFormat).toLower();
-    const QString suffix =
-        copy > 1 ? QStringLiteral("_processed-%1.").arg(copy) : QStringLiteral("_processed.");
-    return QDir(plan.outputFolder).filePath(NameWithoutExtension(inputPath) + suffix + extension);
+    return QDir(plan.outputFolder)
+        .filePath(ProcessedFileName(NameWithoutExtension(inputPath),
+                                    FormatExtension(plan.settings.comboFormat), copy));
 }
 
 QStringList PlanOutputPaths(const BatchPlan& plan) {
@@ -163,54 +131,47 @@ JobResult ProcessPhoto(const BatchPlan& plan, const QString& inputPath, const QS
         return result;
     }
 
-    try {
-        ReadResult source = ReadImageFile(inputPath);
-        if (!source.ok()) {
-            result.message = QStringLiteral("cannot read %1: %2").arg(inputPath, source.error);
-            return result;
-        }
-        if (source.damaged) {
-            result.damaged = true;
-            result.message = QStringLiteral("%1 is damaged (%2)").arg(inputPath, source.damage);
-        }
-        const EditSettings& s = plan.settings;
-        const QImage rendered =
-            RenderPipeline(std::move(source.image), s, plan.logo).toQImage();
-        if (rendered.isNull()) {
-            result.message = QStringLiteral("%1 could not be rendered").arg(inputPath);
-            return result;
-        }
+    const EditSettings& s = plan.settings;
+    const RenderResult rendered = RunRenderPass(inputPath, s, plan.logo);
+    if (rendered.unreadable) {
+        result.message = QStringLiteral("cannot read %1: %2").arg(inputPath, rendered.error);
+        return result;
+    }
+    if (!rendered.ok()) {
+        result.message = QStringLiteral("%1 could not be rendered: %2").arg(inputPath, rendered.error);
+        return result;
+    }
+    if (!rendered.damage.isEmpty()) {
+        result.damaged = true;
+        result.message = QStringLiteral("%1 is damaged (%2)").arg(inputPath, rendered.damage);
+    }
 
-        // The output size as the editor works it out: the result's size
-        // unless a size is given. With keep aspect, a given width sets the
-        // height and a given height the width, as typing them would; then the
-        // save's own two steps run, width then height, as in the editor.
-        double width = plan.width.value_or(rendered.width());
-        double height = plan.height.value_or(rendered.height());
-        if (IsOn(s.checkKeepAspect)) {
-            const float ratio = OutputAspectRatio(rendered.size(), QSizeF(rendered.size()));
-            const auto fromWidth = [&] {
-                if (auto h = KeepAspectPartner(float(width), ratio, true)) height = h->toDouble();
-            };
-            const auto fromHeight = [&] {
-                if (auto w = KeepAspectPartner(float(height), ratio, false)) width = w->toDouble();
-            };
-            if (plan.width) fromWidth();
-            if (plan.height) fromHeight();
-            fromWidth();
-            fromHeight();
-        }
-        const QImage picture = DrawAtOutputSize(rendered, width, height);
-        const double quality = double(s.sliderQuality / 100.f);
-        if (picture.isNull() ||
-            !ImageTools::SaveImage(picture, result.outputPath, s.comboFormat, quality)) {
-            result.message = QStringLiteral("could not save %1").arg(result.outputPath);
-            return result;
-        }
-        if (IsOn(s.checkKeepExifInfo))
-            ImageTools::ChangeImageExifWithOriginalImagePath(inputPath, result.outputPath);
-    } catch (const std::bad_alloc&) {
-        result.message = QStringLiteral("not enough memory for %1").arg(inputPath);
+    // The output size as the editor works it out: the result's size unless
+    // a size is given. With keep aspect, a given width sets the height and a
+    // given height the width, as typing them would; then the save's own two
+    // steps run, width then height, as in the editor.
+    const QSize size = rendered.image.size();
+    QString width = plan.width ? QString::number(*plan.width, 'g', 17) : QString::number(size.width());
+    QString height =
+        plan.height ? QString::number(*plan.height, 'g', 17) : QString::number(size.height());
+    if (IsOn(s.checkKeepAspect)) {
+        const float ratio = OutputAspectRatio(size, QSizeF(size));
+        if (plan.width) KeepAspectStep(&width, &height, ratio, true);
+        if (plan.height) KeepAspectStep(&width, &height, ratio, false);
+        KeepAspectStep(&width, &height, ratio, true);
+        KeepAspectStep(&width, &height, ratio, false);
+    }
+    ExportRequest request;
+    request.picture = rendered.image;
+    request.width = double(TextFieldNumber(width));
+    request.height = double(TextFieldNumber(height));
+    request.path = result.outputPath;
+    request.formatIndex = s.comboFormat;
+    request.quality = double(s.sliderQuality / 100.f);
+    request.keepExif = IsOn(s.checkKeepExifInfo);
+    request.sourcePath = inputPath;
+    if (!ExportPicture(request).saved) {
+        result.message = QStringLiteral("could not save %1").arg(result.outputPath);
         return result;
     }
     result.ok = true;

@@ -6,7 +6,7 @@
 #include <QString>
 
 #include "cli/BatchOptions.h"
-#include "editor/EditSettings.h"
+#include "settings/EditSettings.h"
 #include "render/Image.h"
 
 namespace lumetra::batch {

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "editor/SettingsFields.h"
+#include "settings/SettingsFields.h"
 
 namespace lumetra::batch {
 

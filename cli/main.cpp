@@ -14,7 +14,7 @@
 
 #include "cli/BatchJob.h"
 #include "cli/BatchOptions.h"
-#include "editor/SettingsText.h"
+#include "settings/SettingsText.h"
 
 using namespace lumetra;
 using namespace lumetra::batch;

@@ -10,7 +10,7 @@
 #include <QUrl>
 #include <optional>
 
-#include "editor/EditSettings.h"
+#include "settings/EditSettings.h"
 
 class QWidget;
 

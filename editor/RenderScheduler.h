@@ -12,11 +12,11 @@
 #include <memory>
 #include <optional>
 
-#include "editor/RenderJob.h"
+#include "files/RenderJob.h"
 #include "editor/RenderWorker.h"
 #include "editor/WakeUp.h"
 #include "render/Image.h"
-#include "editor/EditSettings.h"
+#include "settings/EditSettings.h"
 
 namespace lumetra {
 

@@ -20,9 +20,10 @@
 #include <charconv>
 #include <cmath>
 
-#include "editor/SettingsText.h"
+#include "settings/SettingsText.h"
 #include "files/CustomImageView.h"
 #include "render/BufferPool.h"
+#include "files/ImageFiles.h"
 #include "render/ImageTools.h"
 
 namespace lumetra {

@@ -19,15 +19,16 @@
 #include <optional>
 
 #include "editor/Dialogs.h"
-#include "editor/EditSettings.h"
+#include "settings/EditSettings.h"
 #include "editor/Outlet.h"
-#include "editor/RenderJob.h"
+#include "files/RenderJob.h"
 #include "editor/RenderScheduler.h"
 #include "editor/SaveCommand.h"
-#include "editor/SettingsFields.h"
+#include "settings/SettingsFields.h"
 #include "editor/widgets/ColorWell.h"
 #include "editor/widgets/FloatSlider.h"
 #include "editor/widgets/Stepper.h"
+#include "files/Export.h"
 #include "render/Image.h"
 #include "viewport/ViewportMath.h"
 
@@ -45,9 +46,6 @@ class QToolButton;
 namespace lumetra {
 
 class CustomImageView;
-
-// The extension of settings files.
-inline const QString kSettingsFileExtension = QStringLiteral("lumetra");
 
 class ViewController : public QWidget, protected OutletHost {
     Q_OBJECT
@@ -87,8 +85,7 @@ public:
     // Replaces the encoding and writing of a save, which runs on a thread of
     // its own (tests use it to hold a save back). The default is
     // ImageTools::SaveImage.
-    using SaveFunction = std::function<bool(const QImage& picture, const QString& path,
-                                            int formatIndex, double quality)>;
+    using SaveFunction = lumetra::SaveFunction;
     void setSaveFunction(SaveFunction function) { saveFunction_ = std::move(function); }
     // True while a save is being encoded and written.
     bool isSaving() const { return saveCommand_.running(); }

@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "editor/OutputSize.h"
+#include "files/Export.h"
 #include "editor/ViewController.h"
 #include "files/CustomImageView.h"
 
@@ -27,11 +27,12 @@ void ViewController::ApplyKeepAspect(bool fromWidth) {
     if (!imageView->hasImage()) return;
     if (checkKeepAspect->checkState() == Qt::Checked) {
         const float ratio = OutputAspectRatio(imageView->image().size(), originalImageSize);
-        const float typed = TextFieldNumber((fromWidth ? textFieldWidth : textFieldHeight)->text());
+        QString width = textFieldWidth->text();
+        QString height = textFieldHeight->text();
         // A partner that is no finite whole number within range (a typed
         // 1e30) leaves the other field as it was.
-        if (const std::optional<QString> partner = KeepAspectPartner(typed, ratio, fromWidth))
-            (fromWidth ? textFieldHeight : textFieldWidth)->setText(*partner);
+        KeepAspectStep(&width, &height, ratio, fromWidth);
+        (fromWidth ? textFieldHeight : textFieldWidth)->setText(fromWidth ? height : width);
     }
     SaveCurrentState();
 }

@@ -5,25 +5,16 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "editor/SettingsText.h"
+#include "settings/SettingsText.h"
 #include "editor/ViewController.h"
 #include "files/CustomImageView.h"
 #include "files/ImageReader.h"
-#include "files/OutputNames.h"
+#include "files/Export.h"
 
 namespace lumetra {
 namespace {
 
 const QString kCouldNotLoad = QStringLiteral("The image could not be loaded.");
-
-// The file's name without its folder and without its last extension
-// (beach.day.JPG gives beach.day); a name that only starts with a dot keeps
-// it.
-QString NameWithoutExtension(const QString& path) {
-    const QString name = QFileInfo(path).fileName();
-    const qsizetype dot = name.lastIndexOf(u'.');
-    return dot > 0 ? name.left(dot) : name;
-}
 
 }  // namespace
 

@@ -7,7 +7,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
-#include "editor/SettingsText.h"
+#include "settings/SettingsText.h"
 #include "editor/ViewController.h"
 
 namespace lumetra {

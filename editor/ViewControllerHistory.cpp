@@ -4,8 +4,8 @@
 #include <QLabel>
 #include <QComboBox>
 
-#include "editor/History.h"
-#include "editor/SettingsText.h"
+#include "settings/History.h"
+#include "settings/SettingsText.h"
 #include "editor/ViewController.h"
 
 namespace lumetra {

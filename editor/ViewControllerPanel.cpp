@@ -22,7 +22,7 @@
 #include <QVBoxLayout>
 #include <string>
 
-#include "editor/SettingsText.h"
+#include "settings/SettingsText.h"
 #include "editor/ViewController.h"
 #include "files/CustomImageView.h"
 

@@ -51,7 +51,9 @@ void ViewController::OnRenderPassCompleted(const RenderResult& result, bool show
         // The picture this pass rendered has been put away (New).
     } else if (!result.ok()) {
         // The preview stays as it was; the user learns why nothing changed.
-        emit statusMessage(result.error);
+        emit statusMessage(result.unreadable
+                               ? tr("The source image can no longer be read: %1").arg(result.error)
+                               : result.error);
     } else {
         imageView->setImage(result.image);
         UpdateImageSize();

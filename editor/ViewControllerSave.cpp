@@ -10,56 +10,25 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QTemporaryDir>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <utility>
 
-#include "editor/OutputSize.h"
 #include "editor/ViewController.h"
 #include "files/CustomImageView.h"
-#include "files/Metadata.h"
+#include "files/Export.h"
+#include "files/ImageFiles.h"
 #include "render/ImageTools.h"
 
 namespace lumetra {
-namespace {
-
-// What the save's thread is given and gives back. The window's thread
-// reads the results only after the thread has finished.
-struct SaveJob {
-    QImage shown;
-    double width = 0;
-    double height = 0;
-    QString path;
-    int formatIndex = 0;
-    double quality = 0;
-    ViewController::SaveFunction save;
-    QSize written;  // the saved picture's size
-    bool saved = false;
-};
-
-void RunSaveJob(SaveJob* job) {
-    try {
-        const QImage picture = DrawAtOutputSize(job->shown, job->width, job->height);
-        job->written = picture.size();
-        job->saved =
-            !picture.isNull() && job->save(picture, job->path, job->formatIndex, job->quality);
-    } catch (...) {
-        job->saved = false;  // out of memory: reported as a failed save
-    }
-}
-
-}  // namespace
-
 void ViewController::OnSaveImage() {
     // One save at a time. Input is held off while a save runs; a call that
     // comes all the same (from a script) is ignored.
     if (isSaving()) return;
-    const QString extension = comboFormat->currentText().toLower();
-    const std::optional<QString> chosen =
-        ChooseSavePath(tr("Save Image"),
-                       originalImageName + QStringLiteral("_processed.") + extension, extension);
+    const QString extension = FormatExtension(comboFormat->currentIndex());
+    const std::optional<QString> chosen = ChooseSavePath(
+        tr("Save Image"), ProcessedFileName(originalImageName, extension), extension);
     if (!chosen) return;
     const QString path = *chosen;
 
@@ -88,53 +57,29 @@ void ViewController::OnSaveImage() {
     progressIndicator->setVisible(true);
     QApplication::setOverrideCursor(Qt::WaitCursor);
 
-    // Saving over the source would replace the properties the carry-over
-    // is asked to keep: take a copy of the source file first.
-    const bool keepExif = checkKeepExifInfo->checkState() == Qt::Checked;
-    QTemporaryDir keptSource;
-    QString propertiesFrom = originalImagePath;
-    QDateTime sourceDate;
-    const bool overSource = target.exists() && QFileInfo(originalImagePath).exists() &&
-                            target.canonicalFilePath() ==
-                                QFileInfo(originalImagePath).canonicalFilePath();
-    if (keepExif && overSource && keptSource.isValid()) {
-        const QString copy = keptSource.filePath(QStringLiteral("source"));
-        if (QFile::copy(originalImagePath, copy)) {
-            propertiesFrom = copy;
-            sourceDate = ImageTools::ImageCreationDateWithPath(originalImagePath);
-        }
-    }
-
-    // Drawing at the output size, encoding and writing run on a thread of
-    // their own while this one waits with the user's input held off.
-    SaveJob job;
-    job.shown = imageView->image();
-    job.width = width;
-    job.height = height;
-    job.path = path;
-    job.formatIndex = comboFormat->currentIndex();
-    job.quality = double(sliderQuality->floatValue() / 100.f);
-    job.save = saveFunction_;
-    saveCommand_.Run([&job] { RunSaveJob(&job); });
-    const bool saved = job.saved;
-
-    if (saved && keepExif) {
-        if (propertiesFrom == originalImagePath) {
-            ImageTools::ChangeImageExifWithOriginalImagePath(originalImagePath, path);
-        } else if (CopyImageProperties(propertiesFrom, path) != PropertiesCopy::Failed &&
-                   !SetFileDate(path, sourceDate)) {
-            std::fputs("ERROR\n", stdout);
-            std::fflush(stdout);
-        }
-    }
+    // Drawing at the output size, encoding, writing and the carry-over of
+    // the source's properties run on a thread of their own while this one
+    // waits with the user's input held off.
+    ExportRequest request;
+    request.picture = imageView->image();
+    request.width = width;
+    request.height = height;
+    request.path = path;
+    request.formatIndex = comboFormat->currentIndex();
+    request.quality = double(sliderQuality->floatValue() / 100.f);
+    request.keepExif = checkKeepExifInfo->checkState() == Qt::Checked;
+    request.sourcePath = originalImagePath;
+    ExportResult exported;
+    saveCommand_.Run([&] { exported = ExportPicture(request, saveFunction_); });
+    const bool saved = exported.saved;
 
     QApplication::restoreOverrideCursor();
     progressIndicator->setVisible(wasVisible || updating());
     if (saved) {
         emit statusMessage(tr("Saved %1 (%2 × %3 pixels)")
                                .arg(target.fileName())
-                               .arg(job.written.width())
-                               .arg(job.written.height()));
+                               .arg(exported.written.width())
+                               .arg(exported.written.height()));
         dialogs_->Alert(this, QStringLiteral("Image saved successfully."),
                         Dialogs::AlertStyle::Informational);
     } else {

@@ -4,6 +4,7 @@
 #include "files/AtomicFile.h"
 #include "files/ImageEncoders.h"
 #include "files/SaveBitmap.h"
+#include "files/ImageFiles.h"
 #include "render/ImageTools.h"
 
 namespace lumetra {

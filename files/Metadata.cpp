@@ -15,6 +15,7 @@
 
 #include "files/AtomicFile.h"
 #include "files/ExifOrientation.h"
+#include "files/ImageFiles.h"
 #include "render/ImageTools.h"
 
 namespace lumetra {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "editor/SettingsText.h"
+#include "settings/SettingsText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));

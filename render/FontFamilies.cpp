@@ -6,7 +6,7 @@
 #include <QFontInfo>
 #include <QHash>
 
-#include "editor/SettingsFields.h"
+#include "settings/SettingsFields.h"
 
 namespace lumetra {
 namespace {

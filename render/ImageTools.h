@@ -5,56 +5,53 @@
 // input itself, so a pass at rest costs nothing.
 #pragma once
 
-#include <QDateTime>
 #include <QImage>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
 
-#include "editor/EditSettings.h"
+#include "settings/RgbaColor.h"
 #include "render/Image.h"
 #include "render/Transform3D.h"
 #include "render/WatermarkOverlay.h"
 
 namespace lumetra {
 
-class ImageTools {
-public:
-    ImageTools() = delete;
+namespace ImageTools {
 
     // Colour adjustments. Channels are in 0..1, each result is clamped to
     // 0..1 and alpha is never touched.
 
     // Adds brightness to red, green and blue.
-    static Image BrightnessImage(const Image& image, float brightness);
+    Image BrightnessImage(const Image& image, float brightness);
     // Multiplies red, green and blue by 2^exposure.
-    static Image ExposureImage(const Image& image, float exposure);
+    Image ExposureImage(const Image& image, float exposure);
     // Maps each channel c to (c - 0.5) * contrast + 0.5.
-    static Image ContrastImage(const Image& image, float contrast);
+    Image ContrastImage(const Image& image, float contrast);
     // Mixes the pixel's luminance with the pixel: 0 grey, 1 unchanged.
-    static Image SaturationImage(const Image& image, float saturation);
+    Image SaturationImage(const Image& image, float saturation);
     // Raises each channel to the power gamma.
-    static Image GammaImage(const Image& image, float gamma);
+    Image GammaImage(const Image& image, float gamma);
     // Turns the chroma (YIQ) clockwise by hue degrees: its angle decreases.
-    static Image HueImage(const Image& image, float hue);
+    Image HueImage(const Image& image, float hue);
     // Multiplies red, green and blue by their factors.
-    static Image RGBImage(const Image& image, float red, float green, float blue);
+    Image RGBImage(const Image& image, float red, float green, float blue);
     // Sets red, green and blue to the luminance.
-    static Image GrayscaleImage(const Image& image);
+    Image GrayscaleImage(const Image& image);
     // Mixes the pixel with its sepia tone by intensity (0 unchanged).
-    static Image SepiaImage(const Image& image, float intensity);
+    Image SepiaImage(const Image& image, float intensity);
 
     // Geometry.
 
     // Turns the picture counter-clockwise (as seen) by degrees about its
     // centre, on a canvas that just holds it; the corners stay transparent.
     // 0 and 360 return the input itself.
-    static Image RotateImage(const Image& image, double degrees);
+    Image RotateImage(const Image& image, double degrees);
     // Stretches the picture to width x height pixels (fractions cut off).
-    static Image ResizeImage(const Image& image, double width, double height);
+    Image ResizeImage(const Image& image, double width, double height);
     // The final redraw of a pass: the picture copied onto itself, which
     // leaves every pixel as it is.
-    static Image AntiAliasImage(const Image& image);
+    Image AntiAliasImage(const Image& image);
 
     // Watermarks. The canvas is the base picture: origin at its bottom-left
     // corner, y upward, one point per pixel. Positions are 0 "Bottom Left",
@@ -72,35 +69,35 @@ public:
     // black shadow (blur radius 3, 3 right and 3 down) when useShadow and a
     // black outline (2% of the font size, over the filled glyphs) when
     // useStroke, and blends it over the picture with the opacity as the mix.
-    static Image TextWatermarkImage(Image image, const QString& text, const QString& textFontType,
+    Image TextWatermarkImage(Image image, const QString& text, const QString& textFontType,
                                     double textFontSize, const RgbaColor& textColor, int position,
                                     double verticalOffset, double horizontalOffset, double opacity,
                                     bool useShadow, bool useStroke);
     // The text watermark's overlay on a canvas of `size`.
-    static WatermarkOverlay CreateTextWatermark(QSizeF size, const QString& text,
+    WatermarkOverlay CreateTextWatermark(QSizeF size, const QString& text,
                                                 const QString& textFontType, double textFontSize,
                                                 const RgbaColor& textColor, int position,
                                                 double verticalOffset, double horizontalOffset,
                                                 bool useShadow, bool useStroke);
     // Draws the logo at its own size times scale and blends it over the
     // picture with the opacity as the mix. The empty logo changes nothing.
-    static Image LogoWatermarkImage(Image image, const Image& logo, double scale, int position,
+    Image LogoWatermarkImage(Image image, const Image& logo, double scale, int position,
                                     double verticalOffset, double horizontalOffset, double opacity);
     // The logo watermark's overlay on a canvas of `size`: the whole logo
     // resampled into its rectangle, edges antialiased at fractional places.
-    static WatermarkOverlay CreateLogoWatermark(QSizeF size, const Image& logo, double scale,
+    WatermarkOverlay CreateLogoWatermark(QSizeF size, const Image& logo, double scale,
                                                 int position, double verticalOffset,
                                                 double horizontalOffset);
     // The rectangle of a w x h watermark on the canvas at `position`, moved
     // by the offsets. Any other position gives an empty rectangle at the
     // origin (moved by the offsets).
-    static QRectF WatermarkRect(QSizeF canvas, QSizeF watermark, int position,
+    QRectF WatermarkRect(QSizeF canvas, QSizeF watermark, int position,
                                 double verticalOffset, double horizontalOffset);
     // out.rgb = mix(base.rgb, overlay.rgb, overlay.alpha * opacity) with the
     // overlay in straight alpha; out.alpha = base.alpha. Only the overlay's
     // patch is touched. Opacity is held to 0..1 (NaN counts as 0); at 0, or
     // with an empty patch, the base is returned as it is.
-    static Image BlendWatermark(Image base, const WatermarkOverlay& overlay, double opacity);
+    Image BlendWatermark(Image base, const WatermarkOverlay& overlay, double opacity);
     // Effect filters. Positions are normalised: 0..1 across the picture,
     // origin at the top-left, y down. Pictures are sampled bilinearly with
     // the edge pixels repeated beyond the border, and colours are averaged
@@ -112,96 +109,69 @@ public:
     // pixels whose Sobel edge magnitude (of the luminance) reaches threshold
     // turn black and the others are posterised to quantizationLevels levels
     // (none when the levels are not positive). Alpha is the blurred alpha.
-    static Image CartoonImage(const Image& image, float blurRadiusInPixels, float threshold,
+    Image CartoonImage(const Image& image, float blurRadiusInPixels, float threshold,
                               float quantizationLevels);
     // Kuwahara filter: each pixel takes the mean colour of the least varied
     // of the four square quadrants around it. The brush grows with the
     // picture: its radius in pixels is OilPaintPixelRadius(radius, width).
     // Alpha is kept.
-    static Image OilPaintImage(const Image& image, unsigned radius);
+    Image OilPaintImage(const Image& image, unsigned radius);
     // Darkens towards black with the distance d from the centre (normalised,
     // an ellipse on a non-square picture): colour * (1 - smoothstep(offset +
     // 0.5, offset + 0.75, d)). Alpha is kept.
-    static Image VignetteImage(const Image& image, float offset);
+    Image VignetteImage(const Image& image, float offset);
     // Square cells of fractionalWidthOfAPixel * width pixels (at least one),
     // anchored at the top-left, each filled with its average colour.
-    static Image PixelateImage(const Image& image, float fractionalWidthOfAPixel);
+    Image PixelateImage(const Image& image, float fractionalWidthOfAPixel);
     // The same cells, each drawn as a black dot on white whose radius grows
     // with the darkness of the cell. Opaque.
-    static Image HalftoneImage(const Image& image, float fractionalWidthOfAPixel);
+    Image HalftoneImage(const Image& image, float fractionalWidthOfAPixel);
     // Gaussian blur of sigma GaussianSigma(blurRadiusInPixels) pixels; below
     // one pixel it returns the input.
-    static Image BlurImage(const Image& image, float blurRadiusInPixels);
+    Image BlurImage(const Image& image, float blurRadiusInPixels);
     // A Gaussian blur inside the circle of radius blurRadius (in widths)
     // about the centre; outside it the picture is untouched. blurSize is the
     // spacing in pixels of nine weighted taps whose spread the blur matches.
-    static Image CircleBlurImage(const Image& image, float blurSize, float blurRadius);
+    Image CircleBlurImage(const Image& image, float blurSize, float blurRadius);
     // Sharp inside the circle of radius excludeCircleRadius - excludeBlurSize
     // (in widths) about the centre, Gaussian-blurred by blurRadiusInPixels
     // outside excludeCircleRadius, blended smoothly between (premultiplied).
-    static Image FocusBlurImage(const Image& image, float blurRadiusInPixels,
+    Image FocusBlurImage(const Image& image, float blurRadiusInPixels,
                                 float excludeCircleRadius, float excludeBlurSize);
     // Blur along a line at blurAngle degrees (0 to the right, positive
     // clockwise on screen) over four steps of blurSize * height / width
     // pixels either side, weighted towards the pixel.
-    static Image MotionBlurImage(const Image& image, float blurSize, float blurAngle);
+    Image MotionBlurImage(const Image& image, float blurSize, float blurAngle);
     // Blur along the line to the centre over four steps of blurSize percent
     // of the distance to it either side.
-    static Image ZoomBlurImage(const Image& image, float blurSize);
+    Image ZoomBlurImage(const Image& image, float blurSize);
     // Projects the picture through a 3D transform (see Transform3D): it is a
     // quad two units wide, one unit being half the width on both axes, y
     // down. Uncovered pixels are transparent; the identity returns the input.
-    static Image TransformImage(const Image& image, const Transform3D& transform);
+    Image TransformImage(const Image& image, const Transform3D& transform);
     // Turns the picture about its centre inside radius (normalised, no
     // aspect correction), by 8 * angle radians at the centre fading to none
     // at the radius.
-    static Image SwirlImage(const Image& image, float radius, float angle);
+    Image SwirlImage(const Image& image, float radius, float angle);
     // A glass ball of radius (in widths) at the centre refracting the
     // picture with refractiveIndex, lit at its rim and with a highlight; the
     // picture outside the ball becomes transparent.
-    static Image GlassSphereImage(const Image& image, float radius, float refractiveIndex);
+    Image GlassSphereImage(const Image& image, float radius, float refractiveIndex);
 
     // Gaussian sigma in pixels for a blur radius: rounded half away from
     // zero; 0 when that is below one pixel or not a number.
-    static double GaussianSigma(float blurRadiusInPixels);
+    double GaussianSigma(float blurRadiusInPixels);
     // The oil painting brush radius in pixels on a picture of this width.
-    static int OilPaintPixelRadius(unsigned radius, int width);
+    int OilPaintPixelRadius(unsigned radius, int width);
 
     // Canvas size of a rotation, before it is cut to whole pixels.
-    static void RotatedCanvasSize(double width, double height, double degrees, double* outWidth,
+    void RotatedCanvasSize(double width, double height, double degrees, double* outWidth,
                                   double* outHeight);
 
-    // Files (implemented in files/).
-
-    // Saves a picture: draws it into an 8-bit RGBA bitmap as many pixels
-    // wide and high as the picture is in points (fractions cut off), encodes
-    // it by the format pop-up's index (0-2 JPEG, 3-4 JPEG 2000, 5 PNG, 6-7
-    // TIFF, 8 GIF, 9 BMP) with quality as the compression factor of the
-    // JPEG families (0..1, 0.8 is JPEG quality 80), and writes it to path
-    // through a temporary file that replaces path only once it is complete.
-    // False, with the file that stood at path untouched, when the size is
-    // below one pixel or not a finite number, the index has no format, the
-    // encoder fails or the file cannot be written.
-    static bool SaveImage(const QImage& image, const QString& path, int formatIndex,
-                          double quality);
-
-    // Carries the source file's Exif, IPTC and XMP over onto the saved file
-    // (JPEG, PNG, TIFF and JPEG 2000; GIF and BMP hold none and are left
-    // alone), with the Orientation set to normal since saved pixels are
-    // upright, then gives the saved file the source's creation date. Silent
-    // on failure and never damages the saved file; prints "ERROR" on
-    // standard output when the date cannot be set.
-    static void ChangeImageExifWithOriginalImagePath(const QString& sourcePath,
-                                                     const QString& savedPath);
-
-    // The file's birth time where the file system reports one, else its
-    // last modification, else the current date and time.
-    static QDateTime ImageCreationDateWithPath(const QString& path);
-
     // Luminance weights of the saturation and grayscale operations.
-    static constexpr float kLumaR = 0.2125f;
-    static constexpr float kLumaG = 0.7154f;
-    static constexpr float kLumaB = 0.0721f;
-};
+    inline constexpr float kLumaR = 0.2125f;
+    inline constexpr float kLumaG = 0.7154f;
+    inline constexpr float kLumaB = 0.0721f;
+}  // namespace ImageTools
 
 }  // namespace lumetra

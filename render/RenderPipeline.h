@@ -4,7 +4,7 @@
 // function, so both give the same pixels for the same settings.
 #pragma once
 
-#include "editor/EditSettings.h"
+#include "settings/EditSettings.h"
 #include "render/Image.h"
 
 namespace lumetra {

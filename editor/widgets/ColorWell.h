@@ -8,7 +8,7 @@
 #include <functional>
 #include <optional>
 
-#include "editor/EditSettings.h"
+#include "settings/EditSettings.h"
 
 namespace lumetra {
 

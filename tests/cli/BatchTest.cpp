@@ -12,7 +12,7 @@
 #include <QTemporaryDir>
 
 #include "cli/BatchOptions.h"
-#include "editor/SettingsText.h"
+#include "settings/SettingsText.h"
 #include "files/ImageReader.h"
 #include "render/EffectsTestSupport.h"
 #include "render/RenderPipeline.h"

@@ -10,8 +10,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
-#include "editor/History.h"
-#include "editor/SettingsText.h"
+#include "settings/History.h"
+#include "settings/SettingsText.h"
 #include "files/CustomImageView.h"
 #include "support/TestImages.h"
 

@@ -22,7 +22,7 @@
 #include <QWheelEvent>
 #include <functional>
 
-#include "editor/SettingsText.h"
+#include "settings/SettingsText.h"
 #include "support/TestImages.h"
 
 namespace lumetra {

@@ -18,6 +18,7 @@
 #include "files/CustomImageView.h"
 #include "files/FileTestTools.h"
 #include "files/ImageReader.h"
+#include "files/ImageFiles.h"
 #include "render/ImageTools.h"
 #include "support/TestImages.h"
 

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <set>
 
-#include "editor/SettingsFields.h"
-#include "editor/SettingsText.h"
+#include "settings/SettingsFields.h"
+#include "settings/SettingsText.h"
 #include "editor/ViewController.h"
 
 namespace lumetra {

@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "editor/SettingsFields.h"
-#include "editor/SettingsText.h"
+#include "settings/SettingsFields.h"
+#include "settings/SettingsText.h"
 
 namespace lumetra {
 namespace {

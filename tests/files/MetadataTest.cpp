@@ -19,6 +19,7 @@
 #include "files/ImageReader.h"
 #include "files/Jpeg2000.h"
 #include "files/Metadata.h"
+#include "files/ImageFiles.h"
 #include "render/ImageTools.h"
 #include "support/TestImages.h"
 

@@ -15,6 +15,7 @@
 #include <jpeglib.h>
 
 #include "files/ImageReader.h"
+#include "files/ImageFiles.h"
 #include "render/ImageTools.h"
 #include "support/TestImages.h"
 

@@ -18,6 +18,7 @@
 #include "files/ImageEncoders.h"
 #include "files/Jpeg2000.h"
 #include "files/SaveBitmap.h"
+#include "files/ImageFiles.h"
 #include "render/ImageTools.h"
 #include "support/TestImages.h"
 

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "files/FileTestTools.h"
+#include "files/ImageFiles.h"
 #include "render/ImageTools.h"
 #include "support/TestImages.h"
 

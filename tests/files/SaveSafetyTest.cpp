@@ -10,6 +10,7 @@
 
 #include "files/AtomicFile.h"
 #include "files/FileTestTools.h"
+#include "files/ImageFiles.h"
 #include "render/ImageTools.h"
 #include "support/TestImages.h"
 

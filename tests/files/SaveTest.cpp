@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "files/FileTestTools.h"
+#include "files/ImageFiles.h"
 #include "render/ImageTools.h"
 #include "support/TestImages.h"
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <functional>
 
-#include "editor/EditSettings.h"
+#include "settings/EditSettings.h"
 #include "render/ColourStages.h"
 #include "render/FastMath.h"
 #include "render/ImageTools.h"

@@ -7,7 +7,7 @@
 #include <limits>
 #include <vector>
 
-#include "editor/SettingsFields.h"
+#include "settings/SettingsFields.h"
 #include "render/EffectsTestSupport.h"
 #include "render/ImageTools.h"
 #include "render/RenderPipeline.h"

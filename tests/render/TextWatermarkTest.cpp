@@ -8,7 +8,7 @@
 #include <QFontMetrics>
 #include <algorithm>
 
-#include "editor/SettingsFields.h"
+#include "settings/SettingsFields.h"
 #include "render/FontFamilies.h"
 #include "render/ImageTools.h"
 #include "support/TestImages.h"

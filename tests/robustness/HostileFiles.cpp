@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
+#include "files/ImageFiles.h"
 #include "render/ImageTools.h"
 #include "support/TestImages.h"
 

@@ -20,7 +20,7 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
-#include "editor/SettingsText.h"
+#include "settings/SettingsText.h"
 #include "files/CustomImageView.h"
 #include "files/ImageReader.h"
 #include "robustness/HostileFiles.h"

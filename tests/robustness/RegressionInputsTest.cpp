@@ -12,7 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "editor/SettingsText.h"
+#include "settings/SettingsText.h"
 #include "files/ImageReader.h"
 
 namespace lumetra {

@@ -14,7 +14,7 @@
 #include <QTemporaryDir>
 #include <stdexcept>
 
-#include "editor/RenderJob.h"
+#include "files/RenderJob.h"
 #include "files/CustomImageView.h"
 #include "support/TestImages.h"
 

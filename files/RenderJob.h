@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// One render pass as the worker runs it: read the source file afresh, run
+// One render pass: read the source file afresh, run
 // the pipeline, and hand back the result as the 8-bit picture the preview
 // shows and saving writes. Nothing here touches a widget.
 #pragma once
@@ -7,18 +7,21 @@
 #include <QImage>
 #include <QString>
 
-#include "editor/EditSettings.h"
+#include "settings/EditSettings.h"
 #include "render/Image.h"
 
 namespace lumetra {
 
 struct RenderResult {
     QImage image;    // null when the pass failed
-    QString error;   // why it failed, for the status bar
+    QString error;   // why it failed, in words a user understands
+    bool unreadable = false;  // the failure was reading the source file
     QString damage;  // the source file is damaged: what is wrong with it
     bool ok() const { return !image.isNull(); }
 };
 
+// Reads the source file afresh and runs the pipeline on it; the editor's
+// passes and lumetra-batch render through here. Never throws.
 RenderResult RunRenderPass(const QString& sourcePath, const EditSettings& settings,
                            const Image& logo);
 

@@ -8,17 +8,9 @@
 #include <QString>
 #include <array>
 
-namespace lumetra {
+#include "settings/RgbaColor.h"
 
-// A colour as the colour well holds it: components in 0..1, kept as doubles
-// so that a settings text gives back exactly what it was written from.
-struct RgbaColor {
-    double red = 1.0;
-    double green = 1.0;
-    double blue = 1.0;
-    double alpha = 1.0;
-    bool operator==(const RgbaColor&) const = default;
-};
+namespace lumetra {
 
 struct EditSettings {
     // Fills every field with its default.

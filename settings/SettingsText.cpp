@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "editor/SettingsText.h"
+#include "settings/SettingsText.h"
 
 #include <charconv>
 #include <clocale>
@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <locale.h>
 
-#include "editor/SettingsFields.h"
+#include "settings/SettingsFields.h"
 
 namespace lumetra {
 namespace {

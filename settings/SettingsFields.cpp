@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "editor/SettingsFields.h"
+#include "settings/SettingsFields.h"
 
 #include <algorithm>
 #include <clocale>

@@ -11,7 +11,7 @@
 #include <variant>
 #include <vector>
 
-#include "editor/EditSettings.h"
+#include "settings/EditSettings.h"
 
 namespace lumetra {
 

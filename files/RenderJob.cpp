@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "editor/RenderJob.h"
+#include "files/RenderJob.h"
 
 #include <new>
 #include <utility>
@@ -15,8 +15,8 @@ RenderResult RunRenderPass(const QString& sourcePath, const EditSettings& settin
     try {
         ReadResult source = ReadImageFile(sourcePath);
         if (!source.ok()) {
-            result.error =
-                QStringLiteral("The source image can no longer be read: %1").arg(source.error);
+            result.error = source.error;
+            result.unreadable = true;
             return result;
         }
         result.damage = source.damage;

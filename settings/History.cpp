@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "editor/History.h"
+#include "settings/History.h"
 
 namespace lumetra::history {
 

@@ -11,7 +11,7 @@
 #include <QStringList>
 #include <optional>
 
-#include "editor/EditSettings.h"
+#include "settings/EditSettings.h"
 
 namespace lumetra {
 
