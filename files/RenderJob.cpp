@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "files/RenderJob.h"
+#include "render/Parallel.h"
 
 #include <new>
 #include <utility>
@@ -21,6 +22,10 @@ RenderResult RunRenderPass(const QString& sourcePath, const EditSettings& settin
         }
         result.damage = source.damage;
         const Image finished = RenderPipeline(std::move(source.image), settings, logo);
+        if (StopRequested()) {
+            result.error = QStringLiteral("The pass was stopped.");
+            return result;
+        }
         source = ReadResult();  // let the source go before the 8-bit copy is made
         result.image = finished.toQImage();
         if (result.image.isNull())

@@ -69,16 +69,19 @@ namespace ImageTools {
     // black shadow (blur radius 3, 3 right and 3 down) when useShadow and a
     // black outline (2% of the font size, over the filled glyphs) when
     // useStroke, and blends it over the picture with the opacity as the mix.
+    // On a reduced copy of a photo, shadowScale (the copy's scale) shrinks
+    // the shadow's blur and offset with it.
     Image TextWatermarkImage(Image image, const QString& text, const QString& textFontType,
-                                    double textFontSize, const RgbaColor& textColor, int position,
-                                    double verticalOffset, double horizontalOffset, double opacity,
-                                    bool useShadow, bool useStroke);
+                             double textFontSize, const RgbaColor& textColor, int position,
+                             double verticalOffset, double horizontalOffset, double opacity,
+                             bool useShadow, bool useStroke, double shadowScale = 1.0);
     // The text watermark's overlay on a canvas of `size`.
     WatermarkOverlay CreateTextWatermark(QSizeF size, const QString& text,
-                                                const QString& textFontType, double textFontSize,
-                                                const RgbaColor& textColor, int position,
-                                                double verticalOffset, double horizontalOffset,
-                                                bool useShadow, bool useStroke);
+                                         const QString& textFontType, double textFontSize,
+                                         const RgbaColor& textColor, int position,
+                                         double verticalOffset, double horizontalOffset,
+                                         bool useShadow, bool useStroke,
+                                         double shadowScale = 1.0);
     // Draws the logo at its own size times scale and blends it over the
     // picture with the opacity as the mix. The empty logo changes nothing.
     Image LogoWatermarkImage(Image image, const Image& logo, double scale, int position,

@@ -7,6 +7,7 @@
 #include "render/ColourStages.h"
 #include "render/FontFamilies.h"
 #include "render/ImageTools.h"
+#include "render/Parallel.h"
 
 namespace lumetra {
 
@@ -17,7 +18,16 @@ unsigned OilPaintRadiusFromSlider(float value) {
     return static_cast<unsigned>(value);
 }
 
-Image RenderPipeline(Image source, const EditSettings& s, const Image& logo) {
+Image RenderPipeline(Image source, const EditSettings& s, const Image& logo,
+                     const RenderControl& control) {
+    // A pass without a stop request of its own keeps its thread's.
+    const StopScope stopScope(control.stop ? control.stop : tStopRequest);
+    // Pixel-measured parameters at the source's scale; widened to double
+    // first so that a full-resolution pass gives each stage exactly the
+    // value it always has.
+    const double k = control.scale;
+    const auto px = [k](float value) { return k == 1.0 ? value : float(double(value) * k); };
+    const auto stopped = [] { return StopRequested(); };
     Image image = std::move(source);
 
     // Colour adjustments: always, whatever their values; then black and
@@ -37,57 +47,75 @@ Image RenderPipeline(Image source, const EditSettings& s, const Image& logo) {
     colour.sepiaIntensity = s.sliderSepiaIntensity;
     image = ApplyColourStages(image, colour);
 
-    // Effect filters.
-    if (IsOn(s.checkCartoon))
-        image = ImageTools::CartoonImage(image, s.sliderCartoonBlur, s.sliderCartoonThreshold,
-                                         s.sliderCartoonQuantization);
-    if (IsOn(s.checkOilPainting))
-        image = ImageTools::OilPaintImage(image,
-                                          OilPaintRadiusFromSlider(s.sliderOilPaintingIntensity));
-    if (IsOn(s.checkVignette)) image = ImageTools::VignetteImage(image, s.sliderVignetteRadius);
-    if (IsOn(s.checkPixellate))
-        image = ImageTools::PixelateImage(image, s.sliderPixellatePixelSize);
-    if (IsOn(s.checkHalftone)) image = ImageTools::HalftoneImage(image, s.sliderHalftoneDotSize);
-    if (IsOn(s.checkBlur)) image = ImageTools::BlurImage(image, s.sliderBlurIntensity);
-    if (IsOn(s.checkCircleBlur))
-        image = ImageTools::CircleBlurImage(image, s.sliderCircleBlurIntensity,
-                                            s.sliderCircleBlurRadius);
-    if (IsOn(s.checkFocusBlur))
-        image = ImageTools::FocusBlurImage(image, s.sliderFocusBlurIntensity,
-                                           s.sliderFocusBlurRadius, s.sliderFocusBlurEdge);
-    if (IsOn(s.checkMotionBlur))
-        image = ImageTools::MotionBlurImage(image, s.sliderMotionBlurIntensity,
-                                            s.sliderMotionBlurAngle);
-    if (IsOn(s.checkZoomBlur)) image = ImageTools::ZoomBlurImage(image, s.sliderZoomBlurIntensity);
+    // Effect filters, each checked for a stop request before it starts. The
+    // oil painting's brush and the positional effects already grow with the
+    // picture; the zoom blur's length is a share of the distance to the
+    // centre.
+    const auto stage = [&](int on, auto&& run) {
+        if (IsOn(on) && !stopped()) image = run(image);
+    };
+    stage(s.checkCartoon, [&](const Image& i) {
+        return ImageTools::CartoonImage(i, px(s.sliderCartoonBlur), s.sliderCartoonThreshold,
+                                        s.sliderCartoonQuantization);
+    });
+    stage(s.checkOilPainting, [&](const Image& i) {
+        return ImageTools::OilPaintImage(i, OilPaintRadiusFromSlider(s.sliderOilPaintingIntensity));
+    });
+    stage(s.checkVignette,
+          [&](const Image& i) { return ImageTools::VignetteImage(i, s.sliderVignetteRadius); });
+    stage(s.checkPixellate,
+          [&](const Image& i) { return ImageTools::PixelateImage(i, s.sliderPixellatePixelSize); });
+    stage(s.checkHalftone,
+          [&](const Image& i) { return ImageTools::HalftoneImage(i, s.sliderHalftoneDotSize); });
+    stage(s.checkBlur,
+          [&](const Image& i) { return ImageTools::BlurImage(i, px(s.sliderBlurIntensity)); });
+    stage(s.checkCircleBlur, [&](const Image& i) {
+        return ImageTools::CircleBlurImage(i, px(s.sliderCircleBlurIntensity),
+                                           s.sliderCircleBlurRadius);
+    });
+    stage(s.checkFocusBlur, [&](const Image& i) {
+        return ImageTools::FocusBlurImage(i, px(s.sliderFocusBlurIntensity),
+                                          s.sliderFocusBlurRadius, s.sliderFocusBlurEdge);
+    });
+    stage(s.checkMotionBlur, [&](const Image& i) {
+        return ImageTools::MotionBlurImage(i, px(s.sliderMotionBlurIntensity),
+                                           s.sliderMotionBlurAngle);
+    });
+    stage(s.checkZoomBlur,
+          [&](const Image& i) { return ImageTools::ZoomBlurImage(i, s.sliderZoomBlurIntensity); });
     // The matrix comes from the steppers, never from their text fields.
-    if (IsOn(s.check3DTransform))
-        image = ImageTools::TransformImage(image, Transform3D::FromCells(TransformMatrixCells(s)));
-
-    if (IsOn(s.checkRotate)) image = ImageTools::RotateImage(image, double(s.sliderRotateAngle));
-
-    if (IsOn(s.checkSwirl))
-        image = ImageTools::SwirlImage(image, s.sliderSwirlRadius, s.sliderSwirlAngle);
-    if (IsOn(s.checkGlassSphere))
-        image = ImageTools::GlassSphereImage(image, s.sliderGlassSphereRadius,
-                                             s.sliderGlassSphereRefraction);
+    stage(s.check3DTransform, [&](const Image& i) {
+        return ImageTools::TransformImage(i, Transform3D::FromCells(TransformMatrixCells(s)));
+    });
+    stage(s.checkRotate,
+          [&](const Image& i) { return ImageTools::RotateImage(i, double(s.sliderRotateAngle)); });
+    stage(s.checkSwirl, [&](const Image& i) {
+        return ImageTools::SwirlImage(i, s.sliderSwirlRadius, s.sliderSwirlAngle);
+    });
+    stage(s.checkGlassSphere, [&](const Image& i) {
+        return ImageTools::GlassSphereImage(i, s.sliderGlassSphereRadius,
+                                            s.sliderGlassSphereRefraction);
+    });
 
     // Watermarks, after every geometric stage so they stay upright at their
     // place on the final canvas; the logo after the text, so it covers it.
     // The working picture is moved in: the blend then changes only the
     // pixels under the watermark instead of copying the whole frame.
     // Shadow and stroke count as on in any state but off.
-    if (IsOn(s.checkTextWatermark))
+    if (IsOn(s.checkTextWatermark) && !stopped())
         image = ImageTools::TextWatermarkImage(
             std::move(image), s.textFieldText, ResolveFontFamily(s.comboTextFontType),
-            double(s.stepperTextFontSize), s.colorWellTextColor, s.comboTextPosition,
-            double(s.stepperTextYOffset), double(s.stepperTextXOffset),
-            double(s.stepperTextOpacity / 100.f), s.checkTextShadow != 0, s.checkTextStroke != 0);
-    if (IsOn(s.checkImageWatermark))
+            double(px(s.stepperTextFontSize)), s.colorWellTextColor, s.comboTextPosition,
+            double(px(s.stepperTextYOffset)), double(px(s.stepperTextXOffset)),
+            double(s.stepperTextOpacity / 100.f), s.checkTextShadow != 0, s.checkTextStroke != 0,
+            k);
+    if (IsOn(s.checkImageWatermark) && !stopped())
         image = ImageTools::LogoWatermarkImage(
-            std::move(image), logo, double(s.stepperImageScale / 100.f), s.comboImagePosition,
-            double(s.stepperImageYOffset), double(s.stepperImageXOffset),
-            double(s.stepperImageOpacity / 100.f));
+            std::move(image), logo, double(s.stepperImageScale / 100.f) * k,
+            s.comboImagePosition, double(px(s.stepperImageYOffset)),
+            double(px(s.stepperImageXOffset)), double(s.stepperImageOpacity / 100.f));
 
+    if (stopped()) return Image();
     return ImageTools::AntiAliasImage(image);
 }
 

@@ -80,8 +80,10 @@ WatermarkOverlay ImageTools::CreateTextWatermark(QSizeF size, const QString& tex
                                                  const QString& textFontType, double textFontSize,
                                                  const RgbaColor& textColor, int position,
                                                  double verticalOffset, double horizontalOffset,
-                                                 bool useShadow, bool useStroke) {
+                                                 bool useShadow, bool useStroke,
+                                                 double shadowScale) {
     WatermarkOverlay overlay;
+    const ShadowShape shadow = ScaledShadow(shadowScale);
     const double W = std::isfinite(size.width()) ? std::max(size.width(), 0.0) : 0.0;
     const double H = std::isfinite(size.height()) ? std::max(size.height(), 0.0) : 0.0;
     overlay.canvas = QSize(int(std::min(W, 1e9)), int(std::min(H, 1e9)));
@@ -122,29 +124,29 @@ WatermarkOverlay ImageTools::CreateTextWatermark(QSizeF size, const QString& tex
         boxes.push_back(box.adjusted(-1.0, -1.0, 1.0, 1.0));  // antialiased edge pixels
     }
     const QRectF ink = laidOut.bounds(boxes);
-    const QRectF reach = useShadow ? ink.united(ShadowReach(ink)) : ink;
+    const QRectF reach = useShadow ? ink.united(ShadowReach(ink, shadow)) : ink;
     overlay.patch =
         PixelBoxOnCanvas(reach.left(), reach.top(), reach.right(), reach.bottom(), overlay.canvas);
     if (overlay.patch.isEmpty()) return overlay;
 
     // With a shadow, the glyphs up and left of the patch cast shadow into
     // it, so they are painted too.
-    const QRect painted = useShadow ? ShadowSourceArea(overlay.patch) : overlay.patch;
+    const QRect painted = useShadow ? ShadowSourceArea(overlay.patch, shadow) : overlay.patch;
     const std::vector<float> glyphs =
         PaintGlyphs(laidOut, boxes, painted, ToQColor(textColor), useStroke ? &strokePen : nullptr);
     overlay.pixels = Image::CreateUninitialised(overlay.patch.width(), overlay.patch.height());
-    ComposeOverShadow(glyphs, painted, overlay.patch, useShadow, overlay.pixels);
+    ComposeOverShadow(glyphs, painted, overlay.patch, useShadow, shadow, overlay.pixels);
     return overlay;
 }
 
 Image ImageTools::TextWatermarkImage(Image image, const QString& text, const QString& textFontType,
                                      double textFontSize, const RgbaColor& textColor, int position,
                                      double verticalOffset, double horizontalOffset, double opacity,
-                                     bool useShadow, bool useStroke) {
+                                     bool useShadow, bool useStroke, double shadowScale) {
     if (image.isEmpty() || text.isEmpty() || !(opacity > 0.0)) return image;
     const WatermarkOverlay overlay = CreateTextWatermark(
         QSizeF(image.width(), image.height()), text, textFontType, textFontSize, textColor,
-        position, verticalOffset, horizontalOffset, useShadow, useStroke);
+        position, verticalOffset, horizontalOffset, useShadow, useStroke, shadowScale);
     return BlendWatermark(std::move(image), overlay, opacity);
 }
 
