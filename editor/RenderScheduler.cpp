@@ -2,107 +2,176 @@
 #include "editor/RenderScheduler.h"
 
 #include <mutex>
+#include <new>
 #include <utility>
+
+#include "render/Parallel.h"
+#include "render/RenderPipeline.h"
 
 namespace lumetra {
 
-// What one pass's worker is given and what it gives back. The worker takes
-// its inputs under the mutex, lets go of everything it used, and only then
-// puts its result in under the mutex; the completion takes the result
-// under the mutex. So everything the worker touched (the settings' strings
-// it shares with the panel, the logo's pixels, the result's pixels) is
-// ordered before what the owner's thread does next by a lock every thread
-// checker understands, not only by Qt's own queue.
+// What one job of the worker is given and what it gives back. The worker
+// takes its inputs under the mutex, lets go of everything it used, and only
+// then puts its result in under the mutex; the owner's thread takes the
+// result under the mutex. So everything the worker touched (the settings'
+// strings it shares with the panel, the logo's pixels, the result's pixels)
+// is ordered before what the owner does next by a lock every thread checker
+// understands. The stop request is an atomic the owner may raise at any
+// time.
 struct RenderHandOver {
     std::mutex mutex;
     RenderInputs inputs;
+    RenderScheduler::PreviewFunction preview;  // set for a preview job
+    PreviewSource source;
     RenderResult result;
+    std::atomic<bool> stop{false};
 };
 
 namespace {
 
-void RunHandedOverPass(RenderHandOver* handOver);
+void RunJob(RenderHandOver* handOver) {
+    RenderResult result;
+    {
+        RenderInputs inputs;
+        RenderScheduler::PreviewFunction preview;
+        PreviewSource source;
+        {
+            const std::lock_guard lock(handOver->mutex);
+            inputs = std::move(handOver->inputs);
+            preview = std::move(handOver->preview);
+            source = std::move(handOver->source);
+        }
+        try {
+            const StopScope stopScope(&handOver->stop);
+            result = preview ? preview(source, inputs.settings, inputs.logo)
+                             : inputs.render(inputs.path, inputs.settings, inputs.logo);
+        } catch (...) {
+            // An exception must not end the worker thread (and the program):
+            // the job ends without a result, the picture on show stays.
+            result = RenderResult();
+            result.error = QStringLiteral("The image could not be rendered.");
+        }
+    }  // the worker's settings, path, logo and copy go here, before the result is handed over
+    const std::lock_guard lock(handOver->mutex);
+    handOver->result = std::move(result);
+}
 
 }  // namespace
 
+RenderResult RenderPreview(const PreviewSource& source, const EditSettings& settings,
+                           const Image& logo) {
+    RenderResult result;
+    try {
+        RenderControl control;
+        control.scale = source.scale;
+        const Image rendered = RenderPipeline(source.picture, settings, logo, control);
+        result.image = rendered.toQImage();
+    } catch (const std::bad_alloc&) {
+        result.error = QStringLiteral("Not enough memory to render the preview.");
+    }
+    return result;
+}
+
 RenderScheduler::RenderScheduler(Gather gather, QObject* parent)
-    : QObject(parent), gather_(std::move(gather)) {
+    : QObject(parent), gather_(std::move(gather)), previewFunction_(&RenderPreview) {
     connect(&done_, &WakeUp::ready, this, &RenderScheduler::OnWorkerDone);
 }
 
 RenderScheduler::~RenderScheduler() {
     // The worker's job refers to done_: the thread is joined here, while
     // every member still exists, whatever their order.
+    if (handOver_) handOver_->stop = true;
     worker_.Stop();
 }
 
+void RenderScheduler::SetPreviewSource(PreviewSource source) {
+    preview_ = source.ok() ? std::move(source) : PreviewSource();
+}
+
 void RenderScheduler::Request() {
-    if (updating_) {
-        selectionChanged_ = true;
+    fullWanted_ = true;
+    if (preview_.ok()) previewWanted_ = true;
+    switch (running_) {
+        case Job::None:
+            StartNext();
+            break;
+        case Job::Full:
+            // Its result would be dropped: it stops early, so that the
+            // preview of this request gets every core and the next full
+            // pass starts sooner.
+            if (handOver_) handOver_->stop = true;
+            break;
+        case Job::Preview:
+            break;  // the newest request is rendered next
+    }
+}
+
+void RenderScheduler::DiscardRunning() {
+    previewWanted_ = false;
+    fullWanted_ = false;
+    preview_ = PreviewSource();
+    if (running_ == Job::None) return;
+    discard_ = true;
+    if (handOver_) handOver_->stop = true;
+}
+
+void RenderScheduler::StartNext() {
+    if (running_ != Job::None) return;
+    const bool preview = previewWanted_ && preview_.ok();
+    if (!preview && !fullWanted_) return;
+    std::optional<RenderInputs> inputs = gather_();
+    if (!inputs) {  // nothing to render
+        previewWanted_ = false;
+        fullWanted_ = false;
         return;
     }
-    std::optional<RenderInputs> inputs = gather_();
-    if (!inputs) return;  // nothing to render
-    updating_ = true;
     auto handOver = std::make_shared<RenderHandOver>();
     {
         const std::lock_guard lock(handOver->mutex);
         handOver->inputs = std::move(*inputs);
+        if (preview) {
+            handOver->preview = previewFunction_;
+            handOver->source = preview_;
+        }
+    }
+    if (preview) {
+        previewWanted_ = false;
+        running_ = Job::Preview;
+    } else {
+        fullWanted_ = false;
+        running_ = Job::Full;
     }
     handOver_ = handOver;
     worker_.Submit([this, handOver] {
-        RunHandedOverPass(handOver.get());
+        RunJob(handOver.get());
         done_.Notify();
     });
-    emit passStarted();
-}
-
-void RenderScheduler::DiscardRunning() {
-    if (updating_) discard_ = true;
+    if (running_ == Job::Full) emit passStarted();
 }
 
 void RenderScheduler::OnWorkerDone() {
-    if (!updating_) return;  // no pass of ours is running
+    if (running_ == Job::None) return;  // no job of ours is running
     RenderResult result;
+    bool stopped = false;
     if (const std::shared_ptr<RenderHandOver> handOver = std::exchange(handOver_, nullptr)) {
         const std::lock_guard lock(handOver->mutex);
         result = std::move(handOver->result);
+        stopped = handOver->stop.load();
+    }
+    const Job finished = std::exchange(running_, Job::None);
+    const bool discarded = std::exchange(discard_, false);
+    if (finished == Job::Preview) {
+        if (!discarded && result.ok()) emit previewReady(result);
+        StartNext();
+        return;
     }
     if (!result.ok() && result.error.isEmpty())
         result.error = tr("The render pass ended without a result.");
-    updating_ = false;
-    const bool discarded = std::exchange(discard_, false);
-    if (std::exchange(selectionChanged_, false)) {
-        Request();
-        emit passFinished(result, false);
-        return;
-    }
-    emit passFinished(result, !discarded);
+    // A pass that was overtaken (one more is owed) or stopped is dropped.
+    const bool overtaken = fullWanted_ || stopped;
+    if (overtaken) fullWanted_ = true;
+    StartNext();
+    emit passFinished(result, !overtaken && !discarded);
 }
-
-namespace {
-
-void RunHandedOverPass(RenderHandOver* handOver) {
-    RenderResult result;
-    {
-        RenderInputs inputs;
-        {
-            const std::lock_guard lock(handOver->mutex);
-            inputs = std::move(handOver->inputs);
-        }
-        try {
-            result = inputs.render(inputs.path, inputs.settings, inputs.logo);
-        } catch (...) {
-            // An exception must not end the worker thread (and the program):
-            // the pass ends without a result, the preview stays.
-            result = RenderResult();
-            result.error = QStringLiteral("The image could not be rendered.");
-        }
-    }  // the worker's settings, path and logo go here, before the result is handed over
-    const std::lock_guard lock(handOver->mutex);
-    handOver->result = std::move(result);
-}
-
-}  // namespace
 
 }  // namespace lumetra

@@ -1,20 +1,27 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The scheduling of render passes: at most one runs at a time, on one
-// worker thread; requests that arrive while it runs are merged into one
-// further pass, which starts when the running one comes back, and the
-// result of a pass that was overtaken (or put away by New) is never shown.
+// The scheduling of render work on one worker thread. Every request renders
+// a preview of the reduced copy of the photo first, when there is one, and
+// then the full-resolution pass:
+// - at most one preview renders at a time; requests that arrive meanwhile
+//   replace each other, and the newest is rendered next;
+// - at most one full pass runs at a time; a request that arrives while it
+//   runs stops it at its next stage or band (its result would be dropped
+//   anyway), the newest preview renders with every core, and one more full
+//   pass follows; the result of a pass that was overtaken, stopped or put
+//   away (New) is never shown.
 // It knows nothing of widgets: it asks its owner for a pass's inputs when
-// the pass starts, and hands the result back on the owner's thread.
+// the pass starts, and hands results back on the owner's thread.
 #pragma once
 
 #include <QObject>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
 
-#include "files/RenderJob.h"
 #include "editor/RenderWorker.h"
 #include "editor/WakeUp.h"
+#include "files/RenderJob.h"
 #include "render/Image.h"
 #include "settings/EditSettings.h"
 
@@ -23,12 +30,22 @@ namespace lumetra {
 // What one pass reads: the source file, the settings as they were when the
 // pass started, the logo, and the function that does the work.
 struct RenderInputs {
+    // A full-resolution pass: reads the file and runs the pipeline. It runs
+    // with the worker's stop request (StopRequested()) set by the scheduler.
     using RenderFunction =
         std::function<RenderResult(const QString& path, const EditSettings&, const Image& logo)>;
     RenderFunction render;
     QString path;
     EditSettings settings;
     Image logo;
+};
+
+// The reduced copy of the photo that previews are rendered from, and its
+// scale (its width over the photo's).
+struct PreviewSource {
+    Image picture;
+    double scale = 1.0;
+    bool ok() const { return !picture.isEmpty() && scale > 0.0 && scale < 1.0; }
 };
 
 struct RenderHandOver;
@@ -38,41 +55,68 @@ class RenderScheduler : public QObject {
 public:
     // `gather` gives the inputs of a pass that is about to start, or nothing
     // when there is nothing to render (no picture is open). It is called on
-    // the owner's thread, at every start.
+    // the owner's thread, at every start, preview or full.
     using Gather = std::function<std::optional<RenderInputs>()>;
+    // Renders a preview of the reduced copy (tests replace it).
+    using PreviewFunction = std::function<RenderResult(const PreviewSource&, const EditSettings&,
+                                                       const Image& logo)>;
     explicit RenderScheduler(Gather gather, QObject* parent = nullptr);
-    // Waits for a running pass to come back and ends the worker thread.
+    // Stops a running pass, waits for it and ends the worker thread.
     ~RenderScheduler() override;
 
-    // A pass is wanted: starts one when none runs (true when it did), or
-    // owes one more when one runs.
+    // Something changed: a preview (when there is a reduced copy) and a
+    // full pass are wanted.
     void Request();
-    // A pass runs (from its start until its completion begins).
-    bool updating() const { return updating_; }
-    // A request arrived while the pass ran: one more pass is owed.
-    bool selectionChanged() const { return selectionChanged_; }
-    // The running pass's picture belongs to what was just put away: it is
-    // not to be shown when it comes back.
+    // The reduced copy of the photo now open; an empty one (a photo no
+    // larger than the screen, or one whose reduced copy could not be made)
+    // means every request renders the full pass only.
+    void SetPreviewSource(PreviewSource source);
+    const PreviewSource& previewSource() const { return preview_; }
+    void setPreviewFunction(PreviewFunction function) { previewFunction_ = std::move(function); }
+
+    // A full pass runs or is owed: the full result of the latest request
+    // has not come yet.
+    bool updating() const { return fullWanted_ || running_ == Job::Full; }
+    // A request arrived while a full pass ran: that pass's result will be
+    // dropped and one more pass follows.
+    bool selectionChanged() const { return running_ == Job::Full && fullWanted_; }
+    // A full pass is on the worker right now.
+    bool fullPassRunning() const { return running_ == Job::Full; }
+    // Whatever runs belongs to a picture that was just put away (New):
+    // nothing of it is shown, nothing more is rendered, the reduced copy
+    // goes.
     void DiscardRunning();
 
 signals:
-    // A pass has been handed to the worker.
+    // A full pass has been handed to the worker.
     void passStarted();
-    // A pass has come back. `shown` is false when its result is not to be
-    // shown: another pass was owed (and has started, unless there was
-    // nothing to render) or it was discarded.
+    // A full pass has come back. `shown` is false when its result is not to
+    // be shown: it was overtaken (another pass is owed, and has started
+    // unless there was nothing to render), stopped or discarded.
     void passFinished(const RenderResult& result, bool shown);
+    // A preview has come back and is to be shown (a full pass follows).
+    void previewReady(const RenderResult& result);
 
 private:
+    enum class Job { None, Preview, Full };
+    void StartNext();
     void OnWorkerDone();
 
     Gather gather_;
-    bool updating_ = false;
-    bool selectionChanged_ = false;
+    PreviewFunction previewFunction_;
+    PreviewSource preview_;
+    Job running_ = Job::None;
+    bool previewWanted_ = false;
+    bool fullWanted_ = false;
     bool discard_ = false;
     std::shared_ptr<RenderHandOver> handOver_;
     WakeUp done_;
     RenderWorker worker_;
 };
+
+// The default preview: the pipeline on the reduced copy, every pixel
+// measure scaled by the copy's scale.
+RenderResult RenderPreview(const PreviewSource& source, const EditSettings& settings,
+                           const Image& logo);
 
 }  // namespace lumetra

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QLineEdit>
@@ -65,6 +66,7 @@ ViewController::ViewController(std::shared_ptr<Dialogs> dialogs, QWidget* parent
     connect(&scheduler_, &RenderScheduler::passStarted, this, &ViewController::OnRenderPassStarted);
     connect(&scheduler_, &RenderScheduler::passFinished, this,
             &ViewController::OnRenderPassCompleted);
+    connect(&scheduler_, &RenderScheduler::previewReady, this, &ViewController::OnPreviewReady);
     BuildPanel();
 }
 
@@ -127,6 +129,8 @@ void ViewController::ResetInterface() {
     emit saveAvailabilityChanged(false);
     progressIndicator->setVisible(false);
     imageView->setImage(QImage());
+    imageView->setComparison(QImage());
+    originalPicture_ = QImage();
 
     // A pass still running belongs to the picture that was just put away:
     // its result must not bring that picture back.
@@ -207,6 +211,23 @@ bool ViewController::eventFilter(QObject* watched, QEvent* event) {
         return !event->isAccepted();
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void ViewController::keyPressEvent(QKeyEvent* event) {
+    // Holding the backslash key shows the unedited photo.
+    if (event->key() == Qt::Key_Backslash) {
+        if (!event->isAutoRepeat()) Compare(true);
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void ViewController::keyReleaseEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Backslash) {
+        if (!event->isAutoRepeat()) Compare(false);
+        return;
+    }
+    QWidget::keyReleaseEvent(event);
 }
 
 void ViewController::OnAppQuit() {

@@ -109,6 +109,8 @@ signals:
     void renderPassStarted();
     // A render pass has come back and its completion step has run.
     void renderPassFinished();
+    // A preview of the latest request is on screen (the full pass follows).
+    void previewShown();
     // Something the status bar should tell the user.
     void statusMessage(const QString& message);
     // The history changed: Undo and Redo may have become possible or not.
@@ -147,6 +149,11 @@ public slots:
     void RepositionImageInVisibleArea();
     // A drag of the pointer by `delta` (y downward) at a point of the window.
     void mouseDragged(const QPointF& windowPosition, const QPointF& delta);
+
+    // Shows the unedited photo instead of the result while `show` is true
+    // (the Compare button held, or the backslash key); nothing is recorded
+    // and nothing renders.
+    void Compare(bool show);
 
     // Saving.
     void OnSaveImage();
@@ -286,6 +293,8 @@ public slots:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
     // Asks where to save; the chosen path with the format's extension
@@ -323,6 +332,10 @@ private:
     std::optional<RenderInputs> GatherRenderInputs();
     void OnRenderPassStarted();
     void OnRenderPassCompleted(const RenderResult& result, bool shown);
+    void OnPreviewReady(const RenderResult& result);
+    // The reduced copy previews render from, made when a photo opens (and
+    // what Compare shows).
+    void PreparePreview(const QString& path, const Image& full);
 
     // The history's rules beyond the plain recording. A finished pass
     // records the panel unless a skip is pending or the current state holds
@@ -347,6 +360,7 @@ private:
     bool quitAfterSave_ = false;      // Quit was asked for during a save
     bool closeAfterSave_ = false;     // the window was asked to close during a save
     RenderScheduler scheduler_;
+    QImage originalPicture_;  // the unedited photo, at preview size, for Compare
     QElapsedTimer passTimer_;  // from a request that found no pass running to its result
     QTimer idleRelease_;       // started by every finished pass
     QPointF lastDragPosition_;

@@ -57,7 +57,11 @@ void ViewController::LoadOriginalImage(const QString& path) {
     originalImagePath = path;
     originalImageName = NameWithoutExtension(path);
     originalImageSize = QSizeF(read.image.width(), read.image.height());
+    // Whatever still renders belongs to the photo that was open before.
+    scheduler_.DiscardRunning();
     imageView->setImage(read.image.toQImage());
+    imageView->setComparison(QImage());
+    PreparePreview(path, read.image);
     buttonSaveImage->setEnabled(true);
     emit saveAvailabilityChanged(true);
 

@@ -12,6 +12,8 @@
 
 #include "editor/ViewController.h"
 #include "files/CustomImageView.h"
+#include "files/ImageReader.h"
+#include "render/ImageTools.h"
 #include "render/BufferPool.h"
 
 namespace lumetra {
@@ -37,9 +39,54 @@ void ViewController::OnRenderPassStarted() {
     emit renderPassStarted();
 }
 
+void ViewController::OnPreviewReady(const RenderResult& result) {
+    imageView->setPreview(result.image);
+    emit statusMessage(tr("Preview %1 × %2 shown; the full-resolution result follows…")
+                           .arg(result.image.width())
+                           .arg(result.image.height()));
+    emit previewShown();
+}
+
+void ViewController::PreparePreview(const QString& path, const Image& full) {
+    // A reduced copy as large as the view shows the photo at fit zoom, on
+    // this screen; none for a photo no larger than that, or one whose
+    // reduced decode fails or is damaged (its passes render as they always
+    // did).
+    const double scale = viewport::PreviewScale(full.width(), full.height(), Viewport(),
+                                                 devicePixelRatioF());
+    PreviewSource source;
+    if (scale < 1.0) {
+        source.picture = ReadReducedCopy(path, full, scale);
+        source.scale = double(source.picture.width()) / double(full.width());
+    }
+    scheduler_.SetPreviewSource(source);
+    if (source.ok()) {
+        originalPicture_ = source.picture.toQImage();
+    } else if (scale < 1.0) {
+        originalPicture_ = ImageTools::ResizeImage(full, std::round(full.width() * scale),
+                                                   std::round(full.height() * scale))
+                               .toQImage();
+    } else {
+        originalPicture_ = imageView->image();
+    }
+}
+
+void ViewController::Compare(bool show) {
+    if (show && imageView->hasImage() && !imageView->image().isNull() &&
+        !originalPicture_.isNull()) {
+        imageView->setComparison(originalPicture_);
+        emit statusMessage(tr("Showing the original photo"));
+    } else if (imageView->showsComparison()) {
+        imageView->setComparison(QImage());
+        emit statusMessage(tr("Showing the result"));
+    }
+}
+
 void ViewController::OnRenderPassCompleted(const RenderResult& result, bool shown) {
     if (!shown && updating()) {
-        // Overtaken by a newer request, whose pass is already running.
+        // Overtaken by a newer request, whose pass is already running or
+        // follows its preview.
+        progressIndicator->setVisible(true);
         emit renderPassFinished();
         return;
     }
@@ -62,6 +109,7 @@ void ViewController::OnRenderPassCompleted(const RenderResult& result, bool show
                               .arg(result.image.width())
                               .arg(result.image.height())
                               .arg(elapsed);
+        if (scheduler_.previewSource().ok()) message += tr(" (full resolution)");
         // A damaged source keeps saying so: the preview holds only what
         // could be decoded of it.
         if (!result.damage.isEmpty())

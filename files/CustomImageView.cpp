@@ -24,9 +24,28 @@ CustomImageView::CustomImageView(QWidget* parent)
 
 void CustomImageView::setImage(const QImage& image) {
     image_ = image;
+    preview_ = QImage();
     hasImage_ = true;
     scaled_ = QImage();
     update();
+}
+
+void CustomImageView::setPreview(const QImage& preview) {
+    preview_ = preview;
+    scaled_ = QImage();
+    update();
+}
+
+void CustomImageView::setComparison(const QImage& original) {
+    comparison_ = original;
+    scaled_ = QImage();
+    update();
+}
+
+const QImage& CustomImageView::displayed() const {
+    if (!comparison_.isNull()) return comparison_;
+    if (!preview_.isNull() && !image_.isNull()) return preview_;
+    return image_;
 }
 
 void CustomImageView::setFrame(const Frame& frame) {
@@ -41,23 +60,25 @@ void CustomImageView::setFrame(const Frame& frame) {
 }
 
 QRectF CustomImageView::pictureRect() const {
-    if (image_.isNull() || width() <= 0 || height() <= 0) return {};
-    QSizeF size = image_.size();
+    const QImage& picture = displayed();
+    if (picture.isNull() || width() <= 0 || height() <= 0) return {};
+    QSizeF size = picture.size();
     size.scale(QSizeF(this->size()), Qt::KeepAspectRatio);
     return QRectF(QPointF((width() - size.width()) / 2, (height() - size.height()) / 2), size);
 }
 
 void CustomImageView::paintEvent(QPaintEvent* event) {
+    const QImage& picture = displayed();
     const QRectF target = pictureRect();
     if (target.isEmpty()) return;
     QPainter painter(this);
     const qreal ratio = devicePixelRatioF();
     const QSize devicePixels = (target.size() * ratio).toSize();
-    if (devicePixels.width() < image_.width() && devicePixels.height() < image_.height()) {
+    if (devicePixels.width() < picture.width() && devicePixels.height() < picture.height()) {
         // Smaller than the picture: scale once, then every paint (panning,
         // exposing) only copies pixels.
         if (scaled_.size() != devicePixels) {
-            scaled_ = image_.scaled(devicePixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            scaled_ = picture.scaled(devicePixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                           .convertToFormat(QImage::Format_ARGB32_Premultiplied);
             scaled_.setDevicePixelRatio(ratio);
         }
@@ -68,12 +89,12 @@ void CustomImageView::paintEvent(QPaintEvent* event) {
     // smoothly magnified, so a deep zoom costs no more than the viewport.
     const QRectF exposed = target.intersected(QRectF(event->rect()));
     if (exposed.isEmpty()) return;
-    const double sx = image_.width() / target.width();
-    const double sy = image_.height() / target.height();
+    const double sx = picture.width() / target.width();
+    const double sy = picture.height() / target.height();
     const QRectF source((exposed.left() - target.left()) * sx, (exposed.top() - target.top()) * sy,
                         exposed.width() * sx, exposed.height() * sy);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(exposed, image_, source);
+    painter.drawImage(exposed, picture, source);
 }
 
 bool CustomImageView::performDragOperation(const QMimeData* data) {

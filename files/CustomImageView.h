@@ -24,10 +24,20 @@ public:
     // The extensions a dropped file may have, lower case.
     const QStringList& acceptedTypes() const { return acceptedTypes_; }
 
-    // The picture shown (full resolution). An empty picture (0 x 0) shows
-    // nothing.
+    // The current result at full resolution (what saving writes). An empty
+    // picture (0 x 0) shows nothing. Setting it ends a preview.
     const QImage& image() const { return image_; }
     void setImage(const QImage& image);
+    // A reduced picture of the result to come, shown in the same frame until
+    // the next setImage(); a null picture ends it.
+    void setPreview(const QImage& preview);
+    bool showsPreview() const { return !preview_.isNull(); }
+    // While `original` is not null it is shown instead of everything else
+    // (the unedited photo, to compare with); a null picture ends it.
+    void setComparison(const QImage& original);
+    bool showsComparison() const { return !comparison_.isNull(); }
+    // What is on screen: the comparison, else the preview, else the result.
+    const QImage& displayed() const;
     // True once a picture (possibly the empty one) has been given.
     bool hasImage() const { return hasImage_; }
 
@@ -63,6 +73,8 @@ protected:
 private:
     QStringList acceptedTypes_;
     QImage image_;
+    QImage preview_;
+    QImage comparison_;
     bool hasImage_ = false;
     Frame frame_;
     // The picture at its on-screen size when that is smaller than the

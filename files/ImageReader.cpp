@@ -2,6 +2,8 @@
 #include "files/ImageReader.h"
 
 #include <QColorSpace>
+#include <algorithm>
+#include <cmath>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -12,6 +14,7 @@
 #include "files/ExifOrientation.h"
 #include "files/Jpeg2000.h"
 #include "files/JpegDecoder.h"
+#include "render/ImageTools.h"
 
 namespace lumetra {
 namespace {
@@ -87,11 +90,11 @@ bool ReadAll(QFile* file, std::int64_t maxPixels, QByteArray* data, QString* err
     return true;
 }
 
-Decoded ReadJpeg(QFile* file, std::int64_t maxPixels) {
+Decoded ReadJpeg(QFile* file, std::int64_t maxPixels, int scaleDenominator) {
     Decoded out;
     QByteArray data;
     if (!ReadAll(file, maxPixels, &data, &out.error)) return out;
-    JpegDecoded jpeg = DecodeJpeg(data, maxPixels);
+    JpegDecoded jpeg = DecodeJpeg(data, maxPixels, scaleDenominator);
     out.image = std::move(jpeg.image);
     out.error = jpeg.error;
     if (jpeg.damaged) out.damage = jpeg.damage;
@@ -155,14 +158,14 @@ Decoded ReadWithQt(QFile* file, std::int64_t maxPixels) {
     return out;
 }
 
-ReadResult Read(const QString& path, std::int64_t maxPixels) {
+ReadResult Read(const QString& path, std::int64_t maxPixels, int jpegScaleDenominator = 1) {
     ReadResult result;
     QFile file;
     if (!OpenSource(path, &file, &result.error)) return result;
 
     const QByteArray head = file.peek(16);
     Decoded decoded = LooksLikeJpeg2000(head) ? ReadJpeg2000(&file, maxPixels)
-                      : LooksLikeJpeg(head)   ? ReadJpeg(&file, maxPixels)
+                      : LooksLikeJpeg(head)   ? ReadJpeg(&file, maxPixels, jpegScaleDenominator)
                                               : ReadWithQt(&file, maxPixels);
     if (decoded.image.isNull()) {
         result.error = decoded.error.isEmpty() ? QStringLiteral("The image could not be decoded.")
@@ -257,6 +260,31 @@ ReadResult ReadImageFile(const QString& path, std::int64_t maxPixels) {
         ReadResult result;
         result.error = QStringLiteral("Not enough memory for the image.");
         return result;
+    }
+}
+
+Image ReadReducedCopy(const QString& path, const Image& full, double scale) {
+    if (!(scale > 0.0 && scale < 1.0) || full.isEmpty()) return Image();
+    const double width = std::max(1.0, std::round(full.width() * scale));
+    const double height = std::max(1.0, std::round(full.height() * scale));
+    try {
+        // A JPEG is decoded again at the largest DCT reduction that still
+        // holds the copy's pixels; other formats are reduced from the full
+        // decode already in memory.
+        Image source = full;
+        int denominator = 1;
+        while (denominator < 8 && 1.0 / (2 * denominator) >= scale) denominator *= 2;
+        QFile file(path);
+        if (denominator > 1 && file.open(QIODevice::ReadOnly) && LooksLikeJpeg(file.peek(16))) {
+            file.close();
+            const ReadResult reduced = Read(path, kMaxSourcePixels, denominator);
+            if (!reduced.ok() || reduced.damaged) return Image();
+            source = reduced.image;
+        }
+        const Image resized = ImageTools::ResizeImage(source, width, height);
+        return Image::FromQImage(resized.toQImage());
+    } catch (const std::exception&) {
+        return Image();
     }
 }
 

@@ -32,6 +32,14 @@ struct ReadResult {
 // error without its pixels being decoded.
 ReadResult ReadImageFile(const QString& path, std::int64_t maxPixels = kMaxSourcePixels);
 
+// A reduced copy of the photo at path, for previews: `scale` (0..1) of its
+// upright size, where `full` is the photo as ReadImageFile read it. A JPEG
+// is decoded again with the decoder's DCT scaling (1/2, 1/4 or 1/8, the
+// largest that still holds the copy's pixels, for a fraction of a full
+// decode); other formats are reduced from `full`. 8-bit. Empty when the
+// scale is not below 1 or the reduced decode fails or reports damage.
+Image ReadReducedCopy(const QString& path, const Image& full, double scale);
+
 struct ProbeResult {
     QSize size;     // the picture's size once turned upright; empty when refused
     QString error;  // why the file was refused, in words a user understands

@@ -29,8 +29,10 @@ bool LooksLikeJpeg(const QByteArray& head);
 // Decodes a whole JPEG file held in memory. A picture above maxPixels is
 // refused after its header is read and before memory is taken for it. A
 // file that ends early or holds corrupt data gives what could be decoded
-// (the missing part grey) and damaged set.
-JpegDecoded DecodeJpeg(const QByteArray& data, std::int64_t maxPixels);
+// (the missing part grey) and damaged set. A scale denominator of 2, 4 or 8
+// decodes the picture reduced that many times on each side (the size
+// rounded up), for a preview.
+JpegDecoded DecodeJpeg(const QByteArray& data, std::int64_t maxPixels, int scaleDenominator = 1);
 
 // The size of the JPEG file open on file, from its headers alone: the
 // markers up to the first scan are read (what they skip is seeked over),

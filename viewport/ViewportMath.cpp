@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "viewport/ViewportMath.h"
 
+#include <algorithm>
+
 namespace lumetra::viewport {
 
 Frame RepositionImageInVisibleArea(Frame frame, ViewportSize viewport) {
@@ -61,6 +63,16 @@ Frame FollowViewportResize(Frame frame, ViewportSize before, ViewportSize after)
     frame.x = after.width * 0.5 - cx * frame.width;
     frame.y = after.height * 0.5 - cy * frame.height;
     return RepositionImageInVisibleArea(frame, after);
+}
+
+double PreviewScale(double pictureWidth, double pictureHeight, ViewportSize viewport,
+                    double devicePixelRatio) {
+    if (!(pictureWidth >= 1.0) || !(pictureHeight >= 1.0) || !(viewport.width >= 1.0) ||
+        !(viewport.height >= 1.0) || !(devicePixelRatio > 0.0))
+        return 1.0;
+    const double fit = std::min(viewport.width / pictureWidth, viewport.height / pictureHeight);
+    const double scale = fit * devicePixelRatio;
+    return scale < kNoPreviewAbove ? scale : 1.0;
 }
 
 }  // namespace lumetra::viewport

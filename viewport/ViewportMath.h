@@ -59,6 +59,15 @@ Frame Pan(Frame frame, ViewportSize viewport, double deltaX, double deltaY);
 // point of the picture at the viewport's centre are kept.
 Frame FollowViewportResize(Frame frame, ViewportSize before, ViewportSize after);
 
+// The scale of the reduced copy of a photo that previews render from: the
+// smallest that still covers the viewport's device pixels when the photo is
+// fitted into it, so the preview looks as sharp as the full result at fit
+// zoom. 1 (no separate copy) when that is not well below the photo's own
+// size (kNoPreviewAbove), or for an empty photo or viewport.
+constexpr double kNoPreviewAbove = 0.75;
+double PreviewScale(double pictureWidth, double pictureHeight, ViewportSize viewport,
+                    double devicePixelRatio);
+
 }  // namespace viewport
 
 // Readable test failures.
