@@ -68,6 +68,8 @@ public:
     // is owed).
     bool updating() const { return scheduler_.updating(); }
     bool selectionChanged() const { return scheduler_.selectionChanged(); }
+    // A reduced copy of the open photo renders a preview before each pass.
+    bool HasPreviewCopy() const { return scheduler_.previewSource().ok(); }
 
     // The whole panel as a settings value, and back. Applying sets every
     // control without running any handler.
