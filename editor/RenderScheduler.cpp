@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editor/RenderScheduler.h"
 
+#include <algorithm>
+#include <cmath>
 #include <mutex>
 #include <new>
 #include <utility>
 
+#include "render/ImageTools.h"
 #include "render/Parallel.h"
 #include "render/RenderPipeline.h"
 
@@ -23,6 +26,7 @@ struct RenderHandOver {
     RenderInputs inputs;
     RenderScheduler::PreviewFunction preview;  // set for a preview job
     PreviewSource source;
+    double displayScale = 1.0;  // of the full result's display copy
     RenderResult result;
     std::atomic<bool> stop{false};
 };
@@ -35,16 +39,28 @@ void RunJob(RenderHandOver* handOver) {
         RenderInputs inputs;
         RenderScheduler::PreviewFunction preview;
         PreviewSource source;
+        double displayScale = 1.0;
         {
             const std::lock_guard lock(handOver->mutex);
             inputs = std::move(handOver->inputs);
             preview = std::move(handOver->preview);
             source = std::move(handOver->source);
+            displayScale = handOver->displayScale;
         }
         try {
             const StopScope stopScope(&handOver->stop);
             result = preview ? preview(source, inputs.settings, inputs.logo)
                              : inputs.render(inputs.path, inputs.settings, inputs.logo);
+            // The full result at the size the view shows it, made here on
+            // every core rather than by the window.
+            if (!preview && result.ok() && displayScale < 1.0 && !StopRequested()) {
+                const QImage& full = result.image;
+                result.display =
+                    ImageTools::ResizeImage(Image::FromQImage(full),
+                                            std::max(1.0, std::round(full.width() * displayScale)),
+                                            std::max(1.0, std::round(full.height() * displayScale)))
+                        .toQImage();
+            }
         } catch (...) {
             // An exception must not end the worker thread (and the program):
             // the job ends without a result, the picture on show stays.
@@ -132,6 +148,8 @@ void RenderScheduler::StartNext() {
         if (preview) {
             handOver->preview = previewFunction_;
             handOver->source = preview_;
+        } else if (preview_.ok()) {
+            handOver->displayScale = preview_.scale;
         }
     }
     if (preview) {

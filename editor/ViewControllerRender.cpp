@@ -102,7 +102,7 @@ void ViewController::OnRenderPassCompleted(const RenderResult& result, bool show
                                ? tr("The source image can no longer be read: %1").arg(result.error)
                                : result.error);
     } else {
-        imageView->setImage(result.image);
+        imageView->setImage(result.image, result.display);
         UpdateImageSize();
         RecordPassState();
         QString message = tr("Rendered %1 × %2 pixels in %3 ms")

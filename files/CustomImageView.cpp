@@ -22,8 +22,9 @@ CustomImageView::CustomImageView(QWidget* parent)
     setAccessibleName(tr("Preview"));
 }
 
-void CustomImageView::setImage(const QImage& image) {
+void CustomImageView::setImage(const QImage& image, const QImage& display) {
     image_ = image;
+    display_ = display;
     preview_ = QImage();
     hasImage_ = true;
     scaled_ = QImage();
@@ -76,9 +77,14 @@ void CustomImageView::paintEvent(QPaintEvent* event) {
     const QSize devicePixels = (target.size() * ratio).toSize();
     if (devicePixels.width() < picture.width() && devicePixels.height() < picture.height()) {
         // Smaller than the picture: scale once, then every paint (panning,
-        // exposing) only copies pixels.
+        // exposing) only copies pixels. The reduced copy of the result
+        // serves when it holds enough pixels.
+        const bool reduced = &picture == &image_ && !display_.isNull() &&
+                             devicePixels.width() <= display_.width() &&
+                             devicePixels.height() <= display_.height();
         if (scaled_.size() != devicePixels) {
-            scaled_ = picture.scaled(devicePixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            scaled_ = (reduced ? display_ : picture)
+                          .scaled(devicePixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                           .convertToFormat(QImage::Format_ARGB32_Premultiplied);
             scaled_.setDevicePixelRatio(ratio);
         }

@@ -27,7 +27,9 @@ public:
     // The current result at full resolution (what saving writes). An empty
     // picture (0 x 0) shows nothing. Setting it ends a preview.
     const QImage& image() const { return image_; }
-    void setImage(const QImage& image);
+    // `display`, when given, is the same picture reduced: it is drawn in the
+    // image's place whenever it holds enough pixels for the view's size.
+    void setImage(const QImage& image, const QImage& display = QImage());
     // A reduced picture of the result to come, shown in the same frame until
     // the next setImage(); a null picture ends it.
     void setPreview(const QImage& preview);
@@ -73,6 +75,7 @@ protected:
 private:
     QStringList acceptedTypes_;
     QImage image_;
+    QImage display_;
     QImage preview_;
     QImage comparison_;
     bool hasImage_ = false;

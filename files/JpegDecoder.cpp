@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "render/BufferPool.h"
+#include "render/Parallel.h"
 
 namespace lumetra {
 namespace {
@@ -58,6 +59,7 @@ struct Decoding {
     std::vector<unsigned char> cmykRow;
     QByteArray icc;
     bool tooLarge = false;
+    bool stopped = false;
     bool outOfMemory = false;
     bool created = false;
 };
@@ -132,6 +134,11 @@ bool Run(Decoding* d) {
     uchar* bits = d->image.bits();
     const qsizetype stride = d->image.bytesPerLine();
     while (d->cinfo.output_scanline < d->cinfo.output_height) {
+        // A render pass that has been overtaken stops decoding too.
+        if (StopRequested()) {
+            d->stopped = true;
+            return true;
+        }
         const JDIMENSION y = d->cinfo.output_scanline;
         if (cmyk) {
             JSAMPROW row = d->cmykRow.data();
@@ -257,6 +264,11 @@ JpegDecoded DecodeJpeg(const QByteArray& data, std::int64_t maxPixels, int scale
     }
     if (d->outOfMemory) {
         result.error = QStringLiteral("Not enough memory for the image.");
+        return result;
+    }
+    if (d->stopped) {
+        result.image = QImage();
+        result.error = QStringLiteral("Decoding was stopped.");
         return result;
     }
     if (!finished && !decodedRows) {

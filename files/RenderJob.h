@@ -17,6 +17,10 @@ struct RenderResult {
     QString error;   // why it failed, in words a user understands
     bool unreadable = false;  // the failure was reading the source file
     QString damage;  // the source file is damaged: what is wrong with it
+    // The result reduced to the size the view shows it at fit zoom, made
+    // beside it so the window never has to shrink the full picture (null:
+    // none was made).
+    QImage display;
     bool ok() const { return !image.isNull(); }
 };
 
