@@ -9,6 +9,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
+#include <QToolButton>
 
 #include <QPushButton>
 
@@ -75,6 +76,18 @@ void EditorWindow::BuildMenus() {
     toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     toolbar->addAction(undo);
     toolbar->addAction(redo);
+    toolbar->addSeparator();
+    // Held down, the button shows the unedited photo, as the backslash key
+    // does.
+    auto* compare = new QToolButton(toolbar);
+    compare->setObjectName(QStringLiteral("buttonCompare"));
+    compare->setText(tr("Compare"));
+    compare->setToolTip(tr("Hold to see the original photo (or hold \\)"));
+    compare->setIcon(QIcon::fromTheme(QStringLiteral("view-preview")));
+    compare->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    connect(compare, &QToolButton::pressed, controller_, [this] { controller_->Compare(true); });
+    connect(compare, &QToolButton::released, controller_, [this] { controller_->Compare(false); });
+    toolbar->addWidget(compare);
 
     QMenu* view = menuBar()->addMenu(tr("&View"));
     QAction* zoomIn = view->addAction(tr("Zoom &In"), controller_, &ViewController::OnZoomIn);

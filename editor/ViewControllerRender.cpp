@@ -85,8 +85,9 @@ void ViewController::Compare(bool show) {
 void ViewController::OnRenderPassCompleted(const RenderResult& result, bool shown) {
     if (!shown && updating()) {
         // Overtaken by a newer request, whose pass is already running or
-        // follows its preview.
-        progressIndicator->setVisible(true);
+        // follows its preview (the indicator shows only while a full pass
+        // runs).
+        progressIndicator->setVisible(scheduler_.fullPassRunning() || isSaving());
         emit renderPassFinished();
         return;
     }

@@ -11,7 +11,9 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <functional>
 
 #include "app/AppDelegate.h"
@@ -126,6 +128,20 @@ TEST(Shell, AFileOnTheCommandLineOpensAsTheOpenCommandOpensIt) {
     ASSERT_TRUE(finished.wait(10000));
     EXPECT_EQ(window.controller()->originalImageName, "given");
     EXPECT_EQ(window.controller()->stateImagesPath.size(), 1);
+
+    // Holding the toolbar's Compare button, or the backslash key, shows the
+    // unedited photo; letting go shows the result again.
+    auto* compare = window.findChild<QToolButton*>("buttonCompare");
+    ASSERT_NE(compare, nullptr);
+    CustomImageView* view = window.controller()->imageView;
+    QTest::mousePress(compare, Qt::LeftButton);
+    EXPECT_TRUE(view->showsComparison());
+    QTest::mouseRelease(compare, Qt::LeftButton);
+    EXPECT_FALSE(view->showsComparison());
+    QTest::keyPress(window.controller(), Qt::Key_Backslash);
+    EXPECT_TRUE(view->showsComparison());
+    QTest::keyRelease(window.controller(), Qt::Key_Backslash);
+    EXPECT_FALSE(view->showsComparison());
 }
 
 TEST(Shell, MenusOfferZoomWithTheStandardKeys) {
