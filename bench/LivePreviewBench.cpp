@@ -67,8 +67,13 @@ struct OpenEditor {
         vc.resize(1400, 900);
         vc.viewDidLoad();
         vc.show();
+        // LUMETRA_BENCH_NO_PREVIEW=1 runs the same rows with full passes
+        // only, to compare memory and times.
+        const bool preview = qEnvironmentVariableIsEmpty("LUMETRA_BENCH_NO_PREVIEW");
+        vc.setLivePreview(preview);
         vc.LoadOriginalImage(PhotoJpegPath());
-        if (!vc.HasPreviewCopy()) throw std::runtime_error("the photo has no reduced copy");
+        if (preview && !vc.HasPreviewCopy())
+            throw std::runtime_error("the photo has no reduced copy");
         const EditSettings defaults;
         EditSettings settings = defaults;
         for (const char* box : stages) SetField(settings, *FindField(box), 1);
@@ -89,6 +94,10 @@ void SliderToPreview(benchmark::State& state, std::vector<const char*> stages) {
     FloatSlider* brightness = ControlNamed<FloatSlider>(vc, "sliderBrightness");
     int shown = 0;
     QObject::connect(&vc, &ViewController::previewShown, [&] { ++shown; });
+    if (!vc.HasPreviewCopy())  // full passes only: the result on screen counts
+        QObject::connect(&vc, &ViewController::renderPassFinished, [&] {
+            if (!vc.updating()) ++shown;
+        });
     float value = 0.02f;
     for (auto _ : state) {
         value = -value;

@@ -70,6 +70,10 @@ public:
     bool selectionChanged() const { return scheduler_.selectionChanged(); }
     // A reduced copy of the open photo renders a preview before each pass.
     bool HasPreviewCopy() const { return scheduler_.previewSource().ok(); }
+    // Whether photos opened from now on get a reduced copy for previews (on
+    // by default; off, every request renders the full pass only, as
+    // benchmarks compare).
+    void setLivePreview(bool on) { livePreview_ = on; }
 
     // The whole panel as a settings value, and back. Applying sets every
     // control without running any handler.
@@ -363,6 +367,7 @@ private:
     bool closeAfterSave_ = false;     // the window was asked to close during a save
     RenderScheduler scheduler_;
     QImage originalPicture_;  // the unedited photo, at preview size, for Compare
+    bool livePreview_ = true;
     QElapsedTimer passTimer_;  // from a request that found no pass running to its result
     QTimer idleRelease_;       // started by every finished pass
     QPointF lastDragPosition_;

@@ -52,8 +52,9 @@ void ViewController::PreparePreview(const QString& path, const Image& full) {
     // this screen; none for a photo no larger than that, or one whose
     // reduced decode fails or is damaged (its passes render as they always
     // did).
-    const double scale = viewport::PreviewScale(full.width(), full.height(), Viewport(),
-                                                 devicePixelRatioF());
+    const double scale = livePreview_ ? viewport::PreviewScale(full.width(), full.height(),
+                                                               Viewport(), devicePixelRatioF())
+                                      : 1.0;
     PreviewSource source;
     if (scale < 1.0) {
         source.picture = ReadReducedCopy(path, full, scale);

@@ -16,6 +16,11 @@ namespace {
 // output, the decoded source, and the shown result of the pass before,
 // which the view still holds while the next one is converted.
 constexpr std::size_t kMaxCachedBuffers = 4;
+// The frames of a preview (a screen-sized copy of the photo) are kept apart,
+// within a budget of their own, so that previews and full passes do not
+// push each other's frames out.
+constexpr std::size_t kPreviewFrameBytes = std::size_t(48) << 20;
+constexpr std::size_t kPreviewBudgetBytes = std::size_t(64) << 20;
 // Frames below this size are not worth keeping: malloc serves them well.
 constexpr std::size_t kMinPooledBytes = std::size_t(4) << 20;
 
@@ -54,7 +59,18 @@ public:
     void Give(float* data, std::size_t floats) {
         {
             std::lock_guard lock(mutex_);
-            if (cached_.size() < kMaxCachedBuffers) {
+            const std::size_t bytes = floats * sizeof(float);
+            std::size_t previewBytes = 0, large = 0;
+            for (const CachedBuffer& buffer : cached_) {
+                if (buffer.floats * sizeof(float) <= kPreviewFrameBytes)
+                    previewBytes += buffer.floats * sizeof(float);
+                else
+                    ++large;
+            }
+            const bool keep = bytes <= kPreviewFrameBytes
+                                  ? previewBytes + bytes <= kPreviewBudgetBytes
+                                  : large < kMaxCachedBuffers;
+            if (keep) {
                 cached_.push_back({data, floats});
                 return;
             }
