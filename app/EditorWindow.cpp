@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDockWidget>
 #include <QKeySequence>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -13,6 +14,7 @@
 
 #include <QPushButton>
 
+#include "editor/LooksPanel.h"
 #include "editor/ViewController.h"
 
 namespace lumetra {
@@ -22,6 +24,13 @@ EditorWindow::EditorWindow(std::shared_ptr<Dialogs> dialogs, QWidget* parent)
     setWindowTitle(QStringLiteral("Lumetra"));
     controller_ = new ViewController(std::move(dialogs), this);
     setCentralWidget(controller_);
+    // The looks beside the editor panel, in a dock the View menu shows and
+    // hides.
+    looks_ = new QDockWidget(tr("Looks"), this);
+    looks_->setObjectName(QStringLiteral("dockLooks"));
+    looks_->setWidget(new LooksPanel(controller_, LookStore::Standard(), looks_));
+    looks_->setMinimumWidth(220);
+    addDockWidget(Qt::RightDockWidgetArea, looks_);
     BuildMenus();
     connect(controller_, &ViewController::statusMessage, this,
             [this](const QString& message) { statusBar()->showMessage(message, 8000); });
@@ -96,6 +105,10 @@ void EditorWindow::BuildMenus() {
     zoomOut->setShortcut(QKeySequence::ZoomOut);
     QAction* fit = view->addAction(tr("&Fit to Window"), controller_, &ViewController::OnResetZoom);
     fit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    view->addSeparator();
+    QAction* showLooks = looks_->toggleViewAction();
+    showLooks->setText(tr("&Looks"));
+    view->addAction(showLooks);
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->addAction(tr("How to &Rotate Images"), controller_,

@@ -3,6 +3,7 @@
 // content.
 #pragma once
 
+#include <QDockWidget>
 #include <QMainWindow>
 #include <memory>
 
@@ -23,6 +24,7 @@ private:
     void BuildMenus();
 
     ViewController* controller_;
+    QDockWidget* looks_;
 };
 
 }  // namespace lumetra

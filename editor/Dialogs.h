@@ -33,6 +33,9 @@ public:
     virtual void Alert(QWidget* parent, const QString& text, AlertStyle style) = 0;
     // A warning with the buttons "Yes" then "No"; true unless "No" was chosen.
     virtual bool AskYesNo(QWidget* parent, const QString& text) = 0;
+    // One line of text, starting from `initial`; nothing when cancelled.
+    virtual std::optional<QString> AskText(QWidget* parent, const QString& title,
+                                           const QString& label, const QString& initial) = 0;
     // Choose one existing file with one of the extensions (without dots).
     virtual FileChoice ChooseFileToOpen(QWidget* parent, const QString& title,
                                         const QStringList& extensions) = 0;
@@ -53,6 +56,8 @@ class QtDialogs : public Dialogs {
 public:
     void Alert(QWidget* parent, const QString& text, AlertStyle style) override;
     bool AskYesNo(QWidget* parent, const QString& text) override;
+    std::optional<QString> AskText(QWidget* parent, const QString& title, const QString& label,
+                                   const QString& initial) override;
     FileChoice ChooseFileToOpen(QWidget* parent, const QString& title,
                                 const QStringList& extensions) override;
     FileChoice ChooseFileToSave(QWidget* parent, const QString& title,

@@ -2,6 +2,8 @@
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -49,6 +51,15 @@ bool QtDialogs::AskYesNo(QWidget* parent, const QString& text) {
     box.setDefaultButton(yes);
     box.exec();
     return box.clickedButton() != no;
+}
+
+std::optional<QString> QtDialogs::AskText(QWidget* parent, const QString& title,
+                                          const QString& label, const QString& initial) {
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(parent, title, label, QLineEdit::Normal, initial, &ok);
+    if (!ok) return std::nullopt;
+    return text;
 }
 
 Dialogs::FileChoice QtDialogs::ChooseFileToOpen(QWidget* parent, const QString& title,

@@ -100,8 +100,20 @@ RenderScheduler::~RenderScheduler() {
     worker_.Stop();
 }
 
-void RenderScheduler::SetPreviewSource(PreviewSource source) {
+void RenderScheduler::SetPreviewSource(PreviewSource source, PreviewSource thumbnails) {
     preview_ = source.ok() ? std::move(source) : PreviewSource();
+    thumbnailSource_ = thumbnails.picture.isEmpty() || !(thumbnails.scale > 0.0)
+                           ? PreviewSource()
+                           : std::move(thumbnails);
+    thumbnails_.clear();
+}
+
+void RenderScheduler::RequestThumbnail(const QString& key, const EditSettings& settings,
+                                       const Image& logo) {
+    if (thumbnailSource_.picture.isEmpty()) return;
+    std::erase_if(thumbnails_, [&](const ThumbnailRequest& r) { return r.key == key; });
+    thumbnails_.push_back({key, settings, logo});
+    if (running_ == Job::None) StartNext();
 }
 
 void RenderScheduler::Request() {
@@ -118,6 +130,7 @@ void RenderScheduler::Request() {
             if (handOver_) handOver_->stop = true;
             break;
         case Job::Preview:
+        case Job::Thumbnail:
             break;  // the newest request is rendered next
     }
 }
@@ -126,6 +139,8 @@ void RenderScheduler::DiscardRunning() {
     previewWanted_ = false;
     fullWanted_ = false;
     preview_ = PreviewSource();
+    thumbnailSource_ = PreviewSource();
+    thumbnails_.clear();
     if (running_ == Job::None) return;
     discard_ = true;
     if (handOver_) handOver_->stop = true;
@@ -134,7 +149,10 @@ void RenderScheduler::DiscardRunning() {
 void RenderScheduler::StartNext() {
     if (running_ != Job::None) return;
     const bool preview = previewWanted_ && preview_.ok();
-    if (!preview && !fullWanted_) return;
+    if (!preview && !fullWanted_) {
+        StartThumbnail();
+        return;
+    }
     std::optional<RenderInputs> inputs = gather_();
     if (!inputs) {  // nothing to render
         previewWanted_ = false;
@@ -167,6 +185,27 @@ void RenderScheduler::StartNext() {
     if (running_ == Job::Full) emit passStarted();
 }
 
+void RenderScheduler::StartThumbnail() {
+    if (thumbnails_.empty() || thumbnailSource_.picture.isEmpty()) return;
+    ThumbnailRequest request = std::move(thumbnails_.front());
+    thumbnails_.erase(thumbnails_.begin());
+    auto handOver = std::make_shared<RenderHandOver>();
+    {
+        const std::lock_guard lock(handOver->mutex);
+        handOver->inputs.settings = std::move(request.settings);
+        handOver->inputs.logo = std::move(request.logo);
+        handOver->preview = previewFunction_;
+        handOver->source = thumbnailSource_;
+    }
+    running_ = Job::Thumbnail;
+    runningThumbnail_ = request.key;
+    handOver_ = handOver;
+    worker_.Submit([this, handOver] {
+        RunJob(handOver.get());
+        done_.Notify();
+    });
+}
+
 void RenderScheduler::OnWorkerDone() {
     if (running_ == Job::None) return;  // no job of ours is running
     RenderResult result;
@@ -178,6 +217,12 @@ void RenderScheduler::OnWorkerDone() {
     }
     const Job finished = std::exchange(running_, Job::None);
     const bool discarded = std::exchange(discard_, false);
+    if (finished == Job::Thumbnail) {
+        const QString key = std::exchange(runningThumbnail_, QString());
+        if (!discarded && result.ok()) emit thumbnailReady(key, result.image);
+        StartNext();
+        return;
+    }
     if (finished == Job::Preview) {
         if (!discarded && result.ok()) emit previewReady(result);
         StartNext();

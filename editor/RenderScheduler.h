@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "editor/RenderWorker.h"
 #include "editor/WakeUp.h"
@@ -69,8 +70,9 @@ public:
     void Request();
     // The reduced copy of the photo now open; an empty one (a photo no
     // larger than the screen, or one whose reduced copy could not be made)
-    // means every request renders the full pass only.
-    void SetPreviewSource(PreviewSource source);
+    // means every request renders the full pass only. `thumbnails` is the
+    // photo at thumbnail size (kThumbnailWidth wide), with its own scale.
+    void SetPreviewSource(PreviewSource source, PreviewSource thumbnails = {});
     const PreviewSource& previewSource() const { return preview_; }
     void setPreviewFunction(PreviewFunction function) { previewFunction_ = std::move(function); }
 
@@ -84,8 +86,18 @@ public:
     bool fullPassRunning() const { return running_ == Job::Full; }
     // Whatever runs belongs to a picture that was just put away (New):
     // nothing of it is shown, nothing more is rendered, the reduced copy
-    // goes.
+    // and the thumbnails still to come go.
     void DiscardRunning();
+
+    // A small picture of the open photo rendered with other settings (a
+    // look), from its thumbnail-sized copy, when the
+    // worker has nothing else to do: previews and full passes go first, so
+    // a request waits for one thumbnail at most. Thumbnails asked for a
+    // photo that has since been put away never come. `key` comes back with
+    // the picture; asking again for a key replaces its waiting request.
+    void RequestThumbnail(const QString& key, const EditSettings& settings, const Image& logo);
+    // The thumbnails' width in pixels.
+    static constexpr int kThumbnailWidth = 160;
 
 signals:
     // A full pass has been handed to the worker.
@@ -96,15 +108,26 @@ signals:
     void passFinished(const RenderResult& result, bool shown);
     // A preview has come back and is to be shown (a full pass follows).
     void previewReady(const RenderResult& result);
+    // A thumbnail has come back.
+    void thumbnailReady(const QString& key, const QImage& picture);
 
 private:
-    enum class Job { None, Preview, Full };
+    enum class Job { None, Preview, Full, Thumbnail };
+    struct ThumbnailRequest {
+        QString key;
+        EditSettings settings;
+        Image logo;
+    };
     void StartNext();
+    void StartThumbnail();
     void OnWorkerDone();
 
     Gather gather_;
     PreviewFunction previewFunction_;
     PreviewSource preview_;
+    PreviewSource thumbnailSource_;  // the reduced copy reduced to thumbnail width
+    std::vector<ThumbnailRequest> thumbnails_;  // waiting, oldest first
+    QString runningThumbnail_;
     Job running_ = Job::None;
     bool previewWanted_ = false;
     bool fullWanted_ = false;

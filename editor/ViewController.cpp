@@ -67,6 +67,8 @@ ViewController::ViewController(std::shared_ptr<Dialogs> dialogs, QWidget* parent
     connect(&scheduler_, &RenderScheduler::passFinished, this,
             &ViewController::OnRenderPassCompleted);
     connect(&scheduler_, &RenderScheduler::previewReady, this, &ViewController::OnPreviewReady);
+    connect(&scheduler_, &RenderScheduler::thumbnailReady, this,
+            &ViewController::lookThumbnailReady);
     BuildPanel();
 }
 
@@ -131,6 +133,7 @@ void ViewController::ResetInterface() {
     imageView->setImage(QImage());
     imageView->setComparison(QImage());
     originalPicture_ = QImage();
+    emit pictureChanged();
 
     // A pass still running belongs to the picture that was just put away:
     // its result must not bring that picture back.

@@ -117,6 +117,10 @@ signals:
     void renderPassFinished();
     // A preview of the latest request is on screen (the full pass follows).
     void previewShown();
+    // Another photo was opened, or the editor was cleared (New).
+    void pictureChanged();
+    // A look's thumbnail for the photo now open.
+    void lookThumbnailReady(const QString& name, const QImage& picture);
     // Something the status bar should tell the user.
     void statusMessage(const QString& message);
     // The history changed: Undo and Redo may have become possible or not.
@@ -167,6 +171,13 @@ public slots:
     // Settings files.
     void OnExportSettings();
     void OnImportSettings();
+
+    // Looks: applying one is a change of its own, recorded in the history
+    // like an import; the photo's output size stays as it is. A thumbnail
+    // of the open photo with a look's settings comes back through
+    // lookThumbnailReady() when the worker is free.
+    void ApplyLook(const EditSettings& settings);
+    void RequestLookThumbnail(const QString& name, const EditSettings& settings);
 
     // History.
     void SaveState();

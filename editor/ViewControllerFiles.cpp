@@ -72,6 +72,7 @@ void ViewController::LoadOriginalImage(const QString& path) {
     currenState = 0;
     needToSaveState = false;
     emit historyChanged();
+    emit pictureChanged();
 
     if (read.damaged) {
         emit statusMessage(tr("%1 is damaged (%2): showing what could be read of it")

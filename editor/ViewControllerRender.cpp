@@ -60,7 +60,6 @@ void ViewController::PreparePreview(const QString& path, const Image& full) {
         source.picture = ReadReducedCopy(path, full, scale);
         source.scale = double(source.picture.width()) / double(full.width());
     }
-    scheduler_.SetPreviewSource(source);
     if (source.ok()) {
         originalPicture_ = source.picture.toQImage();
     } else if (scale < 1.0) {
@@ -70,6 +69,19 @@ void ViewController::PreparePreview(const QString& path, const Image& full) {
     } else {
         originalPicture_ = imageView->image();
     }
+    // The looks' thumbnails render from the photo at their own small size.
+    PreviewSource thumbnails;
+    if (!originalPicture_.isNull()) {
+        const Image original = Image::FromQImage(originalPicture_);
+        const double factor = std::min(1.0, double(RenderScheduler::kThumbnailWidth) /
+                                                double(original.width()));
+        thumbnails.picture = Image::FromQImage(
+            ImageTools::ResizeImage(original, std::max(1.0, std::round(original.width() * factor)),
+                                    std::max(1.0, std::round(original.height() * factor)))
+                .toQImage());
+        thumbnails.scale = double(thumbnails.picture.width()) / double(full.width());
+    }
+    scheduler_.SetPreviewSource(source, thumbnails);
 }
 
 void ViewController::Compare(bool show) {

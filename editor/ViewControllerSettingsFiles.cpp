@@ -3,9 +3,11 @@
 // back, so that a look can be kept, shared, or applied to many photos with
 // lumetra-batch.
 #include <QFileInfo>
+#include <QLineEdit>
 
 #include "editor/ViewController.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsText.h"
 
 namespace lumetra {
 
@@ -39,6 +41,18 @@ void ViewController::OnImportSettings() {
     // its pass records the imported settings, so that Undo can go back.
     ApplyStateText(file->text, true);
     emit statusMessage(tr("Settings read from %1").arg(QFileInfo(choice.path).fileName()));
+}
+
+void ViewController::ApplyLook(const EditSettings& settings) {
+    EditSettings look = settings;
+    // The output size belongs to the photo, not to the look.
+    look.textFieldWidth = textFieldWidth->text();
+    look.textFieldHeight = textFieldHeight->text();
+    ApplyStateText(WriteSettingsText(look), true);
+}
+
+void ViewController::RequestLookThumbnail(const QString& name, const EditSettings& settings) {
+    scheduler_.RequestThumbnail(name, settings, logo);
 }
 
 }  // namespace lumetra

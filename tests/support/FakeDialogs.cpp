@@ -12,6 +12,12 @@ bool FakeDialogs::AskYesNo(QWidget*, const QString& text) {
     return yesNoAnswers.isEmpty() ? true : yesNoAnswers.dequeue();
 }
 
+std::optional<QString> FakeDialogs::AskText(QWidget*, const QString&, const QString& label,
+                                            const QString&) {
+    questions << label;
+    return textAnswers.isEmpty() ? std::nullopt : textAnswers.dequeue();
+}
+
 Dialogs::FileChoice FakeDialogs::ChooseFileToOpen(QWidget*, const QString&,
                                                   const QStringList& extensions) {
     openExtensions << extensions;

@@ -24,6 +24,7 @@ public:
     QQueue<FileChoice> openAnswers;
     QQueue<FileChoice> saveAnswers;
     QQueue<bool> yesNoAnswers;
+    QQueue<std::optional<QString>> textAnswers;
     QQueue<RgbaColor> colorAnswers;
 
     // What was asked.
@@ -36,6 +37,8 @@ public:
 
     void Alert(QWidget*, const QString& text, AlertStyle style) override;
     bool AskYesNo(QWidget*, const QString& text) override;
+    std::optional<QString> AskText(QWidget*, const QString& title, const QString& label,
+                                   const QString& initial) override;
     FileChoice ChooseFileToOpen(QWidget*, const QString& title,
                                 const QStringList& extensions) override;
     FileChoice ChooseFileToSave(QWidget*, const QString& title, const QString& proposedName,
