@@ -3,8 +3,6 @@
 // compiler vectorises; a pass runs the ones it needs chained in one sweep.
 #include <algorithm>
 #include <cmath>
-
-#include <immintrin.h>
 #include <functional>
 #include <vector>
 
@@ -14,6 +12,10 @@
 #include "render/ImageTools.h"
 #include "render/PixelKernels.h"
 #include "render/VectorMath.h"
+
+#if LUMETRA_HAS_AVX2_VARIANT
+#include <immintrin.h>
+#endif
 
 namespace lumetra {
 namespace {
