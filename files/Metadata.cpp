@@ -41,7 +41,9 @@ bool ReadWholeFile(const QString& path, QByteArray* bytes) {
     return file.error() == QFileDevice::NoError && !bytes->isEmpty();
 }
 
-Exiv2::Image::AutoPtr OpenInMemory(const QByteArray& bytes) {
+// exiv2's pointer type is not named: before 0.28 it is a std::auto_ptr,
+// deprecated by name.
+auto OpenInMemory(const QByteArray& bytes) {
     return Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(bytes.constData()),
                                      long(bytes.size()));
 }
@@ -109,7 +111,7 @@ QByteArray WithExifChunk(const QByteArray& png, const QByteArray& exif) {
 PropertiesCopy CopyWithExiv2(const QString& sourcePath, const QString& savedPath) {
     QByteArray sourceBytes;
     if (!ReadWholeFile(sourcePath, &sourceBytes)) return PropertiesCopy::Failed;
-    Exiv2::Image::AutoPtr source = OpenInMemory(sourceBytes);
+    const auto source = OpenInMemory(sourceBytes);
     if (!source.get()) return PropertiesCopy::Failed;
     source->readMetadata();
     Exiv2::ExifData exif = source->exifData();
@@ -123,7 +125,7 @@ PropertiesCopy CopyWithExiv2(const QString& sourcePath, const QString& savedPath
 
     QByteArray savedBytes;
     if (!ReadWholeFile(savedPath, &savedBytes)) return PropertiesCopy::Failed;
-    Exiv2::Image::AutoPtr saved = OpenInMemory(savedBytes);
+    const auto saved = OpenInMemory(savedBytes);
     if (!saved.get()) return PropertiesCopy::Failed;
     if (!HoldsProperties(saved->imageType())) return PropertiesCopy::NotHeld;
 

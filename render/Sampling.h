@@ -11,14 +11,18 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 
-#include <emmintrin.h>
-
+#include "render/CpuDispatch.h"
 #include "render/EffectSupport.h"
 #include "render/Image.h"
+
+#if LUMETRA_X86_KERNELS
+#include <emmintrin.h>
+#endif
 
 namespace lumetra::fx {
 
@@ -53,29 +57,52 @@ struct BytePixels {
     LUMETRA_INLINE Px Load(int x, int y) const {
         std::uint32_t word;
         std::memcpy(&word, base + std::ptrdiff_t(y) * stride + 4 * std::ptrdiff_t(x), 4);
+        // Divided rather than multiplied by the reciprocal: exactly the
+        // float a pixel copied from the picture has elsewhere in the engine.
+#if LUMETRA_X86_KERNELS
         const __m128i zero = _mm_setzero_si128();
         const __m128i lanes =
             _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int(word)), zero), zero);
-        // Divided rather than multiplied by the reciprocal: exactly the
-        // float a pixel copied from the picture has elsewhere in the engine.
-        return Finish(_mm_div_ps(_mm_cvtepi32_ps(lanes), _mm_set1_ps(255.f)));
+        return Finish(Px(_mm_div_ps(_mm_cvtepi32_ps(lanes), _mm_set1_ps(255.f))));
+#else
+        return Finish(ByteLanes(word) / 255.f);
+#endif
     }
 
     // Pixels (x, y) and (x + 1, y) in one read.
     LUMETRA_INLINE void LoadPair(int x, int y, Px* left, Px* right) const {
+        const unsigned char* p = base + std::ptrdiff_t(y) * stride + 4 * std::ptrdiff_t(x);
+#if LUMETRA_X86_KERNELS
         const __m128i zero = _mm_setzero_si128();
-        const __m128i words = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(
-            base + std::ptrdiff_t(y) * stride + 4 * std::ptrdiff_t(x)));
+        const __m128i words = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
         const __m128i shorts = _mm_unpacklo_epi8(words, zero);
         const __m128 scale = _mm_set1_ps(1.f / 255.f);
-        *left = Finish(_mm_mul_ps(_mm_cvtepi32_ps(_mm_unpacklo_epi16(shorts, zero)), scale));
-        *right = Finish(_mm_mul_ps(_mm_cvtepi32_ps(_mm_unpackhi_epi16(shorts, zero)), scale));
+        *left = Finish(Px(_mm_mul_ps(_mm_cvtepi32_ps(_mm_unpacklo_epi16(shorts, zero)), scale)));
+        *right = Finish(Px(_mm_mul_ps(_mm_cvtepi32_ps(_mm_unpackhi_epi16(shorts, zero)), scale)));
+#else
+        std::uint32_t words[2];
+        std::memcpy(words, p, sizeof words);
+        *left = Finish(ByteLanes(words[0]) * (1.f / 255.f));
+        *right = Finish(ByteLanes(words[1]) * (1.f / 255.f));
+#endif
     }
 
   private:
+#if !LUMETRA_X86_KERNELS
+    // The four bytes of a pixel's word, in memory order, as floats 0..255:
+    // the word copied to every lane and shifted, which compilers turn into
+    // a few vector instructions (on ARM64: a load to all lanes, a shift, a
+    // mask and a conversion).
+    static LUMETRA_INLINE Px ByteLanes(std::uint32_t word) {
+        typedef std::uint32_t U4 __attribute__((vector_size(16)));
+        constexpr bool kLittle = std::endian::native == std::endian::little;
+        const U4 shifts = kLittle ? U4{0, 8, 16, 24} : U4{24, 16, 8, 0};
+        return __builtin_convertvector(((U4{} + word) >> shifts) & 0xffu, Px);
+    }
+#endif
+
     // Channel values in 0..1 to R, G, B, A order.
-    static LUMETRA_INLINE Px Finish(__m128 values) {
-        Px p = Px(values);
+    static LUMETRA_INLINE Px Finish(Px p) {
         if constexpr (kBgra) p = __builtin_shufflevector(p, p, 2, 1, 0, 3);
         if constexpr (kOpaqueLayout) p[3] = 1.f;
         return p;

@@ -12,8 +12,6 @@
 // functions that carry it too, after CpuHasAvx2().
 #pragma once
 
-#include <immintrin.h>
-
 #include <cstddef>
 #include <cstdint>
 
@@ -22,6 +20,8 @@
 #include "render/Image.h"
 
 #if LUMETRA_HAS_AVX2_VARIANT
+
+#include <immintrin.h>
 
 namespace lumetra::fx::avx2 {
 

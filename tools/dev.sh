@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Sets up a Debian 12 machine for Lumetra, builds it in Release and then
 # either starts the editor (run) or runs the whole test suite (test): the
-# Release tests, then the engine, the editor and their tests built with
-# AddressSanitizer and UndefinedBehaviorSanitizer, and the robustness tests
-# with ThreadSanitizer (tools/sanitize.sh).
+# Release tests, the engine built with clang, with only its portable
+# kernels and for ARM64 (tools/compilers.sh), then the engine, the editor
+# and their tests built with AddressSanitizer and UndefinedBehaviorSanitizer,
+# and the robustness tests with ThreadSanitizer (tools/sanitize.sh).
 #   bash tools/dev.sh run [FILE...]
 #   bash tools/dev.sh test
 set -euo pipefail
@@ -39,4 +40,5 @@ if [[ "$mode" == run ]]; then
   exec build/bin/lumetra "$@"
 fi
 (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs")
+bash tools/compilers.sh
 bash tools/sanitize.sh address thread

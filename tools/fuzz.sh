@@ -17,7 +17,8 @@ targets=("$@")
 ((${#targets[@]})) || targets=(settings_text image_read)
 
 # clang with its libFuzzer runtime; installed when missing. CI does not
-# fuzz, so these are not in tools/debian-packages.txt.
+# fuzz, so the runtime is not in tools/debian-packages.txt (clang is, for
+# tools/compilers.sh).
 probe=$(mktemp -d)
 trap 'rm -rf "$probe"' EXIT
 echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' \

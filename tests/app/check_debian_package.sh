@@ -55,8 +55,16 @@ description=$(field Description)
 # Depends: the libraries the programs link, each versioned as dpkg-shlibdeps
 # writes it, and what it cannot see.
 depends=$(field Depends)
+# The OpenMP runtime is the one of the compiler that built the programs:
+# GCC's libgomp1, or LLVM's libomp (libomp5-14 on Debian 12) after clang.
+openmp_package=""
+openmp=$(readelf -d "$build/bin/lumetra" | sed -n 's/.*Shared library: \[\(libg\{0,1\}omp\.so[^]]*\)\]/\1/p')
+if [[ -n "$openmp" ]]; then
+  path=$(ldd "$build/bin/lumetra" | awk -v name="$openmp" '$1 == name { print $3 }')
+  openmp_package=$(dpkg -S "$(readlink -f "$path")" | cut -d: -f1)
+fi
 for library in libqt6core6 libqt6gui6 libqt6widgets6 libopenjp2-7 libexiv2-27 libimagequant0 \
-               libgif7 libjpeg62-turbo libgomp1 zlib1g libstdc++6 libc6; do
+               libgif7 libjpeg62-turbo $openmp_package zlib1g libstdc++6 libc6; do
   grep -Eq "(^|, )${library//+/\\+} \(>= [^)]+\)(,|$)" <<< "$depends" ||
     fail "Depends lacks '$library (>= ...)': $depends"
 done

@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "files/Jpeg2000.h"
+#include "render/Parallel.h"
 
 namespace lumetra::test {
 
@@ -84,6 +85,10 @@ QDateTime ModifiedTime(const QString& path) {
 }
 
 FileSizeLimit::FileSizeLimit(long long maxBytes) {
+    // LLVM's OpenMP runtime (a clang build) registers itself in a small
+    // shared-memory file as it starts, and ends the process when the limit
+    // keeps it from writing that: it is started before the limit holds.
+    (void)WorkerThreads();
     oldHandler_ = ::signal(SIGXFSZ, SIG_IGN);
     rlimit limit{};
     getrlimit(RLIMIT_FSIZE, &limit);
