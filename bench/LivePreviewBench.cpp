@@ -4,6 +4,8 @@
 // - one row per stage, named after its check box, and AllStages: from a
 //   slider move to the preview on screen, the stage (or every stage) on at
 //   its defaults;
+// - LookThumbnails: ten looks' thumbnails of the photo, and a slider move
+//   made while they render;
 // - GaussianDrag: 30 steps of the Gaussian blur's slider, one every 16 ms:
 //   the time from each step to a preview that includes it, and from the
 //   drag's end to the full result, next to one full pass of the same
@@ -193,6 +195,50 @@ void GaussianDrag(benchmark::State& state) {
     }
 }
 BENCHMARK(GaussianDrag)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Ten looks' thumbnails of the open photo: the time until all have come,
+// and a slider move made while they render: how long its preview waits.
+void LookThumbnails(benchmark::State& state) {
+    OpenEditor editor({});
+    ViewController& vc = editor.vc;
+    std::vector<EditSettings> looks;
+    for (const char* box : {"checkBlackWhite", "checkSepia", "checkCartoon", "checkOilPainting",
+                            "checkVignette", "checkBlur", "checkFocusBlur", "checkSwirl",
+                            "checkGlassSphere", "checkTextWatermark"}) {
+        EditSettings look;
+        SetField(look, *FindField(box), 1);
+        looks.push_back(look);
+    }
+    int arrived = 0, shown = 0;
+    QObject::connect(&vc, &ViewController::lookThumbnailReady, [&] { ++arrived; });
+    QObject::connect(&vc, &ViewController::previewShown, [&] { ++shown; });
+    FloatSlider* brightness = ControlNamed<FloatSlider>(vc, "sliderBrightness");
+    float value = 0.02f;
+    for (auto _ : state) {
+        arrived = 0;
+        QElapsedTimer timer;
+        timer.start();
+        for (std::size_t i = 0; i < looks.size(); ++i)
+            vc.RequestLookThumbnail(QString::number(i), looks[i]);
+        RunUntil(vc, [&] { return arrived == int(looks.size()); });
+        state.SetIterationTime(double(timer.nsecsElapsed()) * 1e-9);
+        state.counters["one_thumbnail_ms"] = double(timer.nsecsElapsed()) * 1e-6 / looks.size();
+        // A slider moved while the thumbnails render.
+        arrived = 0;
+        for (std::size_t i = 0; i < looks.size(); ++i)
+            vc.RequestLookThumbnail(QString::number(i), looks[i]);
+        const int before = shown;
+        QElapsedTimer move;
+        move.start();
+        value = -value;
+        brightness->moveTo(value);
+        RunUntil(vc, [&] { return shown > before; });
+        state.counters["slider_to_preview_ms"] = double(move.nsecsElapsed()) * 1e-6;
+        WaitUntilIdle(vc);
+        RunUntil(vc, [&] { return arrived == int(looks.size()); });
+    }
+}
+BENCHMARK(LookThumbnails)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
 }  // namespace lumetra::bench

@@ -38,6 +38,7 @@ struct Harness {
     }};
     QSignalSpy previews{&scheduler, &RenderScheduler::previewReady};
     QSignalSpy finished{&scheduler, &RenderScheduler::passFinished};
+    QSignalSpy thumbnails{&scheduler, &RenderScheduler::thumbnailReady};
 
     Harness() {
         scheduler.setPreviewFunction(
@@ -47,16 +48,19 @@ struct Harness {
                 result.image = QImage(int(s.sliderBrightness), 1, QImage::Format_ARGB32);
                 return result;
             });
-        scheduler.SetPreviewSource({Image::Create(4, 4), 0.25});
+        scheduler.SetPreviewSource({Image::Create(4, 4), 0.25}, {Image::Create(2, 2), 0.125});
     }
     ~Harness() { gate.release(100); }
     // Lets one job go and waits until something comes back.
     bool Step() {
-        const qsizetype before = previews.count() + finished.count();
+        const auto count = [this] {
+            return previews.count() + finished.count() + thumbnails.count();
+        };
+        const qsizetype before = count();
         gate.release();
-        for (int i = 0; i < 100 && previews.count() + finished.count() == before; ++i)
+        for (int i = 0; i < 100 && count() == before; ++i)
             QSignalSpy(&scheduler, &RenderScheduler::passFinished).wait(100);
-        return previews.count() + finished.count() > before;
+        return count() > before;
     }
     int LastPreviewWidth() const {
         return previews.last().at(0).value<RenderResult>().image.width();
@@ -102,6 +106,32 @@ TEST(PreviewScheduler, ANewRequestStopsTheFullPassWhichIsNeverShown) {
     ASSERT_TRUE(h.Step());
     EXPECT_TRUE(h.finished.last().at(1).toBool());
     EXPECT_EQ(h.finished.last().at(0).value<RenderResult>().image.width(), 7);
+}
+
+TEST(PreviewScheduler, ThumbnailsWaitForPreviewsAndPassesAndDelayThemByOneAtMost) {
+    Harness h;
+    EditSettings look;
+    look.sliderBrightness = 2.f;  // the thumbnail's width in the harness
+    for (const char* key : {"a", "b", "c"}) h.scheduler.RequestThumbnail(key, look, Image());
+    ASSERT_FALSE(h.scheduler.updating());
+    h.scheduler.Request();  // while thumbnail "a" renders
+    ASSERT_TRUE(h.Step());
+    ASSERT_EQ(h.thumbnails.count(), 1);
+    EXPECT_EQ(h.thumbnails.last().at(0).toString(), "a");
+    ASSERT_TRUE(h.Step());  // the preview comes before the other thumbnails
+    EXPECT_EQ(h.previews.count(), 1);
+    ASSERT_TRUE(h.Step());
+    EXPECT_EQ(h.finished.count(), 1);
+    ASSERT_TRUE(h.Step());
+    ASSERT_TRUE(h.Step());
+    EXPECT_EQ(h.thumbnails.count(), 3);
+    EXPECT_EQ(h.thumbnails.last().at(0).toString(), "c");
+    // Another photo: the thumbnails asked for this one never come.
+    h.scheduler.RequestThumbnail("d", look, Image());
+    h.scheduler.DiscardRunning();
+    h.gate.release();
+    QSignalSpy(&h.scheduler, &RenderScheduler::thumbnailReady).wait(300);
+    EXPECT_EQ(h.thumbnails.count(), 3);
 }
 
 TEST(PreviewScheduler, NothingOfAPutAwayPhotoIsShown) {
