@@ -162,6 +162,18 @@ TEST_F(EditorHistory, AChangeDuringTheFirstPassGetsAStateOfItsOwn) {
     EXPECT_EQ(vc.sliderExposure->floatValue(), 0.f);
 }
 
+TEST_F(EditorHistory, APassOfWhatTheCurrentStateHoldsRecordsNothing) {
+    ViewController& vc = *editor.controller;
+    ASSERT_TRUE(editor.Open(path));
+    vc.sliderBrightness->moveTo(0.1f);
+    ASSERT_TRUE(editor.WaitUntilIdle());
+    const QStringList states = vc.stateImagesPath;
+    vc.checkVignette->click();
+    vc.checkVignette->click();  // back as it was before the pass came
+    ASSERT_TRUE(editor.WaitUntilIdle());
+    EXPECT_EQ(vc.stateImagesPath, states);
+}
+
 TEST_F(EditorHistory, UndoWhileAChangeRendersStepsBackFromThatChange) {
     ViewController& vc = *editor.controller;
     ASSERT_TRUE(editor.Open(path));

@@ -65,21 +65,78 @@ EditSettings EveryFieldChanged() {
     return s;
 }
 
-TEST(SettingsText, DefaultsGiveTheKnownLines) {
-    const QString text = WriteSettingsText(EditSettings());
-    ASSERT_TRUE(text.endsWith(u'\n'));
-    const QStringList lines = text.split(u'\n');
-    ASSERT_EQ(lines.size(), 114);
-    EXPECT_EQ(lines.last(), "");
-    const QStringList head = {"0.0", "0.0", "1.0", "1.0", "1.0", "0.0", "1.0", "1.0",
-                              "1.0", "0",   "0",   "1.0"};
-    EXPECT_EQ(lines.mid(0, 12), head);
-    EXPECT_EQ(lines.mid(39, 12), QStringList({"1.0", "1.00", "0.0", "0", "0.0", "0", "0.0", "0",
-                                              "0.0", "0", "1.0", "1.00"}));
-    EXPECT_EQ(lines.mid(79, 9), QStringList({"0", "Watermark", "1.0", "1.0", "1.0", "12", "80.0",
-                                             "80", "70.0"}));
-    EXPECT_EQ(lines.at(102), "1");  // logo position
-    EXPECT_EQ(lines.mid(107, 6), QStringList({"0", "80.0", "0", "0", "1", "0"}));
+// The field on each line of the text, as the format documents it (the
+// colour takes three lines: red, green, blue).
+const char* const kFieldOnLine[113] = {
+        "sliderBrightness", "sliderExposure", "sliderContrast", "sliderSaturation",
+        "sliderGamma", "sliderHue", "sliderRed", "sliderGreen",
+        "sliderBlue", "checkBlackWhite", "checkSepia", "sliderSepiaIntensity",
+        "checkCartoon", "sliderCartoonBlur", "sliderCartoonThreshold", "sliderCartoonQuantization",
+        "checkOilPainting", "sliderOilPaintingIntensity", "checkVignette", "sliderVignetteRadius",
+        "checkPixellate", "sliderPixellatePixelSize", "checkHalftone", "sliderHalftoneDotSize",
+        "checkBlur", "sliderBlurIntensity", "checkCircleBlur", "sliderCircleBlurIntensity",
+        "sliderCircleBlurRadius", "checkFocusBlur", "sliderFocusBlurIntensity", "sliderFocusBlurRadius",
+        "sliderFocusBlurEdge", "checkMotionBlur", "sliderMotionBlurIntensity", "sliderMotionBlurAngle",
+        "checkZoomBlur", "sliderZoomBlurIntensity", "check3DTransform", "stepper3DTransformM11",
+        "textField3DTransformM11", "stepper3DTransformM12", "textField3DTransformM12", "stepper3DTransformM13",
+        "textField3DTransformM13", "stepper3DTransformM14", "textField3DTransformM14", "stepper3DTransformM21",
+        "textField3DTransformM21", "stepper3DTransformM22", "textField3DTransformM22", "stepper3DTransformM23",
+        "textField3DTransformM23", "stepper3DTransformM24", "textField3DTransformM24", "stepper3DTransformM31",
+        "textField3DTransformM31", "stepper3DTransformM32", "textField3DTransformM32", "stepper3DTransformM33",
+        "textField3DTransformM33", "stepper3DTransformM34", "textField3DTransformM34", "stepper3DTransformM41",
+        "textField3DTransformM41", "stepper3DTransformM42", "textField3DTransformM42", "stepper3DTransformM43",
+        "textField3DTransformM43", "stepper3DTransformM44", "textField3DTransformM44", "checkRotate",
+        "sliderRotateAngle", "checkSwirl", "sliderSwirlRadius", "sliderSwirlAngle",
+        "checkGlassSphere", "sliderGlassSphereRadius", "sliderGlassSphereRefraction", "checkTextWatermark",
+        "textFieldText", "colorWellTextColor", "colorWellTextColor", "colorWellTextColor",
+        "comboTextFontType", "stepperTextFontSize", "textFieldTextFontSize", "stepperTextOpacity",
+        "textFieldTextOpacity", "checkTextShadow", "comboTextPosition", "checkTextStroke",
+        "stepperTextXOffset", "textFieldTextXOffset", "stepperTextYOffset", "textFieldTextYOffset",
+        "checkImageWatermark", "textFieldImage", "stepperImageScale", "textFieldImageScale",
+        "stepperImageOpacity", "textFieldImageOpacity", "comboImagePosition", "stepperImageXOffset",
+        "textFieldImageXOffset", "stepperImageYOffset", "textFieldImageYOffset", "comboFormat",
+        "sliderQuality", "textFieldWidth", "textFieldHeight", "checkKeepAspect",
+        "checkKeepExifInfo",
+};
+
+TEST(SettingsText, TheDefaultsAreTheDocumentedText) {
+    const char* const expected[113] = {
+        "0.0", "0.0", "1.0", "1.0", "1.0", "0.0", "1.0", "1.0",
+        "1.0", "0", "0", "1.0", "0", "2.0", "0.2", "10.0",
+        "0", "4.0", "0", "0.0", "0", "0.02", "0", "0.02",
+        "0", "35.0", "0", "15.0", "0.2", "0", "25.0", "0.6",
+        "0.4", "0", "40.0", "0.0", "0", "1.0", "0", "1.0",
+        "1.00", "0.0", "0", "0.0", "0", "0.0", "0", "0.0",
+        "0", "1.0", "1.00", "0.0", "0", "0.0", "0", "0.0",
+        "0", "0.0", "0", "1.0", "1.00", "0.0", "0", "0.0",
+        "0", "0.0", "0", "0.0", "0", "1.0", "1.00", "0",
+        "0.0", "0", "0.5", "1.0", "0", "0.25", "0.71", "0",
+        "Watermark", "1.0", "1.0", "1.0", "12", "80.0", "80", "70.0",
+        "70", "0", "0", "0", "0.0", "0", "0.0", "0",
+        "0", "", "100.0", "100", "70.0", "70", "1", "0.0",
+        "0", "0.0", "0", "0", "80.0", "0", "0", "1",
+        "0",
+    };
+    QString text;
+    for (const char* line : expected) text += QString::fromLatin1(line) + u'\n';
+    EXPECT_EQ(WriteSettingsText(EditSettings()), text);
+}
+
+TEST(SettingsText, EachFieldSitsOnItsDocumentedLine) {
+    const QStringList defaults = SplitSettingsLines(WriteSettingsText(EditSettings()));
+    for (const FieldSpec& field : SettingsFields()) {
+        EditSettings changed;
+        SetField(changed, field, GetField(EveryFieldChanged(), field));
+        if (GetField(changed, field) == field.defaultValue)  // the empty logo path
+            SetField(changed, field, QStringLiteral("changed"));
+        const QStringList lines = SplitSettingsLines(WriteSettingsText(changed));
+        ASSERT_EQ(lines.size(), defaults.size());
+        QStringList differing;
+        for (int i = 0; i < defaults.size(); ++i)
+            if (lines.at(i) != defaults.at(i)) differing << kFieldOnLine[i];
+        ASSERT_FALSE(differing.isEmpty()) << field.name;
+        for (const QString& name : differing) EXPECT_EQ(name, QString(field.name));
+    }
 }
 
 TEST(SettingsText, NumbersAreWrittenAsTheGeneralFormatWithAPoint) {
