@@ -57,6 +57,7 @@ void ParallelBands(int rows, std::int64_t workPerRow, Body&& body) {
     const std::atomic<bool>* stop = tStopRequest;
     const int threads = WorkerThreads();
     const std::int64_t work = std::int64_t(rows) * std::max<std::int64_t>(workPerRow, 1);
+    if (stop && stop->load(std::memory_order_relaxed)) return;
     if (threads <= 1 || rows < 2 || work < 65536) {
         body(0, rows);
         return;

@@ -115,6 +115,13 @@ TEST_F(LooksInTheWindow, ApplyingALookIsOneChangeUndoTakesBackAndKeepsTheOutputS
     ASSERT_TRUE(editor.WaitUntilIdle());
     EXPECT_EQ(vc.CurrentSettings().checkBlackWhite, 0);
     EXPECT_EQ(vc.CurrentSettings().comboFormat, before.comboFormat);
+
+    // With nothing rendered after it (no photo), the size the user set stays.
+    vc.OnFileNew();
+    vc.textFieldWidth->setText("600");
+    vc.ApplyLook(look);
+    EXPECT_EQ(vc.textFieldWidth->text(), "600");
+    EXPECT_EQ(vc.CurrentSettings().checkBlackWhite, 1);
 }
 
 TEST_F(LooksInTheWindow, ThePanelSavesAsksBeforeReplacingAndShowsThumbnails) {

@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "render/ImageTools.h"
+#include "render/Parallel.h"
 #include "render/RenderPipeline.h"
 #include "settings/SettingsFields.h"
 #include "support/TestImages.h"
@@ -147,6 +148,14 @@ TEST(PreviewStages, EachStageOnTheReducedCopyLooksLikeTheFullResultReduced) {
 }
 
 TEST(PreviewStages, AStopRequestEndsAPassWithoutAResult) {
+    // Within a stage: the bands not yet begun are skipped.
+    {
+        std::atomic<bool> raised{true};
+        const StopScope scope(&raised);
+        std::atomic<int> bands{0};
+        ParallelBands(4000, 6000, [&](int, int) { ++bands; });
+        EXPECT_EQ(bands.load(), 0);
+    }
     const Image full = Image::FromQImage(test::PhotoLike(400, 300));
     EditSettings settings;
     settings.checkBlur = 1;
