@@ -139,9 +139,9 @@ LUMETRA_TARGET_AVX2 void SwirlRowsAvx2(const Pixels& src, const Picture& pic, Im
                     _mm256_sub_ps(_mm256_mul_ps(_mm256_add_ps(Columns(x), half), invW), half);
                 const __m256 d = _mm256_sqrt_ps(_mm256_fmadd_ps(dx, dx, _mm256_mul_ps(dy, dy)));
                 const __m256 inside = _mm256_cmp_ps(d, r, _CMP_LT_OQ);
-                const Px8 here = LoadRow(pic, x, y);
-                if (_mm256_movemask_ps(inside) == 0) {
-                    Store(dst + 4 * x, here);
+                const int insideLanes = _mm256_movemask_ps(inside);
+                if (insideLanes == 0) {
+                    Store(dst + 4 * x, LoadRow(pic, x, y));
                     continue;
                 }
                 const __m256 rest = _mm256_max_ps(_mm256_sub_ps(r, d), _mm256_setzero_ps());
@@ -153,7 +153,7 @@ LUMETRA_TARGET_AVX2 void SwirlRowsAvx2(const Pixels& src, const Picture& pic, Im
                                             _mm256_fmsub_ps(v, hF, half));
                 p = pic.opaque ? Px8{Clamp01(p.r), Clamp01(p.g), Clamp01(p.b), Splat8(1.f)}
                                : Unpremultiply(p);
-                Store(dst + 4 * x, Select(inside, p, here));
+                Store(dst + 4 * x, insideLanes == 0xff ? p : Select(inside, p, LoadRow(pic, x, y)));
             }
             for (; x < x1; ++x) StorePx(dst + 4 * x, SwirlPixel(src, sw, x, y));
         }

@@ -137,15 +137,18 @@ struct StripState {
 };
 
 // Columns [x0, x0 + count) of the horizontally blurred picture, down and back
-// up; every finished row of the strip goes to `finish`.
+// up; every finished row of the strip goes to `finish`. The way down leaves
+// its (causal) half of the result in the target's own pixels, where the way
+// back up adds the other half: no buffer of the strip's height is needed.
 LUMETRA_INLINE void StripBody(const Image& rows, int x0, int count, const Coefficients& k,
-                              StripState& s, float* causal, int regionX, int regionY, Image& target,
+                              StripState& s, int regionX, int regionY, Image& target,
                               const FinishRun& finish, const Image* finishReads) {
     const int h = rows.height();
     const D4 n0 = Splat(k.n[0]), n1 = Splat(k.n[1]), n2 = Splat(k.n[2]), n3 = Splat(k.n[3]);
     const D4 m0 = Splat(k.m[0]), m1 = Splat(k.m[1]), m2 = Splat(k.m[2]), m3 = Splat(k.m[3]);
     const D4 d0 = Splat(k.d[0]), d1 = Splat(k.d[1]), d2 = Splat(k.d[2]), d3 = Splat(k.d[3]);
     auto at = [&](int y) { return rows.row(y) + 4 * x0; };
+    auto targetAt = [&](int y) { return target.row(regionY + y) + 4 * (regionX + x0); };
     // Each row of the strip is one short run far from the last: fetch a few
     // rows ahead, or every run waits for memory.
     auto prefetch = [&](const float* p, int forWrite) {
@@ -167,7 +170,10 @@ LUMETRA_INLINE void StripBody(const Image& rows, int x0, int count, const Coeffi
         }
     }
     for (int y = 0; y < h; ++y) {
-        if (y + kAhead < h) prefetch(at(y + kAhead), 0);
+        if (y + kAhead < h) {
+            prefetch(at(y + kAhead), 0);
+            prefetch(targetAt(y + kAhead), 1);
+        }
         const float* in = at(y);
         D4* x0s = s.x[y & 3];
         const D4* x1s = s.x[(y - 1) & 3];
@@ -177,7 +183,7 @@ LUMETRA_INLINE void StripBody(const Image& rows, int x0, int count, const Coeffi
         const D4* y2 = s.y[(y - 2) & 3];
         const D4* y3 = s.y[(y - 3) & 3];
         D4* y4 = s.y[(y - 4) & 3];  // the oldest, replaced by this row's output
-        float* out = causal + std::size_t(y) * std::size_t(4 * kStripWidth);
+        float* out = targetAt(y);
         for (int c = 0; c < count; ++c) {
             const D4 x = Widen(LoadPx(in + 4 * c));
             const D4 v = (n0 * x + n1 * x1s[c] + n2 * x2s[c] + n3 * x3s[c] - d3 * y4[c] -
@@ -198,9 +204,9 @@ LUMETRA_INLINE void StripBody(const Image& rows, int x0, int count, const Coeffi
         }
     }
     for (int y = h - 1; y >= 0; --y) {
-        float* done = target.row(regionY + y) + 4 * (regionX + x0);
+        float* done = targetAt(y);
         if (y - kAhead >= 0) {
-            prefetch(target.row(regionY + y - kAhead) + 4 * (regionX + x0), 1);
+            prefetch(targetAt(y - kAhead), 1);
             if (finishReads)
                 prefetch(finishReads->row(regionY + y - kAhead) + 4 * (regionX + x0), 0);
         }
@@ -213,14 +219,13 @@ LUMETRA_INLINE void StripBody(const Image& rows, int x0, int count, const Coeffi
         const D4* y2 = s.y[(y + 2) & 3];
         const D4* y3 = s.y[(y + 3) & 3];
         D4* y4 = s.y[(y + 4) & 3];
-        const float* before = causal + std::size_t(y) * std::size_t(4 * kStripWidth);
         for (int c = 0; c < count; ++c) {
             const D4 v = (m0 * x1s[c] + m1 * x2s[c] + m2 * x3s[c] + m3 * x4s[c] - d3 * y4[c] -
                           d2 * y3[c] - d1 * y2[c]) -
                          d0 * y1[c];
             x4s[c] = Widen(LoadPx(in + 4 * c));
             y4[c] = v;
-            StorePx(done + 4 * c, LoadPx(before + 4 * c) + Narrow(v));
+            StorePx(done + 4 * c, LoadPx(done + 4 * c) + Narrow(v));
         }
         finish(regionX + x0, regionY + y, count, done);
     }
@@ -230,9 +235,9 @@ void Row(const float* src, float* dst, int n, const Coefficients& k, D4* xs, D4*
     RowBody(src, dst, n, k, xs, causal);
 }
 void Strip(const Image& rows, int x0, int count, const Coefficients& k, StripState& s,
-           float* causal, int regionX, int regionY, Image& target, const FinishRun& finish,
+           int regionX, int regionY, Image& target, const FinishRun& finish,
            const Image* finishReads) {
-    StripBody(rows, x0, count, k, s, causal, regionX, regionY, target, finish, finishReads);
+    StripBody(rows, x0, count, k, s, regionX, regionY, target, finish, finishReads);
 }
 
 #if LUMETRA_HAS_AVX2_VARIANT
@@ -241,19 +246,18 @@ LUMETRA_TARGET_AVX2 void RowAvx2(const float* src, float* dst, int n, const Coef
     RowBody(src, dst, n, k, xs, causal);
 }
 LUMETRA_TARGET_AVX2 void StripAvx2(const Image& rows, int x0, int count, const Coefficients& k,
-                                   StripState& s, float* causal, int regionX, int regionY,
-                                   Image& target, const FinishRun& finish,
-                                   const Image* finishReads) {
-    StripBody(rows, x0, count, k, s, causal, regionX, regionY, target, finish, finishReads);
+                                   StripState& s, int regionX, int regionY, Image& target,
+                                   const FinishRun& finish, const Image* finishReads) {
+    StripBody(rows, x0, count, k, s, regionX, regionY, target, finish, finishReads);
 }
 #else
 void RowAvx2(const float* src, float* dst, int n, const Coefficients& k, D4* xs, D4* causal) {
     RowBody(src, dst, n, k, xs, causal);
 }
 void StripAvx2(const Image& rows, int x0, int count, const Coefficients& k, StripState& s,
-               float* causal, int regionX, int regionY, Image& target, const FinishRun& finish,
+               int regionX, int regionY, Image& target, const FinishRun& finish,
                const Image* finishReads) {
-    StripBody(rows, x0, count, k, s, causal, regionX, regionY, target, finish, finishReads);
+    StripBody(rows, x0, count, k, s, regionX, regionY, target, finish, finishReads);
 }
 #endif
 
@@ -287,13 +291,12 @@ void GaussianBlurRegion(const Image& source, Rect region, double sigma, Image& t
     // Vertical, strip by strip.
     const int strips = (w + kStripWidth - 1) / kStripWidth;
     ParallelBands(strips, std::int64_t(h) * kStripWidth * 16, [&](int s0, int s1) {
-        std::vector<float> causal(std::size_t(h) * 4 * kStripWidth);
         StripState state;
         for (int s = s0; s < s1; ++s) {
             const int x0 = s * kStripWidth;
             const int count = std::min(kStripWidth, w - x0);
-            (avx2 ? StripAvx2 : Strip)(rows, x0, count, k, state, causal.data(), region.x, region.y,
-                                       target, finish, finishReads);
+            (avx2 ? StripAvx2 : Strip)(rows, x0, count, k, state, region.x, region.y, target,
+                                       finish, finishReads);
         }
     });
 }

@@ -98,6 +98,24 @@ struct MotionLines {
 
 LUMETRA_INLINE void MotionBandBody(const MotionLines& lines, double firstLine, int l0, int l1) {
     const View& view = lines.view;
+    if (lines.slope == 0.0) {
+        // Along the rows (or the columns): line c is row c of the view, and
+        // each of its pixels lies on it, with nothing to blend from the next.
+        LineSums line;
+        for (int l = l0; l < l1; ++l) {
+            const double c = firstLine + l;
+            int lo = 0, hi = -1;
+            if (c < 0.0 || c >= view.sizeJ || !lines.PixelRange(c, lo, hi)) continue;
+            lines.Sample(c, line);
+            if (line.count == 0) continue;
+            const int j = int(c);
+            for (int i = lo; i <= hi; ++i) {
+                const D4 a = lines.Mean(line, i);
+                fx::WriteBlend(view, i, j, a, a, 0.0);
+            }
+        }
+        return;
+    }
     LineSums current, next;
     lines.Sample(firstLine + l0, current);
     for (int l = l0; l < l1; ++l) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "render/CpuDispatch.h"
 #include "render/EffectSupport.h"
 #include "render/ImageTools.h"
 #include "render/Parallel.h"
@@ -16,9 +17,6 @@ using fx::LoadPx;
 using fx::Px;
 using fx::StorePx;
 
-float Luma(const float* p) {
-    return ImageTools::kLumaR * p[0] + ImageTools::kLumaG * p[1] + ImageTools::kLumaB * p[2];
-}
 float Luma(Px p) {
     return ImageTools::kLumaR * p[0] + ImageTools::kLumaG * p[1] + ImageTools::kLumaB * p[2];
 }
@@ -92,6 +90,73 @@ void ForEachCellRow(const Image& image, const CellGrid& grid, CellRow&& cellRow)
             }
         });
 }
+
+// The cartoon's outlines and flat colours for rows y0 .. y1 - 1 of the
+// blurred picture: a Sobel edge above the threshold is black, other pixels
+// keep their colour, posterised to `levels` steps when levels > 0. Written
+// without branches in the pixel loop so that it vectorises.
+LUMETRA_INLINE void CartoonRowsBody(const Image& blurred, Image& out, float threshold, float levels,
+                                    int y0, int y1) {
+    const int w = blurred.width();
+    const int h = blurred.height();
+    const bool posterise = levels > 0.f;
+    // Luminance of three rows (above, this, below), edges repeated.
+    std::vector<float> lumaRows[3];
+    auto fill = [&](std::vector<float>& luma, int y) {
+        const float* src = blurred.row(std::clamp(y, 0, h - 1));
+        luma.resize(std::size_t(w) + 2);
+        float* l = luma.data() + 1;
+        for (int x = 0; x < w; ++x)
+            l[x] = ImageTools::kLumaR * src[4 * x] + ImageTools::kLumaG * src[4 * x + 1] +
+                   ImageTools::kLumaB * src[4 * x + 2];
+        luma[0] = luma[1];
+        luma[std::size_t(w) + 1] = luma[std::size_t(w)];
+    };
+    fill(lumaRows[0], y0 - 1);
+    fill(lumaRows[1], y0);
+    for (int y = y0; y < y1; ++y) {
+        fill(lumaRows[2], y + 1);
+        const float* above = lumaRows[0].data() + 1;
+        const float* middle = lumaRows[1].data() + 1;
+        const float* below = lumaRows[2].data() + 1;
+        const float* src = blurred.row(y);
+        float* dst = out.row(y);
+        for (int x = 0; x < w; ++x) {
+            // Sobel: h grows downwards, v to the right.
+            const float gh = -above[x - 1] - 2.f * above[x] - above[x + 1] + below[x - 1] +
+                             2.f * below[x] + below[x + 1];
+            const float gv = -above[x - 1] - 2.f * middle[x - 1] - below[x - 1] + above[x + 1] +
+                             2.f * middle[x + 1] + below[x + 1];
+            const float magnitude = std::sqrt(gh * gh + gv * gv);
+            const bool edge = magnitude >= threshold;
+            const float* p = src + 4 * x;
+            float* d = dst + 4 * x;
+            for (int k = 0; k < 3; ++k) {
+                const float shown =
+                    posterise ? Clamp01(std::floor(p[k] * levels + 0.5f) / levels) : p[k];
+                d[k] = edge ? 0.f : shown;
+            }
+            d[3] = p[3];
+        }
+        std::swap(lumaRows[0], lumaRows[1]);
+        std::swap(lumaRows[1], lumaRows[2]);
+    }
+}
+
+void CartoonRows(const Image& blurred, Image& out, float threshold, float levels, int y0, int y1) {
+    CartoonRowsBody(blurred, out, threshold, levels, y0, y1);
+}
+#if LUMETRA_HAS_AVX2_VARIANT
+LUMETRA_TARGET_AVX2 void CartoonRowsAvx2(const Image& blurred, Image& out, float threshold,
+                                         float levels, int y0, int y1) {
+    CartoonRowsBody(blurred, out, threshold, levels, y0, y1);
+}
+#else
+void CartoonRowsAvx2(const Image& blurred, Image& out, float threshold, float levels, int y0,
+                     int y1) {
+    CartoonRowsBody(blurred, out, threshold, levels, y0, y1);
+}
+#endif
 
 }  // namespace
 
@@ -201,48 +266,10 @@ Image ImageTools::CartoonImage(const Image& image, float blurRadiusInPixels, flo
     const Image blurred = BlurImage(image, blurRadiusInPixels).toFloat();
     const int w = image.width();
     const int h = image.height();
-    const float levels = quantizationLevels;
-    const bool posterise = levels > 0.f;
     Image out = Image::CreateUninitialised(w, h);
+    const auto rows = CpuHasAvx2() ? &CartoonRowsAvx2 : &CartoonRows;
     ParallelBands(h, std::int64_t(w) * 4, [&](int y0, int y1) {
-        // Luminance of three rows (above, this, below), edges repeated.
-        std::vector<float> lumaRows[3];
-        auto fill = [&](std::vector<float>& luma, int y) {
-            const float* src = blurred.row(std::clamp(y, 0, h - 1));
-            luma.resize(std::size_t(w) + 2);
-            for (int x = 0; x < w; ++x) luma[std::size_t(x) + 1] = Luma(src + 4 * x);
-            luma[0] = luma[1];
-            luma[std::size_t(w) + 1] = luma[std::size_t(w)];
-        };
-        fill(lumaRows[0], y0 - 1);
-        fill(lumaRows[1], y0);
-        for (int y = y0; y < y1; ++y) {
-            fill(lumaRows[2], y + 1);
-            const float* above = lumaRows[0].data() + 1;
-            const float* middle = lumaRows[1].data() + 1;
-            const float* below = lumaRows[2].data() + 1;
-            const float* src = blurred.row(y);
-            float* dst = out.row(y);
-            for (int x = 0; x < w; ++x) {
-                // Sobel: h grows downwards, v to the right.
-                const float gh = -above[x - 1] - 2.f * above[x] - above[x + 1] + below[x - 1] +
-                                 2.f * below[x] + below[x + 1];
-                const float gv = -above[x - 1] - 2.f * middle[x - 1] - below[x - 1] + above[x + 1] +
-                                 2.f * middle[x + 1] + below[x + 1];
-                const float magnitude = std::sqrt(gh * gh + gv * gv);
-                const float* p = src + 4 * x;
-                float* d = dst + 4 * x;
-                d[3] = p[3];
-                if (magnitude >= threshold) {
-                    d[0] = d[1] = d[2] = 0.f;
-                    continue;
-                }
-                for (int k = 0; k < 3; ++k)
-                    d[k] = posterise ? Clamp01(std::floor(p[k] * levels + 0.5f) / levels) : p[k];
-            }
-            std::swap(lumaRows[0], lumaRows[1]);
-            std::swap(lumaRows[1], lumaRows[2]);
-        }
+        rows(blurred, out, threshold, quantizationLevels, y0, y1);
     });
     return out;
 }

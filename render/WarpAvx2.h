@@ -175,12 +175,69 @@ LUMETRA_TARGET_AVX2 inline __m256 FloatChannel(const FloatPicture& pic, __m256i 
     return _mm256_i32gather_ps(pic.base + channel, _mm256_slli_epi32(pixels, 2), 4);
 }
 
+// Rows r[0..7] become columns: r[c] afterwards holds element c of every
+// former row.
+LUMETRA_TARGET_AVX2 inline void Transpose8(__m256 r[8]) {
+    const __m256 t0 = _mm256_unpacklo_ps(r[0], r[1]), t1 = _mm256_unpackhi_ps(r[0], r[1]);
+    const __m256 t2 = _mm256_unpacklo_ps(r[2], r[3]), t3 = _mm256_unpackhi_ps(r[2], r[3]);
+    const __m256 t4 = _mm256_unpacklo_ps(r[4], r[5]), t5 = _mm256_unpackhi_ps(r[4], r[5]);
+    const __m256 t6 = _mm256_unpacklo_ps(r[6], r[7]), t7 = _mm256_unpackhi_ps(r[6], r[7]);
+    const __m256 s0 = _mm256_shuffle_ps(t0, t2, 0x44), s1 = _mm256_shuffle_ps(t0, t2, 0xEE);
+    const __m256 s2 = _mm256_shuffle_ps(t1, t3, 0x44), s3 = _mm256_shuffle_ps(t1, t3, 0xEE);
+    const __m256 s4 = _mm256_shuffle_ps(t4, t6, 0x44), s5 = _mm256_shuffle_ps(t4, t6, 0xEE);
+    const __m256 s6 = _mm256_shuffle_ps(t5, t7, 0x44), s7 = _mm256_shuffle_ps(t5, t7, 0xEE);
+    r[0] = _mm256_permute2f128_ps(s0, s4, 0x20);
+    r[1] = _mm256_permute2f128_ps(s1, s5, 0x20);
+    r[2] = _mm256_permute2f128_ps(s2, s6, 0x20);
+    r[3] = _mm256_permute2f128_ps(s3, s7, 0x20);
+    r[4] = _mm256_permute2f128_ps(s0, s4, 0x31);
+    r[5] = _mm256_permute2f128_ps(s1, s5, 0x31);
+    r[6] = _mm256_permute2f128_ps(s2, s6, 0x31);
+    r[7] = _mm256_permute2f128_ps(s3, s7, 0x31);
+}
+
+// The pixels at `left` and the pixel after each, of eight points, as one
+// vector per channel: out[0..3] the left pixels' R, G, B, A, out[4..7] the
+// right ones'. Each pair is one 32-byte read, turned into channels by a
+// transpose: far cheaper than eight gathers of scattered floats.
+LUMETRA_TARGET_AVX2 inline void LoadPairs(const FloatPicture& pic, __m256i left, __m256 out[8]) {
+    alignas(32) int index[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(index), left);
+    for (int i = 0; i < 8; ++i) out[i] = _mm256_loadu_ps(pic.base + 4 * std::ptrdiff_t(index[i]));
+    Transpose8(out);
+}
+
 LUMETRA_TARGET_AVX2 inline Px8 Blend(const FloatPicture& pic, const Taps& t) {
+    Px8 out;
+    const __m256i one = _mm256_set1_epi32(1);
+    // Nearly always both taps of a row are neighbours (they are one pixel
+    // only where a point is cut to the picture's edge): then each row's pair
+    // is read at once. The arithmetic is the same either way.
+    const bool pairs = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_and_si256(
+                           _mm256_cmpeq_epi32(t.ib, _mm256_add_epi32(t.ia, one)),
+                           _mm256_cmpeq_epi32(t.id, _mm256_add_epi32(t.ic, one))))) == 0xff;
+    if (pairs) {
+        __m256 top[8], bottom[8];
+        LoadPairs(pic, t.ia, top);
+        LoadPairs(pic, t.ic, bottom);
+        const __m256 pa = _mm256_mul_ps(t.ka, top[3]);
+        const __m256 pb = _mm256_mul_ps(t.kb, top[7]);
+        const __m256 pc = _mm256_mul_ps(t.kc, bottom[3]);
+        const __m256 pd = _mm256_mul_ps(t.kd, bottom[7]);
+        __m256* channels[3] = {&out.r, &out.g, &out.b};
+        for (int c = 0; c < 3; ++c) {
+            __m256 sum = _mm256_mul_ps(top[c], pa);
+            sum = _mm256_fmadd_ps(top[4 + c], pb, sum);
+            sum = _mm256_fmadd_ps(bottom[c], pc, sum);
+            *channels[c] = _mm256_fmadd_ps(bottom[4 + c], pd, sum);
+        }
+        out.a = _mm256_add_ps(_mm256_add_ps(pa, pb), _mm256_add_ps(pc, pd));
+        return out;
+    }
     const __m256 pa = _mm256_mul_ps(t.ka, FloatChannel(pic, t.ia, 3));
     const __m256 pb = _mm256_mul_ps(t.kb, FloatChannel(pic, t.ib, 3));
     const __m256 pc = _mm256_mul_ps(t.kc, FloatChannel(pic, t.ic, 3));
     const __m256 pd = _mm256_mul_ps(t.kd, FloatChannel(pic, t.id, 3));
-    Px8 out;
     __m256* channels[3] = {&out.r, &out.g, &out.b};
     for (int c = 0; c < 3; ++c) {
         __m256 sum = _mm256_mul_ps(FloatChannel(pic, t.ia, c), pa);
@@ -200,10 +257,11 @@ LUMETRA_TARGET_AVX2 inline Px8 Sample(const Picture& pic, __m256 fx, __m256 fy) 
 }
 
 LUMETRA_TARGET_AVX2 inline Px8 LoadRow(const FloatPicture& pic, int x, int y) {
-    const __m256i pixels = _mm256_add_epi32(_mm256_set1_epi32(int(std::ptrdiff_t(y) * pic.rowPixels + x)),
-                                            _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-    return {FloatChannel(pic, pixels, 0), FloatChannel(pic, pixels, 1), FloatChannel(pic, pixels, 2),
-            FloatChannel(pic, pixels, 3)};
+    const float* p = pic.base + 4 * (std::ptrdiff_t(y) * pic.rowPixels + x);
+    __m256 rows[8];
+    for (int i = 0; i < 8; ++i) rows[i] = _mm256_castps128_ps256(_mm_loadu_ps(p + 4 * i));
+    Transpose8(rows);  // only the first four columns are used
+    return {rows[0], rows[1], rows[2], rows[3]};
 }
 
 // Eight pixels of a row, from (x, y) on, as they are (straight alpha).

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The fast effect kernels against slow, obvious implementations of the same
-// definitions: the exact sampled Gaussian, Kuwahara quadrants summed pixel
-// by pixel, and motion and zoom blur integrated sample by sample.
+// definitions: the exact sampled Gaussian, the 3D transform solved pixel by
+// pixel, Kuwahara quadrants summed pixel by pixel, and motion and zoom blur
+// integrated sample by sample.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
+#include <utility>
 
 #include "render/EffectsTestSupport.h"
 #include "render/ImageTools.h"
@@ -111,6 +113,86 @@ TEST_P(GaussianAgainstExactKernel, WithinAFractionOfAGreyLevel) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Effects, GaussianAgainstExactKernel, ::testing::Values(1, 2, 5, 12, 35));
+
+// ---- 3D transform -------------------------------------------------------------
+
+// The quad point that output pixel (x, y) shows, solved directly from the
+// forward matrix: [u v 0 1] M = W [a b . 1] is two linear equations in u
+// and v. False where the point is behind the viewer (W <= 0) or the system
+// has no single solution.
+bool QuadPoint(const Transform3D& t, int w, int h, int x, int y, double* u, double* v) {
+    const double aspect = double(h) / w;
+    const double a = 2.0 * (x + 0.5) / w - 1.0;
+    const double b = (2.0 * (y + 0.5) / h - 1.0) * aspect;
+    const double p = t.m11 - a * t.m14, q = t.m21 - a * t.m24, r = a * t.m44 - t.m41;
+    const double s = t.m12 - b * t.m14, k = t.m22 - b * t.m24, m = b * t.m44 - t.m42;
+    const double det = p * k - q * s;
+    if (det == 0) return false;
+    *u = (r * k - q * m) / det;
+    *v = (p * m - r * s) / det;
+    return *u * t.m14 + *v * t.m24 + t.m44 > 0;
+}
+
+// Bilinear, premultiplied; taps beyond the picture are transparent.
+Pixel SampleTransparent(const Image& image, double fx, double fy) {
+    const int x0 = int(std::floor(fx)), y0 = int(std::floor(fy));
+    const double tx = fx - x0, ty = fy - y0;
+    Pixel out{};
+    for (int j = 0; j < 2; ++j)
+        for (int i = 0; i < 2; ++i) {
+            const int x = x0 + i, y = y0 + j;
+            if (x < 0 || y < 0 || x >= image.width() || y >= image.height()) continue;
+            const double weight = (i ? tx : 1 - tx) * (j ? ty : 1 - ty);
+            const Pixel p = Premultiplied(At(image, x, y));
+            for (int c = 0; c < 4; ++c) out[c] += weight * p[c];
+        }
+    return out;
+}
+
+Image SlowTransform(const Image& source, const Transform3D& t) {
+    const Image image = source.toFloat();
+    const int w = image.width(), h = image.height();
+    const double aspect = double(h) / w;
+    return FromPremultiplied(w, h, [&](int x, int y) {
+        double u = 0, v = 0;
+        if (!QuadPoint(t, w, h, x, y, &u, &v)) return Pixel{};
+        const double sx = (u + 1) * 0.5 * w - 0.5, sy = (v / aspect + 1) * 0.5 * h - 0.5;
+        if (!(std::abs(sx) < 1e6 && std::abs(sy) < 1e6)) return Pixel{};
+        return SampleTransparent(image, sx, sy);
+    });
+}
+
+Transform3D Matrix(std::initializer_list<std::pair<double Transform3D::*, double>> cells) {
+    Transform3D t;
+    for (const auto& [cell, value] : cells) t.*cell = value;
+    return t;
+}
+
+// Tilts, a turn, a zoom and a perspective whose horizon crosses the
+// picture: the single-precision map stays within a fraction of a grey level
+// of the exact one, on 8-bit and float pictures, with and without alpha.
+TEST(TransformAgainstDirectSolution, MatchesOnSeveralMatrices) {
+    const double c = std::cos(0.3), s = std::sin(0.3);
+    const Transform3D matrices[] = {
+        Matrix({{&Transform3D::m14, 0.1}, {&Transform3D::m12, 0.05}}),
+        Matrix({{&Transform3D::m11, 0.9}, {&Transform3D::m12, 0.2}, {&Transform3D::m14, 0.3},
+                {&Transform3D::m41, 0.1}}),
+        Matrix({{&Transform3D::m11, c}, {&Transform3D::m12, s}, {&Transform3D::m21, -s},
+                {&Transform3D::m22, c}, {&Transform3D::m42, -0.13}}),
+        Matrix({{&Transform3D::m44, 0.4}, {&Transform3D::m41, 0.05}}),
+        Matrix({{&Transform3D::m14, 1.5}, {&Transform3D::m24, -0.4}, {&Transform3D::m41, 0.2}}),
+    };
+    const Image inputs[] = {Image::FromQImage(test::PhotoLike(301, 203, true)),
+                            Image::FromQImage(test::PhotoLike(256, 331)),
+                            test::DeepCopy(Image::FromQImage(test::PhotoLike(97, 60, true))),
+                            test::Shapes(120, 80)};
+    for (const Image& input : inputs)
+        for (std::size_t i = 0; i < std::size(matrices); ++i)
+            EXPECT_LT(MaxDifference(ImageTools::TransformImage(input, matrices[i]),
+                                    SlowTransform(input, matrices[i]), true),
+                      0.5f / 255.f)
+                << "matrix " << i << " on " << input.width() << "x" << input.height();
+}
 
 // ---- Kuwahara ----------------------------------------------------------------
 
