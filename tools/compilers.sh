@@ -22,7 +22,10 @@ checks=("$@")
 ((${#checks[@]})) || checks=(clang portable aarch64)
 jobs=$(nproc)
 launcher=()
-command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 
 configure() {  # folder, then cmake arguments
   local dir=$1

@@ -33,7 +33,15 @@ if ((${#missing[@]})); then
 fi
 
 jobs=$(nproc)
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+# ccache, where it is installed, keeps the objects of earlier builds; paths
+# below this checkout are hashed relative to it, so a fresh clone in another
+# folder reuses what an earlier one compiled.
+launcher=()
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release "${launcher[@]}"
 cmake --build build -j"$jobs"
 
 if [[ "$mode" == run ]]; then

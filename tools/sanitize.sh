@@ -14,13 +14,18 @@ root=$PWD
 kinds=("$@")
 ((${#kinds[@]})) || kinds=(address thread)
 jobs=$(nproc)
+launcher=()
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=true
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
 
 configure() {  # folder kind
   # -O1 keeps the instrumented kernels quick enough; -g1 gives reports
   # their file and line.
   cmake -S . -B "$1" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" -DLUMETRA_SANITIZE="$2" \
-    -DLUMETRA_BUILD_BENCH=OFF >/dev/null
+    -DLUMETRA_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
 }
 
 for kind in "${kinds[@]}"; do
