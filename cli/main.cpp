@@ -14,6 +14,7 @@
 
 #include "cli/BatchJob.h"
 #include "cli/BatchOptions.h"
+#include "render/Parallel.h"
 #include "settings/SettingsText.h"
 
 using namespace lumetra;
@@ -116,9 +117,17 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // Each render already uses every core; --jobs renders run at once.
+    // --jobs renders run at once, and the cores are shared among them
+    // (WorkerThreads honours OMP_NUM_THREADS and the process's CPU set).
+    const int cores = WorkerThreads();
+    const int jobCount = options->jobs.value_or(
+        options->inputs.size() > 1 && cores > 1
+            ? DefaultJobs(options->inputs.size(),
+                          LargestPixelCount(options->inputs, kSmallPhotoPixels), cores)
+            : 1);
+    const int threads = options->threads.value_or(std::max(1, cores / jobCount));
     QThreadPool pool;
-    pool.setMaxThreadCount(options->jobs);
+    pool.setMaxThreadCount(jobCount);
     Progress progress(int(options->inputs.size()));
     std::atomic<int> failed{0};
     std::atomic<int> damaged{0};
@@ -126,8 +135,12 @@ int main(int argc, char** argv) {
     for (qsizetype i = 0; i < options->inputs.size(); ++i) {
         const QString& input = options->inputs.at(i);
         const QString& output = plan->outputs.at(i);
-        jobs << QtConcurrent::run(&pool, [&, input, output] {
-            const JobResult result = ProcessPhoto(*plan, input, output);
+        const QString& planError = plan->outputErrors.at(i);
+        jobs << QtConcurrent::run(&pool, [&, input, output, planError] {
+            SetWorkerThreadsOfThisThread(threads);
+            JobResult result;
+            if (planError.isEmpty()) result = ProcessPhoto(*plan, input, output);
+            else result.message = planError;
             if (!result.ok) ++failed;
             else if (result.damaged) ++damaged;
             progress.Done(input, result);
@@ -139,14 +152,17 @@ int main(int argc, char** argv) {
     QString problems;
     if (damaged) problems += QStringLiteral(", %1 from damaged files").arg(damaged.load());
     if (failed) problems += QStringLiteral(", %1 failed").arg(failed.load());
-    Print(stderr, QStringLiteral("lumetra-batch: %1 of %2 photos written to %3%4\n")
+    const QString where = plan->outputTemplate.isEmpty()
+                              ? QStringLiteral(" to ") + plan->outputFolder
+                              : QStringLiteral(" as ") + plan->outputTemplate;
+    Print(stderr, QStringLiteral("lumetra-batch: %1 of %2 photos written%3%4\n")
                       .arg(total - failed)
                       .arg(total)
-                      .arg(plan->outputFolder, problems));
+                      .arg(where, problems));
     // Inputs that share their name with an earlier one were given a name of
     // their own rather than replace its result.
     QString renamed;
-    for (qsizetype i = 0; i < options->inputs.size(); ++i)
+    for (qsizetype i = 0; i < options->inputs.size() && plan->outputTemplate.isEmpty(); ++i)
         if (plan->outputs.at(i) != OutputPathFor(*plan, options->inputs.at(i)))
             renamed +=
                 QStringLiteral("  %1 -> %2\n").arg(options->inputs.at(i), plan->outputs.at(i));
