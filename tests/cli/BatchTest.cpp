@@ -11,7 +11,10 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include "cli/BatchJob.h"
 #include "cli/BatchOptions.h"
+#include "cli/OutputTemplate.h"
+#include "cli/BatchRun.h"
 #include "settings/SettingsText.h"
 #include "files/ImageReader.h"
 #include "render/EffectsTestSupport.h"
@@ -21,26 +24,8 @@
 namespace lumetra {
 namespace {
 
-struct BatchRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-BatchRun Batch(const QStringList& arguments,
-               const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
-    QProcess process;
-    process.setProgram(QCoreApplication::applicationDirPath() + "/lumetra-batch");
-    process.setArguments(arguments);
-    process.setProcessEnvironment(environment);
-    process.start();
-    BatchRun run;
-    if (!process.waitForFinished(120000)) return run;
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
+using test::Batch;
+using test::BatchRun;
 
 class BatchTool : public ::testing::Test {
 protected:
@@ -296,6 +281,39 @@ TEST_F(BatchTool, HeadlessRunPrintsOnlyProgressAndSummary) {
     EXPECT_TRUE(QDir(temp.path()).isEmpty());
 }
 
+// A tree written as a tree: folders made as needed, an input outside the
+// base and one whose output an earlier input takes fail alone, by name.
+TEST_F(BatchTool, OutputTemplateKeepsTheTreeAndNeverWritesOneOutputTwice) {
+    for (const char* folder : {"in/a/b", "in/c"}) ASSERT_TRUE(QDir(dir.path()).mkpath(folder));
+    const QString inputs[] = {
+        test::WriteImageFile(dir, "in/a/b/x.png", test::PhotoLike(30, 20)),
+        test::WriteImageFile(dir, "in/c/x.png", test::PhotoLike(20, 30)),
+        test::WriteImageFile(dir, "in/c/x.bmp", test::PhotoLike(20, 20), "bmp"), good1};
+    EditSettings s;
+    s.comboFormat = 5;
+    const BatchRun run = Batch({"--settings", WriteSettings(s), "--base", dir.filePath("in"),
+                                "--output-template", "out/{dir}/{name}_done.{ext}", "in/a/b/x.png",
+                                "in/c/x.png", "in/c/x.bmp", "one.png"},
+                               QProcessEnvironment::systemEnvironment(), dir.path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains("2 of 4")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QRegularExpression("FAILED in/c/x.bmp: its output .*out/c/x_done.png "
+                                                    "is also .*in/c/x.png's")))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("FAILED one.png: " + inputs[3] + " is outside the base folder"))
+        << run.err.toStdString();
+    for (int i : {0, 1}) {
+        const QString output = QString(i == 0 ? "out/a/b" : "out/c") + "/x_done.png";
+        const QImage want = RenderPipeline(ReadImageFile(inputs[i]).image, s, Image())
+                                .toQImage().convertToFormat(QImage::Format_RGBA8888);
+        EXPECT_EQ(ReadImageFile(dir.filePath(output)).image.toQImage().convertToFormat(
+                      QImage::Format_RGBA8888),
+                  want)
+            << output.toStdString();
+    }
+    EXPECT_EQ(QDir(dir.filePath("out/c")).entryList(QDir::Files), QStringList{"x_done.png"});
+}
+
 TEST_F(BatchTool, BadUsageAndBadPlacesAreExplained) {
     const BatchRun usage = Batch({"-o", out, good1});
     EXPECT_EQ(usage.status, 2);
@@ -314,6 +332,48 @@ TEST_F(BatchTool, BadUsageAndBadPlacesAreExplained) {
     EXPECT_EQ(badSettings.status, 1);
     EXPECT_TRUE(badSettings.err.contains("not a Lumetra settings file"));
     EXPECT_EQ(Batch({"--help"}).status, 0);
+}
+
+// Each input's output under a template: {dir} relative to the base, never
+// climbing out of it; the format's extension always ends the name.
+TEST(OutputTemplate, ExpandsEachPlaceholderOnceInsideTheTree) {
+    const struct {
+        const char* pattern;
+        const char* input;
+        const char* expected;  // nullptr: refused
+    } cases[] = {
+        {"out/{dir}/{name}_processed.{ext}", "/p/a/b/x.png", "/r/out/a/b/x_processed.jpg"},
+        {"out/{dir}/{name}_processed.{ext}", "/p/x.tif", "/r/out/x_processed.jpg"},
+        {"{name}", "/p/a/x.y.png", "/r/x.y.jpg"},
+        {"/abs/{dir}-{name}.{ext}", "/p/a/x.png", "/abs/a-x.jpg"},
+        {"{name}.png", "/p/x.png", "/r/x.png.jpg"},
+        {"{dir}/{name}", "/p/a/{ext}.png", "/r/a/{ext}.jpg"},
+        {"{dir}/{name}", "/p/a/../../q/x.png", nullptr},
+        {"{dir}/{name}", "/elsewhere/x.png", nullptr},
+        {"{dir}/{name}", "/p/a/...png", nullptr},
+    };
+    for (const auto& c : cases) {
+        QString error;
+        const std::optional<QString> got =
+            batch::ExpandOutputTemplate(c.pattern, c.input, "/p", "/r", "jpg", &error);
+        if (c.expected) EXPECT_EQ(got.value_or("(refused: " + error + ")"), c.expected) << c.input;
+        else EXPECT_FALSE(got) << c.input << " -> " << got->toStdString();
+    }
+    for (const char* bad : {"", "out/{dir}", "{name}/x.{ext}", "{name}{size}", "{name}{", "{{name}}"})
+        EXPECT_FALSE(batch::OutputTemplateError(bad).isEmpty()) << bad;
+}
+
+TEST(BatchJobs, OnePerCoreForManySmallPhotosElseOne) {
+    const struct {
+        int inputs;
+        qint64 largest;
+        int cores, jobs;
+    } cases[] = {{200, 2'000'000, 2, 2}, {200, 2'000'000, 8, 8}, {3, 1'000'000, 8, 3},
+                 {1, 2'000'000, 8, 1},   {200, 24'000'000, 8, 1}, {200, -1, 8, 1},
+                 {200, 2'000'000, 1, 1}};
+    for (const auto& c : cases)
+        EXPECT_EQ(batch::DefaultJobs(c.inputs, c.largest, c.cores), c.jobs)
+            << c.inputs << " inputs of " << c.largest << " pixels on " << c.cores << " cores";
 }
 
 TEST(BatchOptions, ParsesEveryOption) {
@@ -338,6 +398,9 @@ TEST(BatchOptions, ParsesEveryOption) {
           QStringList{"--settings", "a", "-o", "o", "--width", "-5", "x.jpg"},
           QStringList{"--settings", "a", "-o", "o", "--keep-exif", "--no-keep-exif", "x.jpg"},
           QStringList{"--settings", "a", "-o", "o", "--jobs", "0", "x.jpg"},
+          QStringList{"--settings", "a", "--look", "b", "-o", "o", "x.jpg"},
+          QStringList{"--settings", "a", "--base", "b", "-o", "o", "x.jpg"},
+          QStringList{"--settings", "a", "--output-template", "{dir}/x", "x.jpg"},
           QStringList{"--bogus"}})
         EXPECT_FALSE(batch::ParseOptions(bad, &error)) << bad.join(' ').toStdString();
 }
