@@ -8,6 +8,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <optional>
 #include <unistd.h>
@@ -77,6 +78,7 @@ public:
         folder_.emplace(QDir::tempPath() + QStringLiteral("/lumetra-batch-XXXXXX"));
         if (folder_->isValid()) qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder_->path()));
     }
+    void Remove() { folder_.reset(); }
 
 private:
     std::optional<QTemporaryDir> folder_;
@@ -84,11 +86,23 @@ private:
 
 }  // namespace
 
+// Ends the process once the batch is done, without tearing the application
+// down: every output is already written and closed, and the teardown's only
+// work is the font database's, which loads the whole font configuration
+// just to release it when no text was drawn (20 to 40 ms, more than a small
+// photo takes, paid by every job when GNU parallel runs one per photo).
+[[noreturn]] void Finish(int status, PrivateRuntimeFolder& runtimeFolder) {
+    runtimeFolder.Remove();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(status);
+}
+
 int main(int argc, char** argv) {
     // Fonts and picture plug-ins, but no windows. The runtime folder outlives
     // the application object.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    const PrivateRuntimeFolder runtimeFolder;
+    PrivateRuntimeFolder runtimeFolder;
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("lumetra-batch"));
 
@@ -114,7 +128,7 @@ int main(int argc, char** argv) {
     const std::optional<BatchPlan> plan = MakePlan(*options, &error);
     if (!plan) {
         Print(stderr, QStringLiteral("lumetra-batch: %1\n").arg(error));
-        return 1;
+        Finish(1, runtimeFolder);
     }
 
     // --jobs renders run at once, and the cores are shared among them
@@ -171,5 +185,5 @@ int main(int argc, char** argv) {
                                      "has the same name:\n%1")
                           .arg(renamed));
     // A result drawn from a damaged file is incomplete: scripts are told.
-    return failed || damaged ? 1 : 0;
+    Finish(failed || damaged ? 1 : 0, runtimeFolder);
 }
