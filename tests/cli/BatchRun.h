@@ -16,9 +16,10 @@ struct BatchRun {
     QString err;
 };
 
-inline BatchRun Run(const QString& program, const QStringList& arguments,
-                    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
-                    const QString& workingFolder = QString()) {
+inline BatchRun Run(
+    const QString& program, const QStringList& arguments,
+    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+    const QString& workingFolder = QString()) {
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
@@ -33,12 +34,14 @@ inline BatchRun Run(const QString& program, const QStringList& arguments,
     return run;
 }
 
-inline QString BatchProgram() { return QCoreApplication::applicationDirPath() + "/lumetra-batch"; }
+inline QString BatchProgram() {
+    return QCoreApplication::applicationDirPath() + "/lumetra-batch";
+}
 
-inline BatchRun Batch(const QStringList& arguments,
-                      const QProcessEnvironment& environment =
-                          QProcessEnvironment::systemEnvironment(),
-                      const QString& workingFolder = QString()) {
+inline BatchRun Batch(
+    const QStringList& arguments,
+    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+    const QString& workingFolder = QString()) {
     return Run(BatchProgram(), arguments, environment, workingFolder);
 }
 

@@ -281,39 +281,6 @@ TEST_F(BatchTool, HeadlessRunPrintsOnlyProgressAndSummary) {
     EXPECT_TRUE(QDir(temp.path()).isEmpty());
 }
 
-// A tree written as a tree: folders made as needed, an input outside the
-// base and one whose output an earlier input takes fail alone, by name.
-TEST_F(BatchTool, OutputTemplateKeepsTheTreeAndNeverWritesOneOutputTwice) {
-    for (const char* folder : {"in/a/b", "in/c"}) ASSERT_TRUE(QDir(dir.path()).mkpath(folder));
-    const QString inputs[] = {
-        test::WriteImageFile(dir, "in/a/b/x.png", test::PhotoLike(30, 20)),
-        test::WriteImageFile(dir, "in/c/x.png", test::PhotoLike(20, 30)),
-        test::WriteImageFile(dir, "in/c/x.bmp", test::PhotoLike(20, 20), "bmp"), good1};
-    EditSettings s;
-    s.comboFormat = 5;
-    const BatchRun run = Batch({"--settings", WriteSettings(s), "--base", dir.filePath("in"),
-                                "--output-template", "out/{dir}/{name}_done.{ext}", "in/a/b/x.png",
-                                "in/c/x.png", "in/c/x.bmp", "one.png"},
-                               QProcessEnvironment::systemEnvironment(), dir.path());
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(run.err.contains("2 of 4")) << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains(QRegularExpression("FAILED in/c/x.bmp: its output .*out/c/x_done.png "
-                                                    "is also .*in/c/x.png's")))
-        << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains("FAILED one.png: " + inputs[3] + " is outside the base folder"))
-        << run.err.toStdString();
-    for (int i : {0, 1}) {
-        const QString output = QString(i == 0 ? "out/a/b" : "out/c") + "/x_done.png";
-        const QImage want = RenderPipeline(ReadImageFile(inputs[i]).image, s, Image())
-                                .toQImage().convertToFormat(QImage::Format_RGBA8888);
-        EXPECT_EQ(ReadImageFile(dir.filePath(output)).image.toQImage().convertToFormat(
-                      QImage::Format_RGBA8888),
-                  want)
-            << output.toStdString();
-    }
-    EXPECT_EQ(QDir(dir.filePath("out/c")).entryList(QDir::Files), QStringList{"x_done.png"});
-}
-
 TEST_F(BatchTool, BadUsageAndBadPlacesAreExplained) {
     const BatchRun usage = Batch({"-o", out, good1});
     EXPECT_EQ(usage.status, 2);
@@ -359,8 +326,28 @@ TEST(OutputTemplate, ExpandsEachPlaceholderOnceInsideTheTree) {
         if (c.expected) EXPECT_EQ(got.value_or("(refused: " + error + ")"), c.expected) << c.input;
         else EXPECT_FALSE(got) << c.input << " -> " << got->toStdString();
     }
-    for (const char* bad : {"", "out/{dir}", "{name}/x.{ext}", "{name}{size}", "{name}{", "{{name}}"})
+    for (const char* bad :
+         {"", "out/{dir}", "{name}/x.{ext}", "{name}{size}", "{name}{", "{{name}}"})
         EXPECT_FALSE(batch::OutputTemplateError(bad).isEmpty()) << bad;
+}
+
+// Under a template nothing is renamed: a later input whose output an
+// earlier one takes fails, as one outside the base does; the others go on.
+TEST(OutputTemplate, PlannedOutputsNeverClash) {
+    batch::BatchPlan plan;
+    plan.settings.comboFormat = 5;
+    plan.outputTemplate = "out/{dir}/{name}.{ext}";
+    plan.baseFolder = "/p";
+    plan.outputFolder = "/r";
+    plan.inputs = QStringList{"/p/a/x.jpg", "/p/a/x.tif", "/q/y.jpg", "/p/x.jpg", "/p/a/x.jpg"};
+    QStringList errors;
+    EXPECT_EQ(batch::PlanOutputPaths(plan, &errors),
+              (QStringList{"/r/out/a/x.png", "/r/out/a/x.png", "", "/r/out/x.png",
+                           "/r/out/a/x.png"}));
+    const char* expected[] = {"", "also /p/a/x.jpg's", "outside the base", "", "also /p/a/x.jpg's"};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_TRUE(*expected[i] ? errors[i].contains(expected[i]) : errors[i].isEmpty())
+            << i << ": " << errors[i].toStdString();
 }
 
 TEST(BatchJobs, OnePerCoreForManySmallPhotosElseOne) {
