@@ -25,7 +25,8 @@ QString OutputTemplateError(const QString& pattern) {
     for (auto it = kPlaceholder.globalMatch(pattern); it.hasNext();) {
         const QString word = it.next().captured(1);
         if (!Known(word))
-            return QStringLiteral("the output template holds {%1}; it knows {dir}, {name} and {ext}")
+            return QStringLiteral(
+                       "the output template holds {%1}; it knows {dir}, {name} and {ext}")
                 .arg(word);
     }
     QString rest = pattern;
@@ -34,8 +35,9 @@ QString OutputTemplateError(const QString& pattern) {
         return QStringLiteral("the output template has a brace without its partner");
     const QString fileName = pattern.mid(pattern.lastIndexOf(u'/') + 1);
     if (!fileName.contains(QLatin1String("{name}")))
-        return QStringLiteral("the output template's file name (after its last slash) must hold "
-                              "{name}, or photos of one folder would share one output");
+        return QStringLiteral(
+            "the output template's file name (after its last slash) must hold "
+            "{name}, or photos of one folder would share one output");
     return QString();
 }
 
@@ -66,8 +68,9 @@ std::optional<QString> ExpandOutputTemplate(const QString& pattern, const QStrin
         const QRegularExpressionMatch match = it.next();
         expanded += pattern.mid(from, match.capturedStart() - from);
         const QString word = match.captured(1);
-        expanded += word == QLatin1String("dir") ? dir : word == QLatin1String("name") ? name
-                                                                                       : extension;
+        expanded += word == QLatin1String("dir")    ? dir
+                    : word == QLatin1String("name") ? name
+                                                    : extension;
         from = match.capturedEnd();
     }
     expanded += pattern.mid(from);
