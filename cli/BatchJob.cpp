@@ -4,11 +4,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QSet>
+#include <algorithm>
 
+#include "cli/OutputTemplate.h"
 #include "files/Export.h"
 #include "files/ImageReader.h"
 #include "files/RenderJob.h"
+#include "settings/Looks.h"
 #include "settings/SettingsFields.h"
 #include "settings/SettingsFile.h"
 
@@ -16,8 +20,28 @@ namespace lumetra::batch {
 
 std::optional<BatchPlan> MakePlan(const Options& options, QString* error) {
     BatchPlan plan;
-    const std::optional<SettingsFile> file = ReadSettingsFile(options.settingsFile, error);
-    if (!file) return std::nullopt;
+    std::optional<SettingsFile> file;
+    if (!options.lookName.isEmpty()) {
+        const LookStore store = LookStore::Standard();
+        const std::optional<Look> look = store.Find(options.lookName);
+        if (!look) {
+            QStringList names;
+            for (const Look& known : store.List()) names << known.name;
+            *error = QStringLiteral("there is no look named '%1' (the looks: %2)")
+                         .arg(options.lookName, names.isEmpty() ? QStringLiteral("none")
+                                                                : names.join(QStringLiteral(", ")));
+            return std::nullopt;
+        }
+        if (!look->ok()) {
+            *error = QStringLiteral("the look '%1' (%2) cannot be read: %3")
+                         .arg(look->name, look->path, look->error);
+            return std::nullopt;
+        }
+        file = look->file;
+    } else {
+        file = ReadSettingsFile(options.settingsFile, error);
+        if (!file) return std::nullopt;
+    }
     plan.settings = file->settings;
     if (options.formatIndex) plan.settings.comboFormat = *options.formatIndex;
     if (options.quality) plan.settings.sliderQuality = float(*options.quality);
@@ -41,23 +65,29 @@ std::optional<BatchPlan> MakePlan(const Options& options, QString* error) {
         plan.logo = logo.image;
     }
 
-    const QFileInfo folder(options.outputFolder);
-    if (!folder.isDir() && !QDir().mkpath(options.outputFolder)) {
-        *error = QStringLiteral("cannot create the output folder %1").arg(options.outputFolder);
-        return std::nullopt;
+    if (!options.outputFolder.isEmpty()) {
+        const QFileInfo folder(options.outputFolder);
+        if (!folder.isDir() && !QDir().mkpath(options.outputFolder)) {
+            *error = QStringLiteral("cannot create the output folder %1").arg(options.outputFolder);
+            return std::nullopt;
+        }
+        if (!QFileInfo(options.outputFolder).isDir() ||
+            !QFileInfo(options.outputFolder).isWritable()) {
+            *error = QStringLiteral("the output folder %1 is not a writable folder")
+                         .arg(options.outputFolder);
+            return std::nullopt;
+        }
+        plan.outputFolder = QFileInfo(options.outputFolder).absoluteFilePath();
     }
-    if (!QFileInfo(options.outputFolder).isDir() || !QFileInfo(options.outputFolder).isWritable()) {
-        *error = QStringLiteral("the output folder %1 is not a writable folder")
-                     .arg(options.outputFolder);
-        return std::nullopt;
-    }
-    plan.outputFolder = QFileInfo(options.outputFolder).absoluteFilePath();
+    plan.outputTemplate = options.outputTemplate;
+    plan.baseFolder = QDir(options.baseFolder.isEmpty() ? QDir::currentPath() : options.baseFolder)
+                          .absolutePath();
     plan.overwrite = options.overwrite;
     plan.width = options.width;
     plan.height = options.height;
     for (const QString& input : options.inputs)
         plan.inputs << QFileInfo(input).absoluteFilePath();
-    plan.outputs = PlanOutputPaths(plan);
+    plan.outputs = PlanOutputPaths(plan, &plan.outputErrors);
     return plan;
 }
 
@@ -67,7 +97,7 @@ QString OutputPathFor(const BatchPlan& plan, const QString& inputPath, int copy)
                                     FormatExtension(plan.settings.comboFormat), copy));
 }
 
-QStringList PlanOutputPaths(const BatchPlan& plan) {
+QStringList PlanOutputPaths(const BatchPlan& plan, QStringList* errors) {
     // Every name a path goes by: its absolute path, and its canonical one
     // (the file's where it exists, else its folder's with the file's name).
     const auto namesOf = [](const QString& path) {
@@ -92,6 +122,32 @@ QStringList PlanOutputPaths(const BatchPlan& plan) {
     };
 
     QStringList outputs;
+    if (errors) *errors = QStringList(plan.inputs.size(), QString());
+    if (!plan.outputTemplate.isEmpty()) {
+        QHash<QString, QString> takenByInput;
+        const QString extension = FormatExtension(plan.settings.comboFormat);
+        for (qsizetype i = 0; i < plan.inputs.size(); ++i) {
+            QString why;
+            const std::optional<QString> output =
+                ExpandOutputTemplate(plan.outputTemplate, plan.inputs.at(i), plan.baseFolder,
+                                     plan.outputFolder, extension, &why);
+            outputs << output.value_or(QString());
+            if (output) {
+                const QStringList names = namesOf(*output);
+                for (const QString& name : names) {
+                    if (const auto earlier = takenByInput.constFind(name);
+                        earlier != takenByInput.cend()) {
+                        why = QStringLiteral("its output %1 is also %2's").arg(*output, *earlier);
+                        break;
+                    }
+                }
+                if (why.isEmpty())
+                    for (const QString& name : names) takenByInput.insert(name, plan.inputs.at(i));
+            }
+            if (errors) (*errors)[i] = why;
+        }
+        return outputs;
+    }
     for (const QString& input : plan.inputs) {
         QString output = OutputPathFor(plan, input);
         QStringList names = namesOf(output);
@@ -128,6 +184,12 @@ JobResult ProcessPhoto(const BatchPlan& plan, const QString& inputPath, const QS
     if (output.exists() && !plan.overwrite) {
         result.message =
             QStringLiteral("%1 already exists (give --overwrite to replace it)").arg(result.outputPath);
+        return result;
+    }
+
+    // Under a template, the output's folders are made as they are needed.
+    if (!output.absoluteDir().exists() && !QDir().mkpath(output.absolutePath())) {
+        result.message = QStringLiteral("cannot create the folder %1").arg(output.absolutePath());
         return result;
     }
 
@@ -176,6 +238,27 @@ JobResult ProcessPhoto(const BatchPlan& plan, const QString& inputPath, const QS
     }
     result.ok = true;
     return result;
+}
+
+}  // namespace lumetra::batch
+
+namespace lumetra::batch {
+
+int DefaultJobs(qsizetype inputs, qint64 largestPixels, int cores) {
+    if (inputs < 2 || cores < 2 || largestPixels < 0 || largestPixels > kSmallPhotoPixels)
+        return 1;
+    return int(std::min<qsizetype>(inputs, cores));
+}
+
+qint64 LargestPixelCount(const QStringList& inputs, qint64 enough) {
+    qint64 largest = 0;
+    for (const QString& input : inputs) {
+        const QSize size = QImageReader(input).size();
+        if (!size.isValid()) return -1;
+        largest = std::max(largest, qint64(size.width()) * size.height());
+        if (largest > enough) break;
+    }
+    return largest;
 }
 
 }  // namespace lumetra::batch

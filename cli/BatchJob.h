@@ -15,18 +15,23 @@ namespace lumetra::batch {
 struct BatchPlan {
     EditSettings settings;  // with the command line's overrides applied
     Image logo;
-    QString outputFolder;
+    QString outputFolder;    // absolute; empty with a template and no -o
+    QString outputTemplate;  // see OutputTemplate.h
+    QString baseFolder;      // absolute
     bool overwrite = false;
     std::optional<double> width;
     std::optional<double> height;
     QStringList inputs;  // absolute paths, to refuse writing over one of them
     // Where each input's result goes, in the inputs' order (PlanOutputPaths):
-    // no two inputs of the batch ever write the same file.
+    // no two inputs of the batch ever write the same file. An input that
+    // has no output has its reason in outputErrors, at the same place.
     QStringList outputs;
+    QStringList outputErrors;
 };
 
-// Builds the plan from the options: reads the settings file and the logo.
-// On failure says why in `error`.
+// Builds the plan from the options: reads the settings file or the look and
+// the logo. On failure says why in `error`.
+
 std::optional<BatchPlan> MakePlan(const Options& options, QString* error);
 
 struct JobResult {
@@ -50,6 +55,23 @@ QString OutputPathFor(const BatchPlan& plan, const QString& inputPath, int copy 
 // that no earlier output and no input of the batch takes. Paths compare as
 // the file system compares them: case-sensitively, as absolute paths and,
 // where they exist, as canonical ones (links followed).
-QStringList PlanOutputPaths(const BatchPlan& plan);
+//
+// With an output template, the template names each output and nothing is
+// renamed: an input whose output an earlier input of the batch already
+// takes (a/x.jpg and a/x.png under '{dir}/{name}.{ext}'), or that the
+// template cannot name, gets an error instead, and fails.
+QStringList PlanOutputPaths(const BatchPlan& plan, QStringList* errors = nullptr);
+
+// Photos rendered at once when --jobs is not given: one per core (at most
+// one per input) when there are several inputs and the largest has at most
+// kSmallPhotoPixels, since small photos leave cores idle in the stages that
+// run on one thread (reading, encoding, starting); otherwise 1, and the one
+// photo's kernels take every core. A size that cannot be told counts as
+// large.
+inline constexpr qint64 kSmallPhotoPixels = 4'000'000;
+int DefaultJobs(qsizetype inputs, qint64 largestPixels, int cores);
+// The pixel count of the largest input as its header tells, looking no
+// further once one exceeds `enough`; -1 when some size cannot be told.
+qint64 LargestPixelCount(const QStringList& inputs, qint64 enough);
 
 }  // namespace lumetra::batch

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "cli/OutputTemplate.h"
 #include "settings/SettingsFields.h"
 
 namespace lumetra::batch {
@@ -13,16 +14,19 @@ int FormatIndexOfExtension(const QString& extension) {
 
 QString UsageText() {
     return QStringLiteral(
-        "Usage: lumetra-batch --settings FILE [options] -o OUTDIR INPUT...\n"
+        "Usage: lumetra-batch (--settings FILE | --look NAME) [options] -o OUTDIR INPUT...\n"
+        "       lumetra-batch (--settings FILE | --look NAME) [options]\n"
+        "                     --output-template TEMPLATE [--base DIR] INPUT...\n"
         "       lumetra-batch --print-default-settings\n"
         "\n"
-        "Applies a Lumetra settings file to every INPUT photo and saves each result\n"
+        "Applies a Lumetra settings file or look to every INPUT photo and saves each result\n"
         "in OUTDIR as NAME_processed.EXT. Inputs of the same name from different\n"
         "folders never replace each other's result: the first keeps that name, later\n"
         "ones are saved as NAME_processed-2.EXT, -3, ..., and the summary lists them.\n"
         "\n"
         "Options:\n"
         "  --settings FILE         the settings file (File > Export Settings in Lumetra)\n"
+        "  --look NAME             a look: one of yours, else one shipped with Lumetra\n"
         "  --logo PATH             the logo for the logo watermark\n"
         "  --format EXT            jpg, jpeg, jpe, jp2, jpx, png, tiff, tif, gif or bmp\n"
         "  --quality N             1 to 100, for the JPEG and JPEG 2000 formats\n"
@@ -30,7 +34,17 @@ QString UsageText() {
         "  --keep-exif             carry the source's EXIF data and date over\n"
         "  --no-keep-exif          do not carry them over\n"
         "  --overwrite             replace output files that already exist\n"
-        "  --jobs N                photos rendered at once (default 1; each uses every core)\n"
+        "  --output-template T     where each result goes: {dir} is the input's folder\n"
+        "                          relative to --base, {name} its name without extension,\n"
+        "                          {ext} the format's extension; folders are made as needed,\n"
+        "                          and a relative T is taken inside OUTDIR when -o is given.\n"
+        "                          Example: 'out/{dir}/{name}_processed.{ext}'\n"
+        "  --base DIR              the folder {dir} is relative to (default: the current one);\n"
+        "                          an input outside it fails\n"
+        "  --jobs N                photos rendered at once (default: one per core when there\n"
+        "                          are several inputs of at most 4 megapixels, else 1)\n"
+        "  --threads N             threads each photo's rendering uses (default: the cores\n"
+        "                          shared among the jobs)\n"
         "  -o, --output OUTDIR     the folder for the results\n"
         "  --print-default-settings  print the editor's default settings text\n"
         "  -h, --help              show this help\n"
@@ -93,6 +107,17 @@ std::optional<Options> ParseOptions(const QStringList& arguments, QString* error
             options.printDefaultSettings = true;
         } else if (name == QLatin1String("--settings")) {
             if (!value(&options.settingsFile)) return fail(QStringLiteral("--settings needs a file"));
+        } else if (name == QLatin1String("--look")) {
+            if (!value(&options.lookName) || options.lookName.isEmpty())
+                return fail(QStringLiteral("--look needs a name"));
+        } else if (name == QLatin1String("--output-template")) {
+            if (!value(&options.outputTemplate))
+                return fail(QStringLiteral("--output-template needs a template"));
+            if (const QString bad = OutputTemplateError(options.outputTemplate); !bad.isEmpty())
+                return fail(bad);
+        } else if (name == QLatin1String("--base")) {
+            if (!value(&options.baseFolder) || options.baseFolder.isEmpty())
+                return fail(QStringLiteral("--base needs a folder"));
         } else if (name == QLatin1String("--logo")) {
             if (!value(&options.logoFile)) return fail(QStringLiteral("--logo needs a file"));
         } else if (name == QLatin1String("-o") || name == QLatin1String("--output")) {
@@ -123,19 +148,26 @@ std::optional<Options> ParseOptions(const QStringList& arguments, QString* error
             options.keepExif = false;
         } else if (name == QLatin1String("--overwrite")) {
             options.overwrite = true;
-        } else if (name == QLatin1String("--jobs") || name == QLatin1String("-j")) {
+        } else if (name == QLatin1String("--jobs") || name == QLatin1String("-j") ||
+                   name == QLatin1String("--threads")) {
             bool ok = false;
-            const int jobs = value(&v) ? v.toInt(&ok) : 0;
-            if (!ok || jobs < 1 || jobs > 64)
-                return fail(QStringLiteral("--jobs needs a whole number from 1 to 64"));
-            options.jobs = jobs;
+            const int count = value(&v) ? v.toInt(&ok) : 0;
+            if (!ok || count < 1 || count > 64)
+                return fail(QStringLiteral("%1 needs a whole number from 1 to 64").arg(name));
+            (name == QLatin1String("--threads") ? options.threads : options.jobs) = count;
         } else {
             return fail(QStringLiteral("unknown option '%1'").arg(arg));
         }
     }
     if (options.help || options.version || options.printDefaultSettings) return options;
-    if (options.settingsFile.isEmpty()) return fail(QStringLiteral("--settings FILE is required"));
-    if (options.outputFolder.isEmpty()) return fail(QStringLiteral("-o OUTDIR is required"));
+    if (options.settingsFile.isEmpty() == options.lookName.isEmpty())
+        return fail(options.lookName.isEmpty()
+                        ? QStringLiteral("--settings FILE or --look NAME is required")
+                        : QStringLiteral("give --settings or --look, not both"));
+    if (options.outputFolder.isEmpty() && options.outputTemplate.isEmpty())
+        return fail(QStringLiteral("-o OUTDIR or --output-template is required"));
+    if (!options.baseFolder.isEmpty() && options.outputTemplate.isEmpty())
+        return fail(QStringLiteral("--base goes with --output-template"));
     if (options.inputs.isEmpty()) return fail(QStringLiteral("no input photos given"));
     return options;
 }

@@ -14,9 +14,14 @@ struct Options {
     bool printDefaultSettings = false;
 
     QString settingsFile;
+    QString lookName;  // a look of the LookStore, instead of a settings file
     QString logoFile;
     QString outputFolder;
     QStringList inputs;
+    // Where each result goes, with {dir}, {name} and {ext} (see
+    // OutputTemplate.h); empty for OUTDIR/NAME_processed.EXT.
+    QString outputTemplate;
+    QString baseFolder;  // what {dir} is relative to; empty: the current folder
 
     // Overrides of what the settings text says; unset means "as the text".
     std::optional<int> formatIndex;  // the format pop-up's index
@@ -26,7 +31,10 @@ struct Options {
     std::optional<bool> keepExif;
 
     bool overwrite = false;
-    int jobs = 1;
+    // Photos rendered at once and the kernel threads of each; unset means
+    // the default of DefaultJobs.
+    std::optional<int> jobs;
+    std::optional<int> threads;
 };
 
 // Parses the arguments after the program's name. On a usage error returns

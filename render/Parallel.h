@@ -22,6 +22,17 @@ inline int WorkerThreads() {
 #endif
 }
 
+// Sets how many threads the kernels called from this thread use (at least
+// one); other threads keep theirs. lumetra-batch gives each photo rendered
+// side by side its share of the cores this way.
+inline void SetWorkerThreadsOfThisThread(int threads) {
+#ifdef _OPENMP
+    omp_set_num_threads(std::max(threads, 1));
+#else
+    (void)threads;
+#endif
+}
+
 // The stop request of the work running on this thread, if any: set by the
 // render pipeline (StopScope) so that every kernel it calls skips its
 // remaining bands once the flag is raised. A kernel stopped this way leaves

@@ -11,7 +11,10 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include "cli/BatchJob.h"
 #include "cli/BatchOptions.h"
+#include "cli/OutputTemplate.h"
+#include "cli/BatchRun.h"
 #include "settings/SettingsText.h"
 #include "files/ImageReader.h"
 #include "render/EffectsTestSupport.h"
@@ -21,26 +24,8 @@
 namespace lumetra {
 namespace {
 
-struct BatchRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-BatchRun Batch(const QStringList& arguments,
-               const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
-    QProcess process;
-    process.setProgram(QCoreApplication::applicationDirPath() + "/lumetra-batch");
-    process.setArguments(arguments);
-    process.setProcessEnvironment(environment);
-    process.start();
-    BatchRun run;
-    if (!process.waitForFinished(120000)) return run;
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
+using test::Batch;
+using test::BatchRun;
 
 class BatchTool : public ::testing::Test {
 protected:
@@ -316,6 +301,68 @@ TEST_F(BatchTool, BadUsageAndBadPlacesAreExplained) {
     EXPECT_EQ(Batch({"--help"}).status, 0);
 }
 
+// Each input's output under a template: {dir} relative to the base, never
+// climbing out of it; the format's extension always ends the name.
+TEST(OutputTemplate, ExpandsEachPlaceholderOnceInsideTheTree) {
+    const struct {
+        const char* pattern;
+        const char* input;
+        const char* expected;  // nullptr: refused
+    } cases[] = {
+        {"out/{dir}/{name}_processed.{ext}", "/p/a/b/x.png", "/r/out/a/b/x_processed.jpg"},
+        {"out/{dir}/{name}_processed.{ext}", "/p/x.tif", "/r/out/x_processed.jpg"},
+        {"{name}", "/p/a/x.y.png", "/r/x.y.jpg"},
+        {"/abs/{dir}-{name}.{ext}", "/p/a/x.png", "/abs/a-x.jpg"},
+        {"{name}.png", "/p/x.png", "/r/x.png.jpg"},
+        {"{dir}/{name}", "/p/a/{ext}.png", "/r/a/{ext}.jpg"},
+        {"{dir}/{name}", "/p/a/../../q/x.png", nullptr},
+        {"{dir}/{name}", "/elsewhere/x.png", nullptr},
+        {"{dir}/{name}", "/p/a/...png", nullptr},
+    };
+    for (const auto& c : cases) {
+        QString error;
+        const std::optional<QString> got =
+            batch::ExpandOutputTemplate(c.pattern, c.input, "/p", "/r", "jpg", &error);
+        if (c.expected) EXPECT_EQ(got.value_or("(refused: " + error + ")"), c.expected) << c.input;
+        else EXPECT_FALSE(got) << c.input << " -> " << got->toStdString();
+    }
+    for (const char* bad :
+         {"", "out/{dir}", "{name}/x.{ext}", "{name}{size}", "{name}{", "{{name}}"})
+        EXPECT_FALSE(batch::OutputTemplateError(bad).isEmpty()) << bad;
+}
+
+// Under a template nothing is renamed: a later input whose output an
+// earlier one takes fails, as one outside the base does; the others go on.
+TEST(OutputTemplate, PlannedOutputsNeverClash) {
+    batch::BatchPlan plan;
+    plan.settings.comboFormat = 5;
+    plan.outputTemplate = "out/{dir}/{name}.{ext}";
+    plan.baseFolder = "/p";
+    plan.outputFolder = "/r";
+    plan.inputs = QStringList{"/p/a/x.jpg", "/p/a/x.tif", "/q/y.jpg", "/p/x.jpg", "/p/a/x.jpg"};
+    QStringList errors;
+    EXPECT_EQ(batch::PlanOutputPaths(plan, &errors),
+              (QStringList{"/r/out/a/x.png", "/r/out/a/x.png", "", "/r/out/x.png",
+                           "/r/out/a/x.png"}));
+    const char* expected[] = {"", "also /p/a/x.jpg's", "outside the base", "", "also /p/a/x.jpg's"};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_TRUE(*expected[i] ? errors[i].contains(expected[i]) : errors[i].isEmpty())
+            << i << ": " << errors[i].toStdString();
+}
+
+TEST(BatchJobs, OnePerCoreForManySmallPhotosElseOne) {
+    const struct {
+        int inputs;
+        qint64 largest;
+        int cores, jobs;
+    } cases[] = {{200, 2'000'000, 2, 2}, {200, 2'000'000, 8, 8}, {3, 1'000'000, 8, 3},
+                 {1, 2'000'000, 8, 1},   {200, 24'000'000, 8, 1}, {200, -1, 8, 1},
+                 {200, 2'000'000, 1, 1}};
+    for (const auto& c : cases)
+        EXPECT_EQ(batch::DefaultJobs(c.inputs, c.largest, c.cores), c.jobs)
+            << c.inputs << " inputs of " << c.largest << " pixels on " << c.cores << " cores";
+}
+
 TEST(BatchOptions, ParsesEveryOption) {
     QString error;
     const auto options = batch::ParseOptions(
@@ -338,6 +385,9 @@ TEST(BatchOptions, ParsesEveryOption) {
           QStringList{"--settings", "a", "-o", "o", "--width", "-5", "x.jpg"},
           QStringList{"--settings", "a", "-o", "o", "--keep-exif", "--no-keep-exif", "x.jpg"},
           QStringList{"--settings", "a", "-o", "o", "--jobs", "0", "x.jpg"},
+          QStringList{"--settings", "a", "--look", "b", "-o", "o", "x.jpg"},
+          QStringList{"--settings", "a", "--base", "b", "-o", "o", "x.jpg"},
+          QStringList{"--settings", "a", "--output-template", "{dir}/x", "x.jpg"},
           QStringList{"--bogus"}})
         EXPECT_FALSE(batch::ParseOptions(bad, &error)) << bad.join(' ').toStdString();
 }
