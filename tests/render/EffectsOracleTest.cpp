@@ -333,11 +333,5 @@ TEST_P(ZoomAgainstSampling, MatchesTheDenseIntegral) {
 
 INSTANTIATE_TEST_SUITE_P(Effects, ZoomAgainstSampling, ::testing::Values(3.f, 10.f, 40.f));
 
-TEST(LineBlurs, KeepAConstantPicture) {
-    const Image flat = test::Flat(50, 30, 0.2f, 0.4f, 0.8f, 0.9f);
-    EXPECT_LT(MaxDifference(ImageTools::MotionBlurImage(flat, 30.f, 17.f), flat), 1e-5f);
-    EXPECT_LT(MaxDifference(ImageTools::ZoomBlurImage(flat, 8.f), flat), 1e-5f);
-}
-
 }  // namespace
 }  // namespace lumetra
