@@ -91,49 +91,44 @@ Px SepiaReference(const Px& p, double k) {
     return {p.r + (s.r - p.r) * k, p.g + (s.g - p.g) * k, p.b + (s.b - p.b) * k};
 }
 
+// The same function of every channel.
+template <class F>
+Px Each(const Px& p, F f) {
+    return {f(p.r), f(p.g), f(p.b)};
+}
+
+using I = const Image&;
+
 INSTANTIATE_TEST_SUITE_P(
     Colour, ColourFormula,
     ::testing::Values(
-        ColourCase{"brightness",
-                   [](const Image& i) { return ImageTools::BrightnessImage(i, 0.25f); },
-                   [](const Px& p) { return Px{p.r + 0.25, p.g + 0.25, p.b + 0.25}; }},
-        ColourCase{"exposure", [](const Image& i) { return ImageTools::ExposureImage(i, 1.5f); },
+        ColourCase{"brightness", [](I i) { return ImageTools::BrightnessImage(i, 0.25f); },
+                   [](const Px& p) { return Each(p, [](double c) { return c + 0.25; }); }},
+        ColourCase{"exposure", [](I i) { return ImageTools::ExposureImage(i, 1.5f); },
+                   [](const Px& p) { return Each(p, [](double c) { return c * 2.828427125; }); }},
+        ColourCase{"contrast", [](I i) { return ImageTools::ContrastImage(i, 1.8f); },
+                   [](const Px& p) { return Each(p, [](double c) { return c * 1.8 - 0.4; }); }},
+        ColourCase{"grey", [](I i) { return ImageTools::SaturationImage(i, 0.f); },
+                   [](const Px& p) { return Each(p, [&](double) { return Luma(p); }); }},
+        ColourCase{"saturation", [](I i) { return ImageTools::SaturationImage(i, 1.6f); },
                    [](const Px& p) {
-                       const double k = std::pow(2.0, 1.5);
-                       return Px{p.r * k, p.g * k, p.b * k};
+                       return Each(p, [l = Luma(p)](double c) { return l + (c - l) * 1.6; });
                    }},
-        ColourCase{"contrast", [](const Image& i) { return ImageTools::ContrastImage(i, 1.8f); },
-                   [](const Px& p) {
-                       const auto f = [](double c) { return (c - 0.5) * 1.8 + 0.5; };
-                       return Px{f(p.r), f(p.g), f(p.b)};
-                   }},
-        ColourCase{"grey", [](const Image& i) { return ImageTools::SaturationImage(i, 0.f); },
-                   [](const Px& p) { return Px{Luma(p), Luma(p), Luma(p)}; }},
-        ColourCase{"saturation", [](const Image& i) { return ImageTools::SaturationImage(i, 1.6f); },
-                   [](const Px& p) {
-                       const double l = Luma(p);
-                       return Px{l + (p.r - l) * 1.6, l + (p.g - l) * 1.6, l + (p.b - l) * 1.6};
-                   }},
-        ColourCase{"gamma", [](const Image& i) { return ImageTools::GammaImage(i, 2.2f); },
-                   [](const Px& p) {
-                       return Px{std::pow(p.r, 2.2), std::pow(p.g, 2.2), std::pow(p.b, 2.2)};
-                   }},
-        ColourCase{"gamma below one", [](const Image& i) { return ImageTools::GammaImage(i, 0.45f); },
-                   [](const Px& p) {
-                       return Px{std::pow(p.r, 0.45), std::pow(p.g, 0.45), std::pow(p.b, 0.45)};
-                   }},
-        ColourCase{"hue 90", [](const Image& i) { return ImageTools::HueImage(i, 90.f); },
+        ColourCase{"gamma", [](I i) { return ImageTools::GammaImage(i, 2.2f); },
+                   [](const Px& p) { return Each(p, [](double c) { return std::pow(c, 2.2); }); }},
+        ColourCase{"gamma below one", [](I i) { return ImageTools::GammaImage(i, 0.45f); },
+                   [](const Px& p) { return Each(p, [](double c) { return std::pow(c, 0.45); }); }},
+        ColourCase{"hue 90", [](I i) { return ImageTools::HueImage(i, 90.f); },
                    [](const Px& p) { return HueReference(p, 90.0); }},
-        ColourCase{"hue 400", [](const Image& i) { return ImageTools::HueImage(i, 400.f); },
+        ColourCase{"hue 400", [](I i) { return ImageTools::HueImage(i, 400.f); },
                    [](const Px& p) { return HueReference(p, 40.0); }},
-        ColourCase{"hue negative", [](const Image& i) { return ImageTools::HueImage(i, -30.f); },
+        ColourCase{"hue negative", [](I i) { return ImageTools::HueImage(i, -30.f); },
                    [](const Px& p) { return HueReference(p, -30.0); }},
-        ColourCase{"balance",
-                   [](const Image& i) { return ImageTools::RGBImage(i, 0.5f, 1.f, 2.f); },
+        ColourCase{"balance", [](I i) { return ImageTools::RGBImage(i, 0.5f, 1.f, 2.f); },
                    [](const Px& p) { return Px{p.r * 0.5, p.g, p.b * 2.0}; }},
-        ColourCase{"grayscale", [](const Image& i) { return ImageTools::GrayscaleImage(i); },
-                   [](const Px& p) { return Px{Luma(p), Luma(p), Luma(p)}; }},
-        ColourCase{"half sepia", [](const Image& i) { return ImageTools::SepiaImage(i, 0.5f); },
+        ColourCase{"grayscale", [](I i) { return ImageTools::GrayscaleImage(i); },
+                   [](const Px& p) { return Each(p, [&](double) { return Luma(p); }); }},
+        ColourCase{"half sepia", [](I i) { return ImageTools::SepiaImage(i, 0.5f); },
                    [](const Px& p) { return SepiaReference(p, 0.5); }}),
     [](const ::testing::TestParamInfo<ColourCase>& info) {
         std::string name = info.param.name;

@@ -51,7 +51,8 @@ const std::vector<Stage>& Stages() {
              return ImageTools::HueImage(
                  ImageTools::GammaImage(ImageTools::BrightnessImage(i, 0.1f), 1.4f), 20.f);
          }},
-        {"checkBlackWhite", [](EditSettings&) {}, [](I i) { return ImageTools::GrayscaleImage(i); }},
+        {"checkBlackWhite", [](EditSettings&) {},
+         [](I i) { return ImageTools::GrayscaleImage(i); }},
         {"checkSepia", [](EditSettings& s) { s.sliderSepiaIntensity = 0.6f; },
          [](I i) { return ImageTools::SepiaImage(i, 0.6f); }},
         {"checkCartoon", [](EditSettings&) {},
@@ -110,9 +111,9 @@ const std::vector<Stage>& Stages() {
              s.stepperTextXOffset = 3.f;
          },
          [](I i) {
-             return ImageTools::TextWatermarkImage(i, QStringLiteral("MMMM"),
-                                                   ResolveFontFamily(1), 14.0, RgbaColor{1, 1, 1, 1},
-                                                   0, 0.0, 3.0, double(0.9f), false, false);
+             return ImageTools::TextWatermarkImage(i, QStringLiteral("MMMM"), ResolveFontFamily(1),
+                                                   14.0, RgbaColor{1, 1, 1, 1}, 0, 0.0, 3.0,
+                                                   double(0.9f), false, false);
          }},
         {"checkImageWatermark",
          [](EditSettings& s) {
@@ -178,7 +179,8 @@ TEST(Pipeline, ShadowAndStrokeCountAsOnInAnyStateButOff) {
     plain.checkTextWatermark = 1;
     plain.textFieldText = QStringLiteral("MMMM");
     plain.stepperTextFontSize = 60.f;
-    for (int EditSettings::*box : {&EditSettings::checkTextShadow, &EditSettings::checkTextStroke}) {
+    for (int EditSettings::*box :
+         {&EditSettings::checkTextShadow, &EditSettings::checkTextStroke}) {
         EditSettings on = plain, mixed = plain;
         on.*box = 1;
         mixed.*box = -1;
@@ -239,7 +241,8 @@ TEST(Pipeline, WatermarksChangeAMovedInSourceInPlaceAndNeverTheCallers) {
     s.checkImageWatermark = 1;
     s.comboImagePosition = 1;
     for (const bool eightBit : {true, false}) {
-        const Image source = eightBit ? Image::FromQImage(photo) : Image::FromQImage(photo).toFloat();
+        const Image source =
+            eightBit ? Image::FromQImage(photo) : Image::FromQImage(photo).toFloat();
         EXPECT_FALSE(Pass(source, s).sharesPixelsWith(source));
         EXPECT_EQ(MaxDifference(source, Image::FromQImage(photo)), 0.f) << eightBit;
     }

@@ -91,7 +91,7 @@ TEST(Watermarks, NothingToDrawReturnsThePictureItself) {
                           text(hi, 0, 0, 1.0),          text(hi, -5, 0, 1.0),
                           text(hi, std::nan(""), 0, 1), text(hi, INFINITY, 0, 1.0),
                           logoAt(Image(), 0, 0, 1.0),   logoAt(logo, -1, 0, 1.0),
-                          logoAt(logo, 5, 0, 1.0),      logoAt(logo, 0, 500, 1.0),  // off the canvas
+                          logoAt(logo, 5, 0, 1.0),      logoAt(logo, 0, 500, 1.0),  // off canvas
                           logoAt(logo, 0, 0, -1.0),     logoAt(logo, 0, 0, std::nan(""))};
     for (std::size_t i = 0; i < std::size(outs); ++i)
         EXPECT_TRUE(outs[i].sharesPixelsWith(base)) << i;
