@@ -49,6 +49,8 @@ faults=(
   "halftone dots on the cells' corners|render/Stylize.cpp|s/const double cx = \(c \+ 0.5\) \* side;/const double cx = c * side;/|effects|test_effects"
   "a mixed box turns its effect on|render/RenderPipeline.cpp|s/if \(IsOn\(on\) && !stopped\(\)\)/if (on != 0 \&\& !stopped())/|render|test_render"
   "oil painting slider rounded|render/RenderPipeline.cpp|s/return static_cast<unsigned>\(value\);/return static_cast<unsigned>(value + 0.5f);/|render|test_render"
+  "logo opacity not a percentage|render/RenderPipeline.cpp|s/double\(s.stepperImageOpacity \/ 100.f\)/double(s.stepperImageOpacity \/ 10.f)/|render|test_render"
+  "rotated canvas rounded instead of cut|render/Geometry.cpp|s/const int outW = int\(std::min\(canvasW, kMaxCanvasSide\)\);/const int outW = int(std::lround(std::min(canvasW, kMaxCanvasSide)));/|geometry|test_geometry"
 )
 
 build=build-mutants
