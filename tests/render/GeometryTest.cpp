@@ -16,20 +16,6 @@ namespace {
 using test::Flat;
 using test::PixelAt;
 
-// A white picture with a red block in its top-right corner.
-Image MarkedCorner(int w, int h) {
-    Image image = Flat(w, h, 1.f, 1.f, 1.f);
-    for (int y = 0; y < h / 4; ++y)
-        for (int x = w - w / 4; x < w; ++x) {
-            float* p = image.row(y) + 4 * x;
-            p[1] = 0.f;
-            p[2] = 0.f;
-        }
-    return image;
-}
-
-bool IsRed(const test::Rgba& p) { return p.a > 0.9f && p.r > 0.9f && p.g < 0.1f && p.b < 0.1f; }
-
 struct SizeCase {
     double degrees;
     int width;
@@ -54,7 +40,7 @@ INSTANTIATE_TEST_SUITE_P(Geometry, RotationCanvas,
 
 // So does the final redraw of a pass, always.
 TEST(Geometry, ZeroAndFullTurnReturnTheInputItself) {
-    const Image input = MarkedCorner(40, 20);
+    const Image input = Image::FromQImage(test::PhotoLike(40, 20)).toFloat();
     EXPECT_TRUE(ImageTools::RotateImage(input, 0.0).sharesPixelsWith(input));
     EXPECT_TRUE(ImageTools::RotateImage(input, 360.0).sharesPixelsWith(input));
     EXPECT_TRUE(ImageTools::AntiAliasImage(input).sharesPixelsWith(input));
@@ -64,8 +50,7 @@ TEST(Geometry, ZeroAndFullTurnReturnTheInputItself) {
         EXPECT_FALSE(drawn.sharesPixelsWith(input));
         ASSERT_EQ(drawn.width(), 40);
         ASSERT_EQ(drawn.height(), 20);
-        EXPECT_TRUE(IsRed(PixelAt(drawn, 37, 2)));
-        EXPECT_NEAR(PixelAt(drawn, 5, 15).g, 1.f, 1e-5);
+        EXPECT_LT(test::MaxDifference(drawn, input), 1e-5f) << degrees;
     }
 }
 
