@@ -91,12 +91,6 @@ LUMETRA_INLINE Px Unpremultiply(Px p) {
     return simd::Clamp01(r);
 }
 
-// GLSL smoothstep: 0 below e0, 1 above e1, a smooth Hermite ramp between.
-inline double SmoothStep(double e0, double e1, double x) {
-    const double t = std::clamp((x - e0) / (e1 - e0), 0.0, 1.0);
-    return t * t * (3.0 - 2.0 * t);
-}
-
 // Weights of the nine taps, four steps either side of the pixel, that the
 // circle, motion and zoom blurs spread over their extent.
 inline constexpr double kNineTapWeights[9] = {0.05, 0.09, 0.12, 0.15, 0.18, 0.15, 0.12, 0.09, 0.05};

@@ -73,10 +73,6 @@ const QStringList& LookAlikeFamilies(const QString& name) {
     return it == LookAlikeTable().constEnd() ? none : it.value();
 }
 
-bool IsFontFamilyInstalled(const QString& family) {
-    return Contains(QFontDatabase::families(), family);
-}
-
 QString ResolveFontFamilyName(const QString& name) {
     const QStringList installed = QFontDatabase::families();
     if (Contains(installed, name)) return name;

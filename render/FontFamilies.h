@@ -26,8 +26,4 @@ QString ResolveFontFamilyName(const QString& name);
 // names without look-alikes).
 const QStringList& LookAlikeFamilies(const QString& name);
 
-// True when the family is installed. Font databases list a family offered
-// by several foundries as "Family [Foundry]"; either form counts.
-bool IsFontFamilyInstalled(const QString& family);
-
 }  // namespace lumetra

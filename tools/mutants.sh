@@ -42,6 +42,15 @@ faults=(
   "a shipped look listed beside the user's of its name|settings/Looks.cpp|s/if \(names.contains\(look.name\)\) continue;//|looks|test_looks"
   "a look applied with its own output size|editor/ViewControllerSettingsFiles.cpp|s/look.textFieldWidth = textFieldWidth->text\(\);//|looks|test_looks"
   "two inputs of one name write one output|cli/BatchJob.cpp|s/if \(takenBy\(taken, names\)\) \{/if (false) {/|batch|test_batch lumetra-batch"
+  "blur radius off by one|render/Blur.cpp|s/std::round\(double\(blurRadiusInPixels\)\);/std::round(double(blurRadiusInPixels)) + 1.0;/|effects|test_effects"
+  "swirl turned the other way|render/Distort.cpp|s/radius, 8.f \* angle\}/radius, -8.f * angle}/|effects|test_effects"
+  "vignette start and end swapped|render/Stylize.cpp|s/start = double\(offset\) \+ 0.5;/start = double(offset) + 0.75;/; s/end = double\(offset\) \+ 0.75;/end = double(offset) + 0.5;/|effects|test_effects"
+  "pixelate cells anchored a pixel off|render/Stylize.cpp|s/std::floor\(\(p \+ 0.5\) \/ side\)/std::floor((p + 1.5) \/ side)/|effects|test_effects"
+  "halftone dots on the cells' corners|render/Stylize.cpp|s/const double cx = \(c \+ 0.5\) \* side;/const double cx = c * side;/|effects|test_effects"
+  "a mixed box turns its effect on|render/RenderPipeline.cpp|s/if \(IsOn\(on\) && !stopped\(\)\)/if (on != 0 \&\& !stopped())/|render|test_render"
+  "oil painting slider rounded|render/RenderPipeline.cpp|s/return static_cast<unsigned>\(value\);/return static_cast<unsigned>(value + 0.5f);/|render|test_render"
+  "logo opacity not a percentage|render/RenderPipeline.cpp|s/double\(s.stepperImageOpacity \/ 100.f\)/double(s.stepperImageOpacity \/ 10.f)/|render|test_render"
+  "rotated canvas rounded instead of cut|render/Geometry.cpp|s/const int outW = int\(std::min\(canvasW, kMaxCanvasSide\)\);/const int outW = int(std::lround(std::min(canvasW, kMaxCanvasSide)));/|geometry|test_geometry"
 )
 
 build=build-mutants

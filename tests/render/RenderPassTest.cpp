@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The render pass as the window runs it: one pass at a time, requests during
-// a pass folded into one more, the busy indicator, the size fields, and a
-// source that can no longer be read.
+// a pass folded into one more, the busy indicator and the size fields. (A
+// source that can no longer be read is among the robustness tests.)
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QSignalSpy>
@@ -64,8 +63,7 @@ TEST_F(RenderPass, TheEngineGivesItsFramesBackAfterAQuietSpell) {
     ASSERT_TRUE(editor.WaitForPass());
     ASSERT_TRUE(editor.WaitUntilIdle());
     EXPECT_GT(CachedBufferBytes(), 0u);
-    QTest::qWait(600);
-    EXPECT_EQ(CachedBufferBytes(), 0u);
+    EXPECT_TRUE(QTest::qWaitFor([] { return CachedBufferBytes() == 0u; }, 10000));
 }
 
 TEST_F(RenderPass, NothingStartsWithoutAnImage) {
@@ -117,23 +115,6 @@ TEST_F(RenderPass, SizeFieldsShowTheRotatedCanvasAndZeroAfterReset) {
     vc.ResetInterface();
     EXPECT_EQ(vc.textFieldWidth->text(), "0");
     EXPECT_EQ(vc.textFieldHeight->text(), "0");
-}
-
-TEST_F(RenderPass, ASourceThatVanishedEndsThePassCleanly) {
-    ViewController& vc = *editor.controller;
-    ASSERT_TRUE(editor.Open(path));
-    const QImage before = vc.imageView->image();
-    ASSERT_TRUE(QFile::remove(path));
-
-    QSignalSpy messages(&vc, &ViewController::statusMessage);
-    vc.sliderContrast->moveTo(1.5f);
-    ASSERT_TRUE(editor.WaitForPass());
-    EXPECT_FALSE(vc.updating());
-    EXPECT_FALSE(vc.selectionChanged());
-    EXPECT_FALSE(vc.progressIndicator->isVisibleTo(&vc));
-    EXPECT_EQ(vc.imageView->image(), before);
-    ASSERT_GE(messages.count(), 1);
-    EXPECT_TRUE(messages.last().at(0).toString().contains("can no longer be read"));
 }
 
 TEST_F(RenderPass, NewDuringAPassDoesNotBringThePictureBack) {

@@ -65,30 +65,36 @@ TEST_P(TextPosition, TheMeasuredTextSitsAtItsPositionWithItsInkInside) {
 
 INSTANTIATE_TEST_SUITE_P(AllPositions, TextPosition, ::testing::Values(0, 1, 2, 3, 4));
 
-TEST(TextWatermark, OffsetsMoveTheTextAndNoPositionDrawsNothing) {
+TEST(TextWatermark, OffsetsMoveTheText) {
     const QSizeF canvas(500, 260);
     const WatermarkOverlay still = Text(canvas, QStringLiteral("Mark"), 50, 4);
     const WatermarkOverlay moved = ImageTools::CreateTextWatermark(
         canvas, QStringLiteral("Mark"), Sans(), 50, kWhite, 4, 20, -20, false, false);
     EXPECT_EQ(moved.rect, still.rect.translated(-20, 20));
     EXPECT_EQ(InkBox(moved.toImage()), InkBox(still.toImage()).translated(-20, -20));
-
-    for (const int position : {5, -1}) {
-        const WatermarkOverlay none = ImageTools::CreateTextWatermark(
-            canvas, QStringLiteral("Mark"), Sans(), 50, kWhite, position, 20, -20, false, false);
-        EXPECT_EQ(none.rect.size(), QSizeF(0, 0));
-        EXPECT_TRUE(none.patch.isEmpty());
-    }
 }
 
-TEST(TextWatermark, EmptyTextOrZeroOpacityLeavesThePictureAsItIs) {
+// Nothing to draw, nowhere to draw it or no opacity: the picture itself.
+TEST(Watermarks, NothingToDrawReturnsThePictureItself) {
     const Image base = test::Flat(100, 60, 0.1f, 0.2f, 0.3f);
-    EXPECT_TRUE(ImageTools::TextWatermarkImage(base, QString(), Sans(), 40, kWhite, 0, 0, 0, 1.0,
-                                               true, true)
-                    .sharesPixelsWith(base));
-    EXPECT_TRUE(ImageTools::TextWatermarkImage(base, QStringLiteral("Hi"), Sans(), 40, kWhite, 0, 0,
-                                               0, 0.0, true, true)
-                    .sharesPixelsWith(base));
+    const Image logo = test::Flat(10, 10, 1.f, 0.f, 0.f);
+    const auto text = [&](const QString& t, double size, int position, double opacity) {
+        return ImageTools::TextWatermarkImage(base, t, Sans(), size, kWhite, position, 0, 0,
+                                              opacity, true, true);
+    };
+    const auto logoAt = [&](const Image& l, int position, double x, double opacity) {
+        return ImageTools::LogoWatermarkImage(base, l, 1.0, position, 0, x, opacity);
+    };
+    const QString hi = QStringLiteral("Hi");
+    const Image outs[] = {text(QString(), 40, 0, 1.0),  text(hi, 40, 0, 0.0),
+                          text(hi, 40, 5, 1.0),         text(hi, 40, -1, 1.0),
+                          text(hi, 0, 0, 1.0),          text(hi, -5, 0, 1.0),
+                          text(hi, std::nan(""), 0, 1), text(hi, INFINITY, 0, 1.0),
+                          logoAt(Image(), 0, 0, 1.0),   logoAt(logo, -1, 0, 1.0),
+                          logoAt(logo, 5, 0, 1.0),      logoAt(logo, 0, 500, 1.0),  // off canvas
+                          logoAt(logo, 0, 0, -1.0),     logoAt(logo, 0, 0, std::nan(""))};
+    for (std::size_t i = 0; i < std::size(outs); ++i)
+        EXPECT_TRUE(outs[i].sharesPixelsWith(base)) << i;
 }
 
 TEST(TextWatermark, WhiteTextHasNoGreyFringe) {
@@ -105,12 +111,8 @@ TEST(TextWatermark, WhiteTextHasNoGreyFringe) {
         }
     EXPECT_GT(edges, 50);  // the glyphs are antialiased
 
-    // Blended over white, every pixel stays white; over black, an edge pixel
-    // is exactly its coverage times the opacity.
-    const Image white = ImageTools::TextWatermarkImage(
-        test::Flat(400, 120, 1, 1, 1), "Wavy", Sans(), 70, kWhite, 0, 0, 0, 0.7, false, false);
-    for (int y = 0; y < 120; ++y)
-        for (int x = 0; x < 400; ++x) ASSERT_EQ(PixelAt(white, x, y).g, 1.f) << x << "," << y;
+    // Blended over black, an edge pixel is exactly its coverage times the
+    // opacity.
     const Image black = ImageTools::TextWatermarkImage(
         test::Flat(400, 120, 0, 0, 0), "Wavy", Sans(), 70, kWhite, 0, 0, 0, 0.7, false, false);
     const Image canvas = overlay.toImage();
@@ -223,47 +225,31 @@ TEST(TextWatermark, FontSizeIsInPixelsAndMayBeFractional) {
                 3.0);
 }
 
-TEST(TextWatermark, UnusableSizesDrawNothing) {
-    for (const double size : {0.0, -5.0, std::nan(""), 1.0 / 0.0}) {
-        const WatermarkOverlay overlay = Text(QSizeF(200, 100), QStringLiteral("x"), size, 0);
-        EXPECT_TRUE(overlay.patch.isEmpty()) << size;
+// Every entry of the font pop-up, and no selection, resolves to a family
+// the font engine finds (it may add the foundry: "Nimbus Sans [urw]") and
+// that draws Latin letters: the entry's own family or one of its free
+// look-alikes; no selection and entries past the list take the desktop's
+// sans-serif.
+TEST(FontResolution, EveryEntryResolvesToAnInstalledFamilyThatDrawsLatinLetters) {
+    const QStringList& names = FontFamilyNames();
+    for (int index = -1; index < int(names.size()); ++index) {
+        const QString family = ResolveFontFamily(index);
+        const std::string what = (index < 0 ? QStringLiteral("none") : names[index]).toStdString() +
+                                 " -> " + family.toStdString();
+        const QString found = QFontInfo(QFont(family)).family();
+        ASSERT_TRUE(found == family || found.startsWith(family + QStringLiteral(" ["))) << what;
+        if (index >= 0) {
+            EXPECT_TRUE(family == names[index] || LookAlikeFamilies(names[index]).contains(family))
+                << what;
+        }
+        EXPECT_TRUE(QFontDatabase::writingSystems(family).contains(QFontDatabase::Latin)) << what;
+        const QFontMetrics metrics{QFont(family)};
+        for (char32_t c = U'A'; c <= U'Z'; ++c)
+            EXPECT_TRUE(metrics.inFontUcs4(c) && metrics.inFontUcs4(c + (U'a' - U'A'))) << what;
     }
-}
-
-// Every entry of the font pop-up resolves to an installed family that draws
-// Latin letters: the entry's own family or one of its free look-alikes.
-class FontResolution : public ::testing::TestWithParam<int> {};
-
-TEST_P(FontResolution, ResolvesToAnInstalledFamilyThatDrawsLatinLetters) {
-    const QString name = FontFamilyNames()[GetParam()];
-    const QString family = ResolveFontFamily(GetParam());
-    ASSERT_TRUE(IsFontFamilyInstalled(family))
-        << name.toStdString() << " -> " << family.toStdString();
-    EXPECT_TRUE(family == name || LookAlikeFamilies(name).contains(family))
-        << name.toStdString() << " fell back to " << family.toStdString();
-    EXPECT_TRUE(QFontDatabase::writingSystems(family).contains(QFontDatabase::Latin));
-    // The font engine finds it (it may add the foundry: "Nimbus Sans [urw]").
-    const QFont font(family);
-    EXPECT_TRUE(QFontInfo(font).family() == family ||
-                QFontInfo(font).family().startsWith(family + QStringLiteral(" [")))
-        << QFontInfo(font).family().toStdString();
-    const QFontMetrics metrics(font);
-    for (char32_t c = U'A'; c <= U'Z'; ++c) {
-        EXPECT_TRUE(metrics.inFontUcs4(c)) << family.toStdString();
-        EXPECT_TRUE(metrics.inFontUcs4(c + (U'a' - U'A'))) << family.toStdString();
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(TwentyNames, FontResolution, ::testing::Range(0, 20));
-
-TEST(FontResolution, InstalledNamesStayAndNoSelectionTakesTheDesktopSans) {
+    EXPECT_EQ(ResolveFontFamily(int(names.size())), ResolveFontFamily(-1));
     EXPECT_EQ(ResolveFontFamilyName(QStringLiteral("DejaVu Sans")), QStringLiteral("DejaVu Sans"));
-    // Offered by several foundries, listed as "Nimbus Sans [urw]".
     EXPECT_EQ(ResolveFontFamilyName(QStringLiteral("Nimbus Sans")), QStringLiteral("Nimbus Sans"));
-    const QString none = ResolveFontFamily(-1);
-    EXPECT_TRUE(IsFontFamilyInstalled(none));
-    EXPECT_TRUE(QFontDatabase::writingSystems(none).contains(QFontDatabase::Latin));
-    EXPECT_EQ(ResolveFontFamily(20), none);
 }
 
 }  // namespace
