@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the user's hands do to the panel: every way of moving a slider,
-// typing an exact value, the read-only matrix cells, text that stays on one
-// line, the order of the groups, and the colour dialog.
+// typing an exact value, text that stays on one line, the order of the
+// groups, and the colour dialog.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -114,19 +114,6 @@ TEST(PanelInput, AnExactValueIsTypedOverTheSlidersNumber) {
     EXPECT_EQ(slider->floatValue(), 360.f);
     EXPECT_EQ(moved.count(), 3);
     EXPECT_FALSE(slider->valueLabel()->isHidden());
-}
-
-TEST(PanelInput, MatrixCellsOnlyShowTheirSteppers) {
-    Editor editor;
-    ViewController& vc = *editor.controller;
-    for (const FieldSpec& field : SettingsFields()) {
-        if (field.group != Group::Transform3D || field.kind != FieldKind::TextField) continue;
-        auto* cell = static_cast<QLineEdit*>(vc.Control(field));
-        const QString before = cell->text();
-        QTest::keyClicks(cell, "7");
-        EXPECT_TRUE(cell->isReadOnly()) << field.name;
-        EXPECT_EQ(cell->text(), before) << field.name;
-    }
 }
 
 TEST(PanelInput, TextFieldsHoldOneLineAndTheHistoryStaysReadable) {
