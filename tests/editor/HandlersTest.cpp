@@ -11,26 +11,17 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <mutex>
 
 #include "support/TestImages.h"
 
 namespace lumetra {
 namespace {
 
-// An editor with a picture open whose passes remember their settings.
+// An editor with a picture open.
 class Handlers : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        ViewController& vc = *editor.controller;
-        vc.setRenderFunction([this](const QString& path, const EditSettings& s, const Image& logo) {
-            {
-                std::lock_guard lock(mutex);
-                rendered.push_back(s);
-            }
-            return RunRenderPass(path, s, logo);
-        });
         ASSERT_TRUE(editor.Open(test::WriteImageFile(dir, "p.png", test::PhotoLike(24, 16))));
         passes = std::make_unique<QSignalSpy>(&vc, &ViewController::renderPassStarted);
     }
@@ -38,27 +29,20 @@ protected:
     // pass it started. Returns the number of passes started.
     int Run(const char* action) {
         const int before = passes->count();
-        EXPECT_TRUE(QMetaObject::invokeMethod(editor.controller.get(), action)) << action;
+        EXPECT_TRUE(QMetaObject::invokeMethod(&vc, action)) << action;
         EXPECT_TRUE(editor.WaitUntilIdle());
         return passes->count() - before;
     }
-    EditSettings LastRendered() {
-        std::lock_guard lock(mutex);
-        return rendered.back();
-    }
-    QWidget* Control(const char* name) { return editor.controller->Control(*FindField(name)); }
 
     QTemporaryDir dir;
     test::Editor editor;
-    std::mutex mutex;
-    std::vector<EditSettings> rendered;
+    ViewController& vc = *editor.controller;
     std::unique_ptr<QSignalSpy> passes;
 };
 
 // Adjustments and group boxes always render; any other control of a
 // group only while its group is on (not off, not mixed).
 TEST_F(Handlers, EachControlRendersAlwaysOrOnlyWhileItsGroupIsOn) {
-    ViewController& vc = *editor.controller;
     for (const FieldSpec& field : SettingsFields()) {
         if (!field.action || field.group == Group::Export) continue;
         const GroupSpec& group = GroupOf(field.group);
@@ -88,7 +72,6 @@ TEST_F(Handlers, EachControlRendersAlwaysOrOnlyWhileItsGroupIsOn) {
 }
 
 TEST_F(Handlers, SettingControlsFromCodeRunsNoHandler) {
-    ViewController& vc = *editor.controller;
     EditSettings s;
     s.sliderBrightness = 0.3f;
     s.checkSepia = 1;
@@ -99,13 +82,12 @@ TEST_F(Handlers, SettingControlsFromCodeRunsNoHandler) {
 }
 
 TEST_F(Handlers, APairedFieldRendersATypedNumberOnce) {
-    ViewController& vc = *editor.controller;
     vc.checkTextWatermark->click();
     ASSERT_TRUE(editor.WaitUntilIdle());
     vc.textFieldTextFontSize->setText("60");
     EXPECT_EQ(Run("OnTextFieldTextFontSizeChanged"), 1);
     EXPECT_EQ(vc.stepperTextFontSize->floatValue(), 60.f);
-    EXPECT_EQ(LastRendered().stepperTextFontSize, 60.f);
+    EXPECT_EQ(vc.CurrentSettings().stepperTextFontSize, 60.f);
     // Recorded now: ending the edit again changes nothing.
     EXPECT_EQ(Run("OnTextFieldTextFontSizeChanged"), 0);
 
@@ -119,11 +101,10 @@ TEST_F(Handlers, APairedFieldRendersATypedNumberOnce) {
     vc.stepperTextOpacity->stepUp();
     ASSERT_TRUE(editor.WaitUntilIdle());
     EXPECT_EQ(vc.textFieldTextOpacity->text(), "71");
-    EXPECT_EQ(LastRendered().stepperTextOpacity, 71.f);
+    EXPECT_EQ(vc.CurrentSettings().stepperTextOpacity, 71.f);
 }
 
 TEST_F(Handlers, TheWatermarkTextRendersAsTypedAndNotAgainWhenTheEditEnds) {
-    ViewController& vc = *editor.controller;
     vc.textFieldText->setText("Hello");
     EXPECT_EQ(Run("controlTextDidChange"), 1);  // every keystroke, group off or not
     vc.checkTextWatermark->click();
@@ -136,7 +117,6 @@ TEST_F(Handlers, TheWatermarkTextRendersAsTypedAndNotAgainWhenTheEditEnds) {
 // The cells only show their steppers' numbers (the text's rule is
 // PanelText.MatrixCellsShowTwoDecimalsOrZero).
 TEST_F(Handlers, MatrixCellsAreReadOnlyAndShowTheirSteppersNumbers) {
-    ViewController& vc = *editor.controller;
     QTest::keyClicks(vc.textField3DTransformM12, "7");
     EXPECT_TRUE(vc.textField3DTransformM12->isReadOnly());
     EXPECT_EQ(vc.textField3DTransformM12->text(), "0");
@@ -150,11 +130,10 @@ TEST_F(Handlers, MatrixCellsAreReadOnlyAndShowTheirSteppersNumbers) {
     vc.stepper3DTransformM41->stepUp();
     ASSERT_TRUE(editor.WaitUntilIdle());
     EXPECT_EQ(passes->count(), 2);
-    EXPECT_FLOAT_EQ(LastRendered().stepper3DTransformM41, 0.01f);
+    EXPECT_FLOAT_EQ(vc.CurrentSettings().stepper3DTransformM41, 0.01f);
 }
 
 TEST_F(Handlers, EveryResetRestoresItsGroupOnceAndRendersOnlyWhenOn) {
-    ViewController& vc = *editor.controller;
     for (const GroupSpec& group : SettingsGroups()) {
         if (!group.resetAction) continue;
         // Move every control of the group away from its default.
@@ -162,27 +141,16 @@ TEST_F(Handlers, EveryResetRestoresItsGroupOnceAndRendersOnlyWhenOn) {
         for (const FieldSpec& field : SettingsFields()) {
             if (field.group != group.group) continue;
             if (group.checkBox && field.name == std::string_view(group.checkBox)) continue;
-            switch (field.kind) {
-                case FieldKind::Slider:
-                case FieldKind::Stepper: {
-                    // A step inside the control's range.
-                    const float def = std::get<float>(field.defaultValue);
-                    SetField(s, field, def + 0.01f <= field.maximum ? def + 0.01f : def - 0.01f);
-                    break;
-                }
-                case FieldKind::TextField:
-                    SetField(s, field, QStringLiteral("x"));
-                    break;
-                case FieldKind::CheckBox:
-                    SetField(s, field, 1 - std::get<int>(field.defaultValue));
-                    break;
-                case FieldKind::PopUp:
-                    SetField(s, field, (std::get<int>(field.defaultValue) + 1) % 3);
-                    break;
-                case FieldKind::ColorWell:
-                    SetField(s, field, RgbaColor{1, 0, 0, 0.5});
-                    break;
-            }
+            // A step inside the control's range, the other state or item.
+            const FieldValue& def = field.defaultValue;
+            if (const float* f = std::get_if<float>(&def))
+                SetField(s, field, *f + 0.01f <= field.maximum ? *f + 0.01f : *f - 0.01f);
+            else if (const int* i = std::get_if<int>(&def))
+                SetField(s, field, field.kind == FieldKind::CheckBox ? 1 - *i : (*i + 1) % 3);
+            else if (std::holds_alternative<QString>(def))
+                SetField(s, field, QStringLiteral("x"));
+            else
+                SetField(s, field, RgbaColor{1, 0, 0, 0.5});
         }
         if (group.group == Group::ImageWatermark) vc.logo = test::Flat(4, 4, 1, 1, 1);
         vc.ApplySettings(s);
