@@ -64,54 +64,49 @@ EditSettings EveryFieldChanged() {
 // The field on each line of the text, as the format documents it (the
 // colour takes three lines: red, green, blue).
 const char* const kFieldOnLine[113] = {
-        "sliderBrightness", "sliderExposure", "sliderContrast", "sliderSaturation",
-        "sliderGamma", "sliderHue", "sliderRed", "sliderGreen",
-        "sliderBlue", "checkBlackWhite", "checkSepia", "sliderSepiaIntensity",
-        "checkCartoon", "sliderCartoonBlur", "sliderCartoonThreshold", "sliderCartoonQuantization",
-        "checkOilPainting", "sliderOilPaintingIntensity", "checkVignette", "sliderVignetteRadius",
-        "checkPixellate", "sliderPixellatePixelSize", "checkHalftone", "sliderHalftoneDotSize",
-        "checkBlur", "sliderBlurIntensity", "checkCircleBlur", "sliderCircleBlurIntensity",
-        "sliderCircleBlurRadius", "checkFocusBlur", "sliderFocusBlurIntensity", "sliderFocusBlurRadius",
-        "sliderFocusBlurEdge", "checkMotionBlur", "sliderMotionBlurIntensity", "sliderMotionBlurAngle",
-        "checkZoomBlur", "sliderZoomBlurIntensity", "check3DTransform", "stepper3DTransformM11",
-        "textField3DTransformM11", "stepper3DTransformM12", "textField3DTransformM12", "stepper3DTransformM13",
-        "textField3DTransformM13", "stepper3DTransformM14", "textField3DTransformM14", "stepper3DTransformM21",
-        "textField3DTransformM21", "stepper3DTransformM22", "textField3DTransformM22", "stepper3DTransformM23",
-        "textField3DTransformM23", "stepper3DTransformM24", "textField3DTransformM24", "stepper3DTransformM31",
-        "textField3DTransformM31", "stepper3DTransformM32", "textField3DTransformM32", "stepper3DTransformM33",
-        "textField3DTransformM33", "stepper3DTransformM34", "textField3DTransformM34", "stepper3DTransformM41",
-        "textField3DTransformM41", "stepper3DTransformM42", "textField3DTransformM42", "stepper3DTransformM43",
-        "textField3DTransformM43", "stepper3DTransformM44", "textField3DTransformM44", "checkRotate",
-        "sliderRotateAngle", "checkSwirl", "sliderSwirlRadius", "sliderSwirlAngle",
-        "checkGlassSphere", "sliderGlassSphereRadius", "sliderGlassSphereRefraction", "checkTextWatermark",
-        "textFieldText", "colorWellTextColor", "colorWellTextColor", "colorWellTextColor",
-        "comboTextFontType", "stepperTextFontSize", "textFieldTextFontSize", "stepperTextOpacity",
-        "textFieldTextOpacity", "checkTextShadow", "comboTextPosition", "checkTextStroke",
-        "stepperTextXOffset", "textFieldTextXOffset", "stepperTextYOffset", "textFieldTextYOffset",
-        "checkImageWatermark", "textFieldImage", "stepperImageScale", "textFieldImageScale",
-        "stepperImageOpacity", "textFieldImageOpacity", "comboImagePosition", "stepperImageXOffset",
-        "textFieldImageXOffset", "stepperImageYOffset", "textFieldImageYOffset", "comboFormat",
-        "sliderQuality", "textFieldWidth", "textFieldHeight", "checkKeepAspect",
-        "checkKeepExifInfo",
+    "sliderBrightness", "sliderExposure", "sliderContrast", "sliderSaturation", "sliderGamma",
+    "sliderHue", "sliderRed", "sliderGreen", "sliderBlue", "checkBlackWhite", "checkSepia",
+    "sliderSepiaIntensity", "checkCartoon", "sliderCartoonBlur", "sliderCartoonThreshold",
+    "sliderCartoonQuantization", "checkOilPainting", "sliderOilPaintingIntensity", "checkVignette",
+    "sliderVignetteRadius", "checkPixellate", "sliderPixellatePixelSize", "checkHalftone",
+    "sliderHalftoneDotSize", "checkBlur", "sliderBlurIntensity", "checkCircleBlur",
+    "sliderCircleBlurIntensity", "sliderCircleBlurRadius", "checkFocusBlur",
+    "sliderFocusBlurIntensity", "sliderFocusBlurRadius", "sliderFocusBlurEdge", "checkMotionBlur",
+    "sliderMotionBlurIntensity", "sliderMotionBlurAngle", "checkZoomBlur",
+    "sliderZoomBlurIntensity", "check3DTransform", "stepper3DTransformM11",
+    "textField3DTransformM11", "stepper3DTransformM12", "textField3DTransformM12",
+    "stepper3DTransformM13", "textField3DTransformM13", "stepper3DTransformM14",
+    "textField3DTransformM14", "stepper3DTransformM21", "textField3DTransformM21",
+    "stepper3DTransformM22", "textField3DTransformM22", "stepper3DTransformM23",
+    "textField3DTransformM23", "stepper3DTransformM24", "textField3DTransformM24",
+    "stepper3DTransformM31", "textField3DTransformM31", "stepper3DTransformM32",
+    "textField3DTransformM32", "stepper3DTransformM33", "textField3DTransformM33",
+    "stepper3DTransformM34", "textField3DTransformM34", "stepper3DTransformM41",
+    "textField3DTransformM41", "stepper3DTransformM42", "textField3DTransformM42",
+    "stepper3DTransformM43", "textField3DTransformM43", "stepper3DTransformM44",
+    "textField3DTransformM44", "checkRotate", "sliderRotateAngle", "checkSwirl",
+    "sliderSwirlRadius", "sliderSwirlAngle", "checkGlassSphere", "sliderGlassSphereRadius",
+    "sliderGlassSphereRefraction", "checkTextWatermark", "textFieldText", "colorWellTextColor",
+    "colorWellTextColor", "colorWellTextColor", "comboTextFontType", "stepperTextFontSize",
+    "textFieldTextFontSize", "stepperTextOpacity", "textFieldTextOpacity", "checkTextShadow",
+    "comboTextPosition", "checkTextStroke", "stepperTextXOffset", "textFieldTextXOffset",
+    "stepperTextYOffset", "textFieldTextYOffset", "checkImageWatermark", "textFieldImage",
+    "stepperImageScale", "textFieldImageScale", "stepperImageOpacity", "textFieldImageOpacity",
+    "comboImagePosition", "stepperImageXOffset", "textFieldImageXOffset", "stepperImageYOffset",
+    "textFieldImageYOffset", "comboFormat", "sliderQuality", "textFieldWidth", "textFieldHeight",
+    "checkKeepAspect", "checkKeepExifInfo",
 };
 
 TEST(SettingsText, TheDefaultsAreTheDocumentedText) {
     const char* const expected[113] = {
-        "0.0", "0.0", "1.0", "1.0", "1.0", "0.0", "1.0", "1.0",
-        "1.0", "0", "0", "1.0", "0", "2.0", "0.2", "10.0",
-        "0", "4.0", "0", "0.0", "0", "0.02", "0", "0.02",
-        "0", "35.0", "0", "15.0", "0.2", "0", "25.0", "0.6",
-        "0.4", "0", "40.0", "0.0", "0", "1.0", "0", "1.0",
-        "1.00", "0.0", "0", "0.0", "0", "0.0", "0", "0.0",
-        "0", "1.0", "1.00", "0.0", "0", "0.0", "0", "0.0",
-        "0", "0.0", "0", "1.0", "1.00", "0.0", "0", "0.0",
-        "0", "0.0", "0", "0.0", "0", "1.0", "1.00", "0",
-        "0.0", "0", "0.5", "1.0", "0", "0.25", "0.71", "0",
-        "Watermark", "1.0", "1.0", "1.0", "12", "80.0", "80", "70.0",
-        "70", "0", "0", "0", "0.0", "0", "0.0", "0",
-        "0", "", "100.0", "100", "70.0", "70", "1", "0.0",
-        "0", "0.0", "0", "0", "80.0", "0", "0", "1",
-        "0",
+        "0.0", "0.0", "1.0", "1.0", "1.0", "0.0", "1.0", "1.0", "1.0", "0", "0", "1.0", "0", "2.0",
+        "0.2", "10.0", "0", "4.0", "0", "0.0", "0", "0.02", "0", "0.02", "0", "35.0", "0", "15.0",
+        "0.2", "0", "25.0", "0.6", "0.4", "0", "40.0", "0.0", "0", "1.0", "0", "1.0", "1.00", "0.0",
+        "0", "0.0", "0", "0.0", "0", "0.0", "0", "1.0", "1.00", "0.0", "0", "0.0", "0", "0.0", "0",
+        "0.0", "0", "1.0", "1.00", "0.0", "0", "0.0", "0", "0.0", "0", "0.0", "0", "1.0", "1.00",
+        "0", "0.0", "0", "0.5", "1.0", "0", "0.25", "0.71", "0", "Watermark", "1.0", "1.0", "1.0",
+        "12", "80.0", "80", "70.0", "70", "0", "0", "0", "0.0", "0", "0.0", "0", "0", "", "100.0",
+        "100", "70.0", "70", "1", "0.0", "0", "0.0", "0", "0", "80.0", "0", "0", "1", "0",
     };
     QString text;
     for (const char* line : expected) text += QString::fromLatin1(line) + u'\n';
@@ -136,20 +131,13 @@ TEST(SettingsText, EachFieldSitsOnItsDocumentedLine) {
 }
 
 TEST(SettingsText, NumbersAreWrittenAsTheGeneralFormatWithAPoint) {
-    EXPECT_EQ(FloatText(80.f), "80.0");
-    EXPECT_EQ(FloatText(0.f), "0.0");
-    EXPECT_EQ(FloatText(-0.f), "-0.0");
-    EXPECT_EQ(FloatText(0.2f), "0.2");
-    EXPECT_EQ(FloatText(-0.25f), "-0.25");
-    EXPECT_EQ(FloatText(0.71f), "0.71");
-    EXPECT_EQ(FloatText(100000.f), "100000.0");
-    EXPECT_EQ(FloatText(1e6f), "1e+06");
-    EXPECT_EQ(FloatText(1e-5f), "1e-05");
-    EXPECT_EQ(FloatText(1234567.f), "1.23457e+06");
-    EXPECT_EQ(FloatText(std::nanf("")), "nan");
-    EXPECT_EQ(FloatText(-std::nanf("")), "nan");
-    EXPECT_EQ(FloatText(std::numeric_limits<float>::infinity()), "inf");
-    EXPECT_EQ(FloatText(-std::numeric_limits<float>::infinity()), "-inf");
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::pair<float, const char*> cases[] = {
+        {80.f, "80.0"},        {0.f, "0.0"},       {-0.f, "-0.0"},           {0.2f, "0.2"},
+        {-0.25f, "-0.25"},     {0.71f, "0.71"},    {100000.f, "100000.0"},   {1e6f, "1e+06"},
+        {1e-5f, "1e-05"},      {1234567.f, "1.23457e+06"}, {std::nanf(""), "nan"},
+        {-std::nanf(""), "nan"}, {inf, "inf"},     {-inf, "-inf"}};
+    for (const auto& [value, text] : cases) EXPECT_EQ(FloatText(value), text) << value;
     EXPECT_EQ(ColorComponentText(1.0), "1.0");
     EXPECT_EQ(ColorComponentText(1.0 / 3.0), "0.333333333333333");
 }
