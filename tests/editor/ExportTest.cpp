@@ -59,10 +59,10 @@ protected:
     }
     QTemporaryDir dir;
     test::Editor editor;
+    ViewController& vc = *editor.controller;
 };
 
 TEST_F(Export, FormatAndQualityRecordWithoutRenderingAndFollowARestoredState) {
-    ViewController& vc = *editor.controller;
     QSignalSpy passes(&vc, &ViewController::renderPassStarted);
     const qint64 states = vc.stateImagesPath.size();
     vc.comboFormat->setCurrentIndex(5);  // PNG: no quality
@@ -87,7 +87,6 @@ TEST_F(Export, FormatAndQualityRecordWithoutRenderingAndFollowARestoredState) {
 }
 
 TEST_F(Export, KeepAspectFollowsTheShownPictureAndOffOnlyRecordsAfterTheNote) {
-    ViewController& vc = *editor.controller;
     const qint64 states = vc.stateImagesPath.size();
     vc.textFieldWidth->setText("100");
     vc.OnWidthChanged();
@@ -108,8 +107,10 @@ TEST_F(Export, KeepAspectFollowsTheShownPictureAndOffOnlyRecordsAfterTheNote) {
     EXPECT_EQ(vc.stateImagesPath.size(), states + 5);
 }
 
-TEST_F(Export, ResettingTheSizeRecordsOnlyWhenItDiffersFromTheSource) {
-    ViewController& vc = *editor.controller;
+// The size fields show the shown result's size, fractions cut off, once a
+// pass is done; the reset button writes it again and records only when it
+// differs from the source's size.
+TEST_F(Export, TheSizeFieldsFollowEachPassAndTheResetRecordsOnlyAChange) {
     const qint64 states = vc.stateImagesPath.size();
     vc.OnResetWidthHeight();  // already the source size
     EXPECT_EQ(vc.stateImagesPath.size(), states);
@@ -118,27 +119,20 @@ TEST_F(Export, ResettingTheSizeRecordsOnlyWhenItDiffersFromTheSource) {
     EXPECT_EQ(vc.textFieldWidth->text(), "300");
     EXPECT_EQ(vc.stateImagesPath.size(), states + 1);
 
-    // Turned by 90 degrees the result is 100 x 300; each press writes that
-    // again and records, because it differs from the source's size.
-    vc.sliderRotateAngle->setFloatValue(90.f);
+    // 300 x 100 turned by 45 degrees: 282.8 x 282.8. A typed size holds
+    // only until the next pass.
+    vc.checkKeepAspect->setChecked(false);
+    vc.textFieldWidth->setText("10");
+    vc.sliderRotateAngle->setFloatValue(45.f);
     vc.checkRotate->click();
     ASSERT_TRUE(editor.WaitUntilIdle());
-    EXPECT_EQ(vc.textFieldWidth->text(), "100");
+    EXPECT_EQ(vc.textFieldWidth->text(), "282");
+    EXPECT_EQ(vc.textFieldHeight->text(), "282");
     const qint64 rotated = vc.stateImagesPath.size();
     vc.OnResetWidthHeight();
     vc.OnResetWidthHeight();
-    EXPECT_EQ(vc.textFieldWidth->text(), "100");
-    EXPECT_EQ(vc.textFieldHeight->text(), "300");
+    EXPECT_EQ(vc.textFieldWidth->text(), "282");
     EXPECT_EQ(vc.stateImagesPath.size(), rotated + 2);
-}
-
-TEST_F(Export, ATypedSizeHoldsOnlyUntilTheNextPass) {
-    ViewController& vc = *editor.controller;
-    vc.checkKeepAspect->setChecked(false);
-    vc.textFieldWidth->setText("10");
-    vc.sliderBrightness->moveTo(0.1f);
-    ASSERT_TRUE(editor.WaitUntilIdle());
-    EXPECT_EQ(vc.textFieldWidth->text(), "300");
 }
 
 }  // namespace

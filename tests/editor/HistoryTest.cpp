@@ -79,10 +79,22 @@ protected:
     ViewController& vc = *editor.controller;
 };
 
-TEST_F(EditorHistory, OpeningStartsWithOneStateAndTheFirstPassAddsNone) {
-    vc.comboFormat->setCurrentIndex(5);
-    vc.OnFormatSelected();  // recorded before any picture is open
-    EXPECT_EQ(vc.stateImagesPath.size(), 1);
+// Before any picture is open the export controls record, and Undo leaves
+// no skip behind; opening starts again with one state, and its first pass
+// adds none.
+TEST_F(EditorHistory, WithoutAPictureUndoLeavesNoSkipAndOpeningStartsWithOneState) {
+    for (const int format : {5, 6}) {
+        vc.comboFormat->setCurrentIndex(format);
+        vc.OnFormatSelected();
+    }
+    vc.OnUndo();
+    EXPECT_EQ(vc.comboFormat->currentIndex(), 5);
+    vc.comboFormat->setCurrentIndex(8);
+    vc.OnFormatSelected();
+    ASSERT_EQ(vc.stateImagesPath.size(), 2);
+    EXPECT_EQ(ReadSettingsText(vc.stateImagesPath.last())->comboFormat, 8);
+    EXPECT_FALSE(vc.CanRedo());
+
     ASSERT_TRUE(editor.Open(path));
     EXPECT_EQ(vc.stateImagesPath.size(), 1);
     EXPECT_EQ(vc.currenState, 0);
@@ -91,7 +103,7 @@ TEST_F(EditorHistory, OpeningStartsWithOneStateAndTheFirstPassAddsNone) {
     // the picture's size into the size fields.
     const std::optional<EditSettings> first = ReadSettingsText(vc.stateImagesPath.first());
     ASSERT_TRUE(first);
-    EXPECT_EQ(first->comboFormat, 5);
+    EXPECT_EQ(first->comboFormat, 8);
     EXPECT_EQ(first->textFieldWidth, "0");
     EXPECT_EQ(vc.textFieldWidth->text(), "30");
     EXPECT_FALSE(vc.CanUndo());
@@ -186,20 +198,6 @@ TEST_F(EditorHistory, APassOfWhatTheCurrentStateHoldsRecordsNothing) {
     vc.checkVignette->click();  // back as it was before the pass came
     ASSERT_TRUE(editor.WaitUntilIdle());
     EXPECT_EQ(vc.stateImagesPath, states);
-}
-
-TEST_F(EditorHistory, WithNoPictureUndoLeavesNoSkipBehind) {
-    for (const int format : {5, 6}) {
-        vc.comboFormat->setCurrentIndex(format);
-        vc.OnFormatSelected();
-    }
-    vc.OnUndo();
-    EXPECT_EQ(vc.comboFormat->currentIndex(), 5);
-    vc.comboFormat->setCurrentIndex(8);
-    vc.OnFormatSelected();
-    ASSERT_EQ(vc.stateImagesPath.size(), 2);
-    EXPECT_EQ(ReadSettingsText(vc.stateImagesPath.last())->comboFormat, 8);
-    EXPECT_FALSE(vc.CanRedo());
 }
 
 // A text that cannot be read changes nothing: not the panel, not the

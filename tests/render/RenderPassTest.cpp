@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The render pass as the window runs it: the busy indicator while passes
-// are owed, the size fields, and the engine's frames given back after a
-// quiet spell. (The scheduling rules: RenderScheduler.)
+// are owed, and the engine's frames given back after a quiet spell. (The
+// scheduling rules: RenderScheduler; the size fields: Export.)
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QLineEdit>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -79,22 +78,6 @@ TEST_F(RenderPass, TheProgressShowsUntilTheLastOwedPassIsShown) {
     ASSERT_TRUE(finished.wait(10000));
     EXPECT_FALSE(vc.progressIndicator->isVisibleTo(&vc));
     EXPECT_FALSE(vc.updating());
-}
-
-TEST_F(RenderPass, SizeFieldsShowTheRotatedCanvasAndZeroAfterReset) {
-    ViewController& vc = *editor.controller;
-    ASSERT_TRUE(editor.Open(path));
-    EXPECT_EQ(vc.textFieldWidth->text(), "40");
-    EXPECT_EQ(vc.textFieldHeight->text(), "20");
-    vc.sliderRotateAngle->setFloatValue(45.f);
-    vc.checkRotate->click();
-    ASSERT_TRUE(editor.WaitUntilIdle());
-    // 40 x 20 turned by 45 degrees: 42.43 x 42.43, cut to 42.
-    EXPECT_EQ(vc.textFieldWidth->text(), "42");
-    EXPECT_EQ(vc.textFieldHeight->text(), "42");
-    vc.ResetInterface();
-    EXPECT_EQ(vc.textFieldWidth->text(), "0");
-    EXPECT_EQ(vc.textFieldHeight->text(), "0");
 }
 
 }  // namespace
