@@ -2,18 +2,9 @@
 // The export controls: the quality label and the keep-aspect arithmetic on
 // their own; in the window, they never render and record the settings at
 // once.
-#include <gtest/gtest.h>
-
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QSignalSpy>
-#include <QTemporaryDir>
+#include "support/WidgetTest.h"
 
 #include "files/Export.h"
-#include "settings/SettingsText.h"
-#include "support/TestImages.h"
 
 namespace lumetra {
 namespace {

@@ -1,18 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The panel's handlers on the real controller: which changes render, the
 // paired number fields, the matrix cells and the eighteen reset buttons.
-#include <gtest/gtest.h>
+#include "support/WidgetTest.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
 #include <QMetaObject>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-
-#include "support/TestImages.h"
 
 namespace lumetra {
 namespace {

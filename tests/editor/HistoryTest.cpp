@@ -1,17 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The edit history: its bound, the skip-once rule, forward states, and Undo
 // and Redo on the real controller.
-#include <gtest/gtest.h>
-
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QSignalSpy>
-#include <QTemporaryDir>
+#include "support/WidgetTest.h"
 
 #include "settings/History.h"
-#include "settings/SettingsText.h"
-#include "support/TestImages.h"
 
 namespace lumetra {
 namespace {

@@ -2,28 +2,19 @@
 // What the user's hands do to the panel: every way of moving a slider,
 // typing an exact value, text that stays on one line, the order of the
 // groups, and the colour dialog.
-#include <gtest/gtest.h>
+#include "support/WidgetTest.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QColorDialog>
 #include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QScrollArea>
-#include <QSignalSpy>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleFactory>
-#include <QTabWidget>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
 #include <functional>
-
-#include "settings/SettingsText.h"
-#include "support/TestImages.h"
 
 namespace lumetra {
 namespace {

@@ -1,21 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The panel after start-up and after a reset, checked against the settings
 // table rather than retyped values.
-#include <gtest/gtest.h>
+#include "support/WidgetTest.h"
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QGraphicsOpacityEffect>
-#include <QLabel>
-#include <QLineEdit>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QTabWidget>
-#include <QToolButton>
 #include <cstring>
-
-#include "files/CustomImageView.h"
-#include "support/TestImages.h"
 
 namespace lumetra {
 namespace {

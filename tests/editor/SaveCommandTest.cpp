@@ -2,28 +2,19 @@
 // The save command on the real controller: the proposed name, the output
 // size, the messages, the "Remove failed" line, the window held while the
 // file is written, saving over the source.
-#include <gtest/gtest.h>
+#include "support/WidgetTest.h"
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QFileInfo>
-#include <QLineEdit>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QSemaphore>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <exiv2/exiv2.hpp>
 
-#include "files/CustomImageView.h"
 #include "files/Export.h"
 #include "files/FileTestTools.h"
 #include "files/ImageReader.h"
 #include "files/ImageFiles.h"
 #include "render/ImageTools.h"
-#include "support/TestImages.h"
 
 namespace lumetra {
 namespace {

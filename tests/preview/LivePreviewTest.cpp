@@ -2,18 +2,9 @@
 // The live preview in the editor window: shown before the full result,
 // history and output size only from the full pass, Compare, and photos
 // whose reduced copy cannot be made.
-#include <gtest/gtest.h>
+#include "support/WidgetTest.h"
 
-#include <QCheckBox>
 #include <QFile>
-#include <QLineEdit>
-#include <QProgressBar>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-
-#include "files/CustomImageView.h"
-#include "settings/SettingsText.h"
-#include "support/TestImages.h"
 
 namespace lumetra {
 namespace {

@@ -2,17 +2,9 @@
 // The render pass as the window runs it: the busy indicator while passes
 // are owed, and the engine's frames given back after a quiet spell. (The
 // scheduling rules: RenderScheduler; the size fields: Export.)
-#include <gtest/gtest.h>
+#include "support/WidgetTest.h"
 
-#include <QCheckBox>
-#include <QProgressBar>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-
-#include "files/CustomImageView.h"
 #include "render/BufferPool.h"
-#include "support/TestImages.h"
 
 namespace lumetra {
 namespace {

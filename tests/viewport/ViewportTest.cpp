@@ -1,13 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Zoom and pan arithmetic on frames, and the preview widget following it.
-#include <gtest/gtest.h>
+#include "support/WidgetTest.h"
 
 #include <QFrame>
-#include <QTemporaryDir>
 #include <cmath>
 
-#include "files/CustomImageView.h"
-#include "support/TestImages.h"
 #include "viewport/ViewportMath.h"
 
 namespace lumetra {
