@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The panel's handlers on the real controller: which changes render, the
 // paired number fields, the matrix cells and the eighteen reset buttons.
+#include "support/FieldValues.h"
 #include "support/WidgetTest.h"
 
 #include <QMetaObject>
@@ -132,16 +133,7 @@ TEST_F(Handlers, EveryResetRestoresItsGroupOnceAndRendersOnlyWhenOn) {
         for (const FieldSpec& field : SettingsFields()) {
             if (field.group != group.group) continue;
             if (group.checkBox && field.name == std::string_view(group.checkBox)) continue;
-            // A step inside the control's range, the other state or item.
-            const FieldValue& def = field.defaultValue;
-            if (const float* f = std::get_if<float>(&def))
-                SetField(s, field, *f + 0.01f <= field.maximum ? *f + 0.01f : *f - 0.01f);
-            else if (const int* i = std::get_if<int>(&def))
-                SetField(s, field, field.kind == FieldKind::CheckBox ? 1 - *i : (*i + 1) % 3);
-            else if (std::holds_alternative<QString>(def))
-                SetField(s, field, QStringLiteral("x"));
-            else
-                SetField(s, field, RgbaColor{1, 0, 0, 0.5});
+            SetField(s, field, test::ChangedValue(field));
         }
         if (group.group == Group::ImageWatermark) vc.logo = test::Flat(4, 4, 1, 1, 1);
         vc.ApplySettings(s);

@@ -1,51 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The panel after start-up and after a reset, checked against the settings
 // table rather than retyped values.
+#include "support/FieldValues.h"
 #include "support/WidgetTest.h"
 
 #include <QGraphicsOpacityEffect>
-#include <cstring>
 
 namespace lumetra {
 namespace {
 
 using test::Editor;
-
-// A value of the field's kind that differs from its default.
-FieldValue Changed(const FieldSpec& field) {
-    switch (field.kind) {
-        case FieldKind::Slider:
-        case FieldKind::Stepper: {
-            const float def = std::get<float>(field.defaultValue);
-            return def == field.maximum ? field.minimum : field.maximum;
-        }
-        case FieldKind::CheckBox:  // boxes that start off read back mixed
-            return std::get<int>(field.defaultValue) == 1 ? 0 : -1;
-        case FieldKind::TextField:
-            return QStringLiteral("changed");
-        case FieldKind::ColorWell:
-            return RgbaColor{0.1, 0.2, 0.3, 0.4};
-        case FieldKind::PopUp:
-            return std::get<int>(field.defaultValue) == 2 ? 3 : 2;
-    }
-    return {};
-}
-
-bool SameValue(const FieldValue& a, const FieldValue& b) {
-    if (a.index() != b.index()) return false;
-    if (const float* fa = std::get_if<float>(&a)) {
-        const float fb = std::get<float>(b);
-        return std::memcmp(fa, &fb, sizeof fb) == 0;  // exact, NaN included
-    }
-    return a == b;
-}
+using test::SameFieldValue;
 
 // Start-up and ResetInterface leave the same panel: every default, nothing
 // open, the quality label and the first tab; a reset keeps the history.
 void ExpectTheStartingPanel(ViewController& vc) {
     const EditSettings current = vc.CurrentSettings();
     for (const FieldSpec& field : SettingsFields())
-        EXPECT_TRUE(SameValue(GetField(current, field), field.defaultValue)) << field.name;
+        EXPECT_TRUE(SameFieldValue(GetField(current, field), field.defaultValue)) << field.name;
     EXPECT_TRUE(vc.originalImagePath.isEmpty());
     EXPECT_EQ(vc.originalImageSize, QSizeF(0, 0));
     EXPECT_TRUE(vc.logo.isEmpty());
@@ -69,11 +41,9 @@ TEST(Panel, StartsAndResetsToEveryDefaultAndAResetKeepsTheHistory) {
     vc.sliderBrightness->moveTo(0.5f);
     EXPECT_FALSE(vc.updating());
 
-    EditSettings edited;
-    for (const FieldSpec& field : SettingsFields()) SetField(edited, field, Changed(field));
-    vc.ApplySettings(edited);
+    vc.ApplySettings(test::EveryFieldChanged());  // boxes that start off read back mixed
     for (const FieldSpec& field : SettingsFields())
-        EXPECT_FALSE(SameValue(GetField(vc.CurrentSettings(), field), field.defaultValue))
+        EXPECT_FALSE(SameFieldValue(GetField(vc.CurrentSettings(), field), field.defaultValue))
             << field.name << " did not take a changed value";
     // A user's click on a mixed box turns it on, then it has two states.
     for (const int state : {1, 0, 1}) {

@@ -75,9 +75,9 @@ TEST(SettingsTable, ClampingHoldsEachRangedFieldAsItsControlDoes) {
             const float clamped = std::get<float>(GetField(settings, field));
             EXPECT_EQ(std::bit_cast<std::uint32_t>(clamped), std::bit_cast<std::uint32_t>(shown))
                 << field.name << " = " << value << ": " << clamped << " instead of " << shown;
-            EditSettings expectedSettings;
-            SetField(expectedSettings, field, shown);
-            EXPECT_EQ(WriteSettingsText(settings), WriteSettingsText(expectedSettings)) << field.name;
+            EditSettings held;
+            SetField(held, field, shown);
+            EXPECT_EQ(WriteSettingsText(settings), WriteSettingsText(held)) << field.name;
         }
     }
     EXPECT_EQ(ranged, 32 + 8 + 16);  // sliders, watermark steppers, matrix cells

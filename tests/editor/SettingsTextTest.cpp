@@ -8,56 +8,30 @@
 #include "settings/SettingsFields.h"
 #include "settings/SettingsText.h"
 #include "support/DecimalCommaLocale.h"
+#include "support/FieldValues.h"
 
 namespace lumetra {
 namespace {
 
-bool SameFieldValue(const FieldValue& a, const FieldValue& b) {
-    if (const float* fa = std::get_if<float>(&a)) {
-        const float fb = std::get<float>(b);
-        return (std::isnan(*fa) && std::isnan(fb)) || *fa == fb;
-    }
-    return a == b;
-}
-
 void ExpectSameSettings(const EditSettings& a, const EditSettings& b) {
     for (const FieldSpec& field : SettingsFields())
-        EXPECT_TRUE(SameFieldValue(GetField(a, field), GetField(b, field))) << field.name;
+        EXPECT_TRUE(test::SameFieldValue(GetField(a, field), GetField(b, field))) << field.name;
 }
 
 // Every field away from its default, with the awkward values a panel can
 // hold: NaN and infinities, an empty text, no pop-up selection, mixed boxes.
 EditSettings EveryFieldChanged() {
-    EditSettings s;
-    int i = 0;
-    for (const FieldSpec& field : SettingsFields()) {
-        ++i;
-        switch (field.kind) {
-            case FieldKind::Slider:
-            case FieldKind::Stepper:
-                SetField(s, field, 0.125f * float(i % 13) + 2.5f);
-                break;
-            case FieldKind::CheckBox:
-                SetField(s, field, std::get<int>(field.defaultValue) == 1 ? (i % 2 ? 0 : -1) : 1);
-                break;
-            case FieldKind::PopUp:
-                SetField(s, field, std::get<int>(field.defaultValue) == 1 ? 3 : 1);
-                break;
-            case FieldKind::TextField:
-                SetField(s, field, QStringLiteral("text %1 ü").arg(i));
-                break;
-            case FieldKind::ColorWell:
-                SetField(s, field, RgbaColor{0.1, 0.333333333333333, 0.987654321012345, 1.0});
-                break;
-        }
-    }
+    EditSettings s = test::EveryFieldChanged();
     s.sliderBrightness = std::nanf("");
     s.sliderExposure = std::numeric_limits<float>::infinity();
     s.stepperTextXOffset = -std::numeric_limits<float>::infinity();
     s.sliderHue = 1e-5f;
+    s.sliderGamma = 1.23457f;
     s.stepperImageScale = 1234560.f;
+    s.textFieldText = QStringLiteral("text ü");
     s.textFieldImage = QString();
     s.comboTextPosition = -1;
+    s.colorWellTextColor = RgbaColor{0.1, 0.333333333333333, 0.987654321012345, 1.0};
     return s;
 }
 

@@ -21,8 +21,8 @@ public:
         : previousLocale_(std::setlocale(LC_ALL, nullptr)), previousPath_(qgetenv("LOCPATH")) {
         const QString name = QStringLiteral("de_DE.ISO-8859-1");
         // localedef exits with 1 when it only warned.
-        const int status = QProcess::execute(QStringLiteral("localedef"),
-                                             {"-i", "de_DE", "-f", "ISO-8859-1", dir_.filePath(name)});
+        const QStringList arguments{"-i", "de_DE", "-f", "ISO-8859-1", dir_.filePath(name)};
+        const int status = QProcess::execute(QStringLiteral("localedef"), arguments);
         if (status != 0 && status != 1) {
             ADD_FAILURE() << "localedef failed: " << status;
             return;
