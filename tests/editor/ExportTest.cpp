@@ -1,98 +1,90 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The export controls: they never render and record the settings at once;
-// the keep-aspect arithmetic on the shown picture.
-#include <gtest/gtest.h>
+// The export controls: the quality label and the keep-aspect arithmetic on
+// their own; in the window, they never render and record the settings at
+// once.
+#include "support/WidgetTest.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-
-#include "support/TestImages.h"
+#include "files/Export.h"
 
 namespace lumetra {
 namespace {
 
+TEST(ExportText, QualityLabelShowsTheWholePartNeverBelowOne) {
+    for (const auto& [value, label] : {std::pair{1.f, "1"}, {0.f, "1"}, {0.5f, "1"}, {37.9f, "37"},
+                                       {100.f, "100"}, {std::nanf(""), "1"}})
+        EXPECT_EQ(QualityLabelText(value), label) << value;
+}
+
+struct AspectCase {
+    QSize shown;
+    QSizeF source;  // empty while no photo is open
+    bool fromWidth;
+    const char* typed;
+    const char* partner;  // null: the partner stays as it was
+};
+
+TEST(ExportText, KeepAspectRoundsThePartnerHalvesAwayFromZero) {
+    const AspectCase cases[] = {
+        {{300, 100}, {300, 100}, true, "100", "33"},  {{300, 100}, {300, 100}, false, "33", "99"},
+        {{400, 300}, {400, 300}, true, "200", "150"}, {{400, 300}, {400, 300}, false, "100", "133"},
+        {{300, 200}, {300, 200}, true, "3.75", "3"},  {{300, 200}, {300, 200}, true, "-3.75", "-3"},
+        {{300, 200}, {300, 200}, true, "1e30", nullptr},
+        {{300, 200}, {300, 200}, true, "inf", nullptr},
+        {{300, 200}, {300, 200}, true, "wide", "0"},
+        {{200, 300}, {300, 200}, true, "100", "150"},  // the shown result, turned
+        {{300, 100}, {}, true, "250.4", "250"},        // no photo: the ratio is one
+    };
+    for (const AspectCase& c : cases) {
+        QString width = c.fromWidth ? c.typed : "old", height = c.fromWidth ? "old" : c.typed;
+        KeepAspectStep(&width, &height, OutputAspectRatio(c.shown, c.source), c.fromWidth);
+        EXPECT_EQ(c.fromWidth ? width : height, c.typed);
+        EXPECT_EQ(c.fromWidth ? height : width, c.partner ? c.partner : "old") << c.typed;
+    }
+}
+
 class Export : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
-    void OpenPicture(int w, int h) {
-        ASSERT_TRUE(editor.Open(test::WriteImageFile(dir, QStringLiteral("%1x%2.png").arg(w).arg(h),
-                                                     test::PhotoLike(w, h))));
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_TRUE(editor.Open(test::WriteImageFile(dir, "p.png", test::PhotoLike(300, 100))));
     }
     QTemporaryDir dir;
     test::Editor editor;
+    ViewController& vc = *editor.controller;
 };
 
-TEST_F(Export, FormatAndQualityRecordWithoutRendering) {
-    ViewController& vc = *editor.controller;
-    OpenPicture(20, 10);
+TEST_F(Export, FormatAndQualityRecordWithoutRenderingAndFollowARestoredState) {
     QSignalSpy passes(&vc, &ViewController::renderPassStarted);
     const qint64 states = vc.stateImagesPath.size();
-    vc.comboFormat->setCurrentIndex(5);  // PNG
+    vc.comboFormat->setCurrentIndex(5);  // PNG: no quality
     vc.OnFormatSelected();
     EXPECT_FALSE(vc.sliderQuality->isEnabled());
     vc.comboFormat->setCurrentIndex(4);  // JPX
     vc.OnFormatSelected();
     EXPECT_TRUE(vc.sliderQuality->isEnabled());
-    for (const auto& [value, label] : {std::pair{1.f, "1"}, {0.f, "1"}, {37.9f, "37"}, {100.f, "100"}}) {
-        vc.sliderQuality->moveTo(value);
-        EXPECT_EQ(vc.labelQuality->text(), label) << value;
-    }
-    EXPECT_EQ(vc.stateImagesPath.size(), states + 6);
-    EXPECT_EQ(passes.count(), 0);
+    vc.sliderQuality->moveTo(37.9f);
+    EXPECT_EQ(vc.labelQuality->text(), "37");
+    EXPECT_EQ(vc.stateImagesPath.size(), states + 3);
     vc.checkKeepExifInfo->click();  // recorded only when saving
-    EXPECT_EQ(vc.stateImagesPath.size(), states + 6);
+    EXPECT_EQ(vc.stateImagesPath.size(), states + 3);
+    EXPECT_EQ(passes.count(), 0);
+
+    EditSettings s;
+    s.comboFormat = 5;
+    s.sliderQuality = 64.5f;
+    vc.LoadStateWithData(WriteSettingsText(s));
+    EXPECT_FALSE(vc.sliderQuality->isEnabled());
+    EXPECT_EQ(vc.labelQuality->text(), "64");
 }
 
-struct AspectCase {
-    int width, height;  // the shown picture
-    bool fromWidth;
-    const char* typed;
-    const char* partner;
-};
-
-class KeepAspect : public Export, public ::testing::WithParamInterface<AspectCase> {};
-
-TEST_P(KeepAspect, SetsThePartnerFieldRoundingHalvesAwayFromZero) {
-    const AspectCase c = GetParam();
-    ViewController& vc = *editor.controller;
-    OpenPicture(c.width, c.height);
-    QLineEdit* typedField = c.fromWidth ? vc.textFieldWidth : vc.textFieldHeight;
-    QLineEdit* partner = c.fromWidth ? vc.textFieldHeight : vc.textFieldWidth;
-    const QString before = partner->text();
+TEST_F(Export, KeepAspectFollowsTheShownPictureAndOffOnlyRecordsAfterTheNote) {
     const qint64 states = vc.stateImagesPath.size();
-    typedField->setText(c.typed);
-    c.fromWidth ? vc.OnWidthChanged() : vc.OnHeightChanged();
-    EXPECT_EQ(partner->text(), c.partner ? QString(c.partner) : before);
-    EXPECT_EQ(typedField->text(), c.typed) << "the field that sent the action was touched";
-    EXPECT_EQ(vc.stateImagesPath.size(), states + 1);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Export, KeepAspect,
-    ::testing::Values(AspectCase{300, 100, true, "100", "33"},
-                      AspectCase{300, 100, false, "33", "99"},
-                      AspectCase{400, 300, true, "200", "150"},
-                      AspectCase{400, 300, false, "100", "133"},
-                      AspectCase{300, 200, true, "3.75", "3"},
-                      AspectCase{300, 200, true, "-3.75", "-3"},
-                      AspectCase{300, 200, true, "1e30", nullptr},
-                      AspectCase{300, 200, true, "inf", nullptr},
-                      AspectCase{300, 200, true, "wide", "0"}));
-
-TEST_F(Export, WithoutAPictureTheRatioIsOne) {
-    ViewController& vc = *editor.controller;
-    vc.textFieldWidth->setText("250.4");
+    vc.textFieldWidth->setText("100");
     vc.OnWidthChanged();
-    EXPECT_EQ(vc.textFieldHeight->text(), "250");
-}
+    EXPECT_EQ(vc.textFieldHeight->text(), "33");
+    EXPECT_EQ(vc.textFieldWidth->text(), "100");
+    EXPECT_EQ(vc.stateImagesPath.size(), states + 1);
 
-TEST_F(Export, KeepAspectOffOnlyRecordsAndClearingItShowsTheNote) {
-    ViewController& vc = *editor.controller;
-    OpenPicture(300, 100);
     vc.checkKeepAspect->click();  // off
     vc.checkKeepAspect->click();  // on: nothing said
     vc.checkKeepAspect->click();  // off again
@@ -102,42 +94,36 @@ TEST_F(Export, KeepAspectOffOnlyRecordsAndClearingItShowsTheNote) {
     EXPECT_EQ(editor.dialogs->alerts[0].style, Dialogs::AlertStyle::Informational);
     vc.textFieldWidth->setText("500");
     vc.OnWidthChanged();
-    EXPECT_EQ(vc.textFieldHeight->text(), "100");
+    EXPECT_EQ(vc.textFieldHeight->text(), "33");
+    EXPECT_EQ(vc.stateImagesPath.size(), states + 5);
 }
 
-TEST_F(Export, ResettingTheSizeRecordsOnlyWhenItDiffersFromTheSource) {
-    ViewController& vc = *editor.controller;
-    OpenPicture(100, 50);
+// The size fields show the shown result's size, fractions cut off, once a
+// pass is done; the reset button writes it again and records only when it
+// differs from the source's size.
+TEST_F(Export, TheSizeFieldsFollowEachPassAndTheResetRecordsOnlyAChange) {
     const qint64 states = vc.stateImagesPath.size();
     vc.OnResetWidthHeight();  // already the source size
     EXPECT_EQ(vc.stateImagesPath.size(), states);
     vc.textFieldWidth->setText("77");
     vc.OnResetWidthHeight();
-    EXPECT_EQ(vc.textFieldWidth->text(), "100");
+    EXPECT_EQ(vc.textFieldWidth->text(), "300");
     EXPECT_EQ(vc.stateImagesPath.size(), states + 1);
 
-    // Turned by 90 degrees the result is 50 x 100; each press writes that
-    // again and records, because it differs from the source's size.
-    vc.sliderRotateAngle->setFloatValue(90.f);
+    // 300 x 100 turned by 45 degrees: 282.8 x 282.8. A typed size holds
+    // only until the next pass.
+    vc.checkKeepAspect->setChecked(false);
+    vc.textFieldWidth->setText("10");
+    vc.sliderRotateAngle->setFloatValue(45.f);
     vc.checkRotate->click();
     ASSERT_TRUE(editor.WaitUntilIdle());
-    EXPECT_EQ(vc.textFieldWidth->text(), "50");
+    EXPECT_EQ(vc.textFieldWidth->text(), "282");
+    EXPECT_EQ(vc.textFieldHeight->text(), "282");
     const qint64 rotated = vc.stateImagesPath.size();
     vc.OnResetWidthHeight();
     vc.OnResetWidthHeight();
-    EXPECT_EQ(vc.textFieldWidth->text(), "50");
-    EXPECT_EQ(vc.textFieldHeight->text(), "100");
+    EXPECT_EQ(vc.textFieldWidth->text(), "282");
     EXPECT_EQ(vc.stateImagesPath.size(), rotated + 2);
-}
-
-TEST_F(Export, ATypedSizeHoldsOnlyUntilTheNextPass) {
-    ViewController& vc = *editor.controller;
-    OpenPicture(60, 40);
-    vc.checkKeepAspect->setChecked(false);
-    vc.textFieldWidth->setText("10");
-    vc.sliderBrightness->moveTo(0.1f);
-    ASSERT_TRUE(editor.WaitUntilIdle());
-    EXPECT_EQ(vc.textFieldWidth->text(), "60");
 }
 
 }  // namespace

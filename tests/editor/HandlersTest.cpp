@@ -1,35 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The panel's handlers on the real controller: which changes render, the
 // paired number fields, the matrix cells and the eighteen reset buttons.
-#include <gtest/gtest.h>
+#include "support/FieldValues.h"
+#include "support/WidgetTest.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
 #include <QMetaObject>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <mutex>
-
-#include "support/TestImages.h"
 
 namespace lumetra {
 namespace {
 
-// An editor with a picture open whose passes remember their settings.
+// An editor with a picture open.
 class Handlers : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        ViewController& vc = *editor.controller;
-        vc.setRenderFunction([this](const QString& path, const EditSettings& s, const Image& logo) {
-            {
-                std::lock_guard lock(mutex);
-                rendered.push_back(s);
-            }
-            return RunRenderPass(path, s, logo);
-        });
         ASSERT_TRUE(editor.Open(test::WriteImageFile(dir, "p.png", test::PhotoLike(24, 16))));
         passes = std::make_unique<QSignalSpy>(&vc, &ViewController::renderPassStarted);
     }
@@ -37,81 +21,65 @@ protected:
     // pass it started. Returns the number of passes started.
     int Run(const char* action) {
         const int before = passes->count();
-        EXPECT_TRUE(QMetaObject::invokeMethod(editor.controller.get(), action)) << action;
+        EXPECT_TRUE(QMetaObject::invokeMethod(&vc, action)) << action;
         EXPECT_TRUE(editor.WaitUntilIdle());
         return passes->count() - before;
     }
-    EditSettings LastRendered() {
-        std::lock_guard lock(mutex);
-        return rendered.back();
-    }
-    QWidget* Control(const char* name) { return editor.controller->Control(*FindField(name)); }
 
     QTemporaryDir dir;
     test::Editor editor;
-    std::mutex mutex;
-    std::vector<EditSettings> rendered;
+    ViewController& vc = *editor.controller;
     std::unique_ptr<QSignalSpy> passes;
 };
 
-TEST_F(Handlers, AdjustmentsAndGroupBoxesAlwaysRender) {
+// Adjustments and group boxes always render; any other control of a
+// group only while its group is on (not off, not mixed).
+TEST_F(Handlers, EachControlRendersAlwaysOrOnlyWhileItsGroupIsOn) {
     for (const FieldSpec& field : SettingsFields()) {
-        const bool groupBox = field.kind == FieldKind::CheckBox && field.group != Group::Export &&
-                              GroupOf(field.group).checkBox &&
-                              std::string_view(GroupOf(field.group).checkBox) == field.name;
-        if (field.group != Group::Adjustments && !groupBox) continue;
-        EXPECT_EQ(Run(field.action), 1) << field.action;
-    }
-}
-
-TEST_F(Handlers, GroupControlsRenderOnlyWhileTheirGroupIsOn) {
-    ViewController& vc = *editor.controller;
-    for (const GroupSpec& group : SettingsGroups()) {
-        if (!group.checkBox) continue;
-        auto* box = static_cast<QCheckBox*>(vc.Control(*FindField(group.checkBox)));
-        for (const FieldSpec& field : SettingsFields()) {
-            if (field.group != group.group || !field.action || field.name == std::string_view(group.checkBox))
-                continue;
-            // Paired text fields compare with the recorded state: change the
-            // text so that the rule under test is the group rule.
-            if (field.kind == FieldKind::TextField)
-                static_cast<QLineEdit*>(vc.Control(field))->setText("7");
-            box->setCheckState(Qt::Unchecked);
-            EXPECT_EQ(Run(field.action), 0) << field.action << " rendered with its group off";
-            box->setTristate(true);
-            box->setCheckState(Qt::PartiallyChecked);
-            EXPECT_EQ(Run(field.action), 0) << field.action << " rendered with its group mixed";
-            box->setTristate(false);
-            box->setCheckState(Qt::Checked);
-            if (field.kind == FieldKind::TextField)
-                static_cast<QLineEdit*>(vc.Control(field))->setText("8");
-            EXPECT_EQ(Run(field.action), 1) << field.action << " did not render with its group on";
-            box->setCheckState(Qt::Unchecked);
+        if (!field.action || field.group == Group::Export) continue;
+        const GroupSpec& group = GroupOf(field.group);
+        if (!group.checkBox || std::string_view(group.checkBox) == field.name) {
+            EXPECT_EQ(Run(field.action), 1) << field.action;
+            continue;
         }
+        auto* box = static_cast<QCheckBox*>(vc.Control(*FindField(group.checkBox)));
+        // Paired text fields compare with the recorded state: change the
+        // text so that the rule under test is the group rule.
+        const auto edit = [&](const char* text) {
+            if (field.kind == FieldKind::TextField)
+                static_cast<QLineEdit*>(vc.Control(field))->setText(text);
+        };
+        edit("7");
+        box->setCheckState(Qt::Unchecked);
+        EXPECT_EQ(Run(field.action), 0) << field.action << " rendered with its group off";
+        box->setTristate(true);
+        box->setCheckState(Qt::PartiallyChecked);
+        EXPECT_EQ(Run(field.action), 0) << field.action << " rendered with its group mixed";
+        box->setTristate(false);
+        box->setCheckState(Qt::Checked);
+        edit("8");
+        EXPECT_EQ(Run(field.action), 1) << field.action << " did not render with its group on";
+        box->setCheckState(Qt::Unchecked);
     }
 }
 
-TEST_F(Handlers, AValueMovedWhileOffIsUsedOnceTheGroupIsOn) {
-    ViewController& vc = *editor.controller;
-    vc.sliderVignetteRadius->moveTo(-0.2f);
-    ASSERT_TRUE(editor.WaitUntilIdle());
+TEST_F(Handlers, SettingControlsFromCodeRunsNoHandler) {
+    EditSettings s;
+    s.sliderBrightness = 0.3f;
+    s.checkSepia = 1;
+    s.comboTextFontType = 3;
+    vc.ApplySettings(s);
+    vc.ResetInterface();
     EXPECT_EQ(passes->count(), 0);
-    EXPECT_EQ(vc.sliderVignetteRadius->floatValue(), -0.2f);
-    vc.checkVignette->click();
-    ASSERT_TRUE(editor.WaitUntilIdle());
-    EXPECT_EQ(passes->count(), 1);
-    EXPECT_EQ(LastRendered().sliderVignetteRadius, -0.2f);
-    EXPECT_EQ(LastRendered().checkVignette, 1);
 }
 
 TEST_F(Handlers, APairedFieldRendersATypedNumberOnce) {
-    ViewController& vc = *editor.controller;
     vc.checkTextWatermark->click();
     ASSERT_TRUE(editor.WaitUntilIdle());
     vc.textFieldTextFontSize->setText("60");
     EXPECT_EQ(Run("OnTextFieldTextFontSizeChanged"), 1);
     EXPECT_EQ(vc.stepperTextFontSize->floatValue(), 60.f);
-    EXPECT_EQ(LastRendered().stepperTextFontSize, 60.f);
+    EXPECT_EQ(vc.CurrentSettings().stepperTextFontSize, 60.f);
     // Recorded now: ending the edit again changes nothing.
     EXPECT_EQ(Run("OnTextFieldTextFontSizeChanged"), 0);
 
@@ -125,11 +93,10 @@ TEST_F(Handlers, APairedFieldRendersATypedNumberOnce) {
     vc.stepperTextOpacity->stepUp();
     ASSERT_TRUE(editor.WaitUntilIdle());
     EXPECT_EQ(vc.textFieldTextOpacity->text(), "71");
-    EXPECT_EQ(LastRendered().stepperTextOpacity, 71.f);
+    EXPECT_EQ(vc.CurrentSettings().stepperTextOpacity, 71.f);
 }
 
 TEST_F(Handlers, TheWatermarkTextRendersAsTypedAndNotAgainWhenTheEditEnds) {
-    ViewController& vc = *editor.controller;
     vc.textFieldText->setText("Hello");
     EXPECT_EQ(Run("controlTextDidChange"), 1);  // every keystroke, group off or not
     vc.checkTextWatermark->click();
@@ -139,27 +106,26 @@ TEST_F(Handlers, TheWatermarkTextRendersAsTypedAndNotAgainWhenTheEditEnds) {
     EXPECT_EQ(Run("OnTextChanged"), 1);
 }
 
-TEST_F(Handlers, MatrixCellsShowTheirSteppersNumbers) {
-    ViewController& vc = *editor.controller;
+// The cells only show their steppers' numbers (the text's rule is
+// PanelText.MatrixCellsShowTwoDecimalsOrZero).
+TEST_F(Handlers, MatrixCellsAreReadOnlyAndShowTheirSteppersNumbers) {
+    QTest::keyClicks(vc.textField3DTransformM12, "7");
+    EXPECT_TRUE(vc.textField3DTransformM12->isReadOnly());
+    EXPECT_EQ(vc.textField3DTransformM12->text(), "0");
     vc.stepper3DTransformM12->setFloatValue(0.24f);
     vc.stepper3DTransformM12->stepUp();
     ASSERT_TRUE(editor.WaitUntilIdle());
     EXPECT_EQ(vc.textField3DTransformM12->text(), "0.25");
     EXPECT_EQ(passes->count(), 0);  // transform off
-    for (int i = 0; i < 25; ++i) vc.stepper3DTransformM12->stepDown();
-    EXPECT_EQ(vc.textField3DTransformM12->text(), "0");
-    vc.stepper3DTransformM12->stepDown();
-    EXPECT_EQ(vc.textField3DTransformM12->text(), "-0.01");
     vc.check3DTransform->click();
     ASSERT_TRUE(editor.WaitUntilIdle());
     vc.stepper3DTransformM41->stepUp();
     ASSERT_TRUE(editor.WaitUntilIdle());
     EXPECT_EQ(passes->count(), 2);
-    EXPECT_FLOAT_EQ(LastRendered().stepper3DTransformM41, 0.01f);
+    EXPECT_FLOAT_EQ(vc.CurrentSettings().stepper3DTransformM41, 0.01f);
 }
 
 TEST_F(Handlers, EveryResetRestoresItsGroupOnceAndRendersOnlyWhenOn) {
-    ViewController& vc = *editor.controller;
     for (const GroupSpec& group : SettingsGroups()) {
         if (!group.resetAction) continue;
         // Move every control of the group away from its default.
@@ -167,27 +133,7 @@ TEST_F(Handlers, EveryResetRestoresItsGroupOnceAndRendersOnlyWhenOn) {
         for (const FieldSpec& field : SettingsFields()) {
             if (field.group != group.group) continue;
             if (group.checkBox && field.name == std::string_view(group.checkBox)) continue;
-            switch (field.kind) {
-                case FieldKind::Slider:
-                case FieldKind::Stepper: {
-                    // A step inside the control's range.
-                    const float def = std::get<float>(field.defaultValue);
-                    SetField(s, field, def + 0.01f <= field.maximum ? def + 0.01f : def - 0.01f);
-                    break;
-                }
-                case FieldKind::TextField:
-                    SetField(s, field, QStringLiteral("x"));
-                    break;
-                case FieldKind::CheckBox:
-                    SetField(s, field, 1 - std::get<int>(field.defaultValue));
-                    break;
-                case FieldKind::PopUp:
-                    SetField(s, field, (std::get<int>(field.defaultValue) + 1) % 3);
-                    break;
-                case FieldKind::ColorWell:
-                    SetField(s, field, RgbaColor{1, 0, 0, 0.5});
-                    break;
-            }
+            SetField(s, field, test::ChangedValue(field));
         }
         if (group.group == Group::ImageWatermark) vc.logo = test::Flat(4, 4, 1, 1, 1);
         vc.ApplySettings(s);
@@ -218,15 +164,6 @@ TEST_F(Handlers, EveryResetRestoresItsGroupOnceAndRendersOnlyWhenOn) {
         EXPECT_EQ(vc.stateImagesPath.size(), recorded);
         if (box) box->setChecked(false);
     }
-}
-
-TEST_F(Handlers, ImageWatermarkResetClearsTheLogoEvenWhenOff) {
-    ViewController& vc = *editor.controller;
-    vc.logo = test::Flat(10, 10, 1, 0, 0);
-    vc.textFieldImage->setText("logo.png");
-    EXPECT_EQ(Run("OnResetImageWatermark"), 0);
-    EXPECT_TRUE(vc.logo.isEmpty());
-    EXPECT_TRUE(vc.textFieldImage->text().isEmpty());
 }
 
 }  // namespace

@@ -1,19 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The edit history: its bound, the skip-once rule, forward states, and Undo
 // and Redo on the real controller.
-#include <gtest/gtest.h>
-
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QSignalSpy>
-#include <QTemporaryDir>
+#include "support/WidgetTest.h"
 
 #include "settings/History.h"
-#include "settings/SettingsText.h"
-#include "files/CustomImageView.h"
-#include "support/TestImages.h"
 
 namespace lumetra {
 namespace {
@@ -31,26 +21,18 @@ struct Fields {
     }
 };
 
-TEST(History, KeepsFiftyOneTextsAndDropsTheOldest) {
+TEST(History, KeepsFiftyOneTextsAndDropsTheOldestThenTheForwardStates) {
     Fields h;
-    h.Record("0");
-    ASSERT_EQ(h.current, 0);
-    for (int i = 1; i <= 50; ++i) h.Record(QString::number(i));
+    for (int i = 0; i <= 50; ++i) h.Record(QString::number(i));
     EXPECT_EQ(h.texts.size(), 51);
     EXPECT_EQ(h.current, 50);
     h.Record("51");
     EXPECT_EQ(h.texts.size(), 51);
     EXPECT_EQ(h.current, 50);
     EXPECT_EQ(h.texts.first(), "1");
-    EXPECT_EQ(h.texts.last(), "51");
-}
-
-TEST(History, ARecordingAfterStepsBackDropsTheForwardStates) {
-    Fields h;
-    for (int i = 0; i < 10; ++i) h.Record(QString::number(i));
     h.current = 3;
     h.Record("new");
-    EXPECT_EQ(h.texts, QStringList({"0", "1", "2", "3", "new"}));
+    EXPECT_EQ(h.texts, QStringList({"1", "2", "3", "4", "new"}));
     EXPECT_EQ(h.current, 4);
 }
 
@@ -75,18 +57,36 @@ protected:
         path = test::WriteImageFile(dir, "p.png", test::PhotoLike(30, 20));
         ASSERT_FALSE(path.isEmpty());
     }
+    // A user's move of a slider, and its pass.
+    void Move(FloatSlider* slider, float value) {
+        slider->moveTo(value);
+        ASSERT_TRUE(editor.WaitUntilIdle());
+    }
+    float LastRecorded(float EditSettings::*field) {
+        return (*ReadSettingsText(vc.stateImagesPath.last())).*field;
+    }
     QTemporaryDir dir;
     QString path;
     test::Editor editor;
+    ViewController& vc = *editor.controller;
 };
 
-TEST_F(EditorHistory, OpeningStartsWithOneStateAndTheFirstPassAddsNone) {
-    ViewController& vc = *editor.controller;
-    vc.comboFormat->setCurrentIndex(5);
-    vc.OnFormatSelected();  // recorded before any picture is open
-    EXPECT_EQ(vc.stateImagesPath.size(), 1);
-    EXPECT_FALSE(vc.CanUndo());
+// Before any picture is open the export controls record, and Undo leaves
+// no skip behind; opening starts again with one state, and its first pass
+// adds none.
+TEST_F(EditorHistory, WithoutAPictureUndoLeavesNoSkipAndOpeningStartsWithOneState) {
+    for (const int format : {5, 6}) {
+        vc.comboFormat->setCurrentIndex(format);
+        vc.OnFormatSelected();
+    }
+    vc.OnUndo();
+    EXPECT_EQ(vc.comboFormat->currentIndex(), 5);
+    vc.comboFormat->setCurrentIndex(8);
+    vc.OnFormatSelected();
+    ASSERT_EQ(vc.stateImagesPath.size(), 2);
+    EXPECT_EQ(ReadSettingsText(vc.stateImagesPath.last())->comboFormat, 8);
     EXPECT_FALSE(vc.CanRedo());
+
     ASSERT_TRUE(editor.Open(path));
     EXPECT_EQ(vc.stateImagesPath.size(), 1);
     EXPECT_EQ(vc.currenState, 0);
@@ -95,18 +95,17 @@ TEST_F(EditorHistory, OpeningStartsWithOneStateAndTheFirstPassAddsNone) {
     // the picture's size into the size fields.
     const std::optional<EditSettings> first = ReadSettingsText(vc.stateImagesPath.first());
     ASSERT_TRUE(first);
-    EXPECT_EQ(first->comboFormat, 5);
+    EXPECT_EQ(first->comboFormat, 8);
     EXPECT_EQ(first->textFieldWidth, "0");
     EXPECT_EQ(vc.textFieldWidth->text(), "30");
     EXPECT_FALSE(vc.CanUndo());
+    EXPECT_FALSE(vc.CanRedo());
 }
 
 TEST_F(EditorHistory, UndoAndRedoPutTheSettingsBackWithoutRecording) {
-    ViewController& vc = *editor.controller;
     ASSERT_TRUE(editor.Open(path));
     const EditSettings original = vc.CurrentSettings();
-    vc.sliderBrightness->moveTo(0.25f);
-    ASSERT_TRUE(editor.WaitUntilIdle());
+    Move(vc.sliderBrightness, 0.25f);
     vc.checkSepia->click();
     ASSERT_TRUE(editor.WaitUntilIdle());
     ASSERT_EQ(vc.stateImagesPath.size(), 3);
@@ -121,10 +120,8 @@ TEST_F(EditorHistory, UndoAndRedoPutTheSettingsBackWithoutRecording) {
     EXPECT_EQ(vc.stateImagesPath.size(), 3) << "putting a state back must not record it";
     EXPECT_TRUE(vc.CurrentSettings() == original);
     EXPECT_FALSE(vc.CanUndo());
-    EXPECT_TRUE(vc.CanRedo());
     vc.OnUndo();  // at the start: nothing happens
     EXPECT_EQ(vc.currenState, 0);
-
     vc.OnRedo();
     vc.OnRedo();
     ASSERT_TRUE(editor.WaitUntilIdle());
@@ -135,8 +132,7 @@ TEST_F(EditorHistory, UndoAndRedoPutTheSettingsBackWithoutRecording) {
     // A change after stepping back drops the forward states.
     vc.OnUndo();
     ASSERT_TRUE(editor.WaitUntilIdle());
-    vc.sliderGamma->moveTo(2.f);
-    ASSERT_TRUE(editor.WaitUntilIdle());
+    Move(vc.sliderGamma, 2.f);
     EXPECT_EQ(vc.stateImagesPath.size(), 3);
     EXPECT_EQ(vc.currenState, 2);
     EXPECT_EQ(vc.CurrentSettings().checkSepia, 0);
@@ -147,7 +143,6 @@ TEST_F(EditorHistory, UndoAndRedoPutTheSettingsBackWithoutRecording) {
 // Redo going one step at a time.
 TEST_F(EditorHistory, AChangeDuringTheFirstPassGetsAStateOfItsOwn) {
     test::GatedRender gate;
-    ViewController& vc = *editor.controller;
     vc.setRenderFunction(gate.Function());
     vc.LoadOriginalImage(path);
     vc.sliderExposure->moveTo(0.5f);  // arrives while the first pass runs
@@ -155,30 +150,16 @@ TEST_F(EditorHistory, AChangeDuringTheFirstPassGetsAStateOfItsOwn) {
     ASSERT_TRUE(editor.WaitUntilIdle());
     EXPECT_EQ(gate.started.load(), 2);
     ASSERT_EQ(vc.stateImagesPath.size(), 2);
-    EXPECT_EQ(ReadSettingsText(vc.stateImagesPath.last())->sliderExposure, 0.5f);
+    EXPECT_EQ(LastRecorded(&EditSettings::sliderExposure), 0.5f);
     gate.Release(10);
     vc.OnUndo();
     ASSERT_TRUE(editor.WaitUntilIdle());
     EXPECT_EQ(vc.sliderExposure->floatValue(), 0.f);
 }
 
-TEST_F(EditorHistory, APassOfWhatTheCurrentStateHoldsRecordsNothing) {
-    ViewController& vc = *editor.controller;
+TEST_F(EditorHistory, UndoAndAChangeCrossingInFlightEachStepOnce) {
     ASSERT_TRUE(editor.Open(path));
-    vc.sliderBrightness->moveTo(0.1f);
-    ASSERT_TRUE(editor.WaitUntilIdle());
-    const QStringList states = vc.stateImagesPath;
-    vc.checkVignette->click();
-    vc.checkVignette->click();  // back as it was before the pass came
-    ASSERT_TRUE(editor.WaitUntilIdle());
-    EXPECT_EQ(vc.stateImagesPath, states);
-}
-
-TEST_F(EditorHistory, UndoWhileAChangeRendersStepsBackFromThatChange) {
-    ViewController& vc = *editor.controller;
-    ASSERT_TRUE(editor.Open(path));
-    vc.sliderBrightness->moveTo(0.1f);
-    ASSERT_TRUE(editor.WaitUntilIdle());  // states: open, 0.1
+    Move(vc.sliderBrightness, 0.1f);  // states: open, 0.1
     test::GatedRender gate;
     vc.setRenderFunction(gate.Function());
     vc.sliderBrightness->moveTo(0.2f);  // its pass is held
@@ -190,80 +171,46 @@ TEST_F(EditorHistory, UndoWhileAChangeRendersStepsBackFromThatChange) {
     vc.OnRedo();
     ASSERT_TRUE(editor.WaitUntilIdle());
     EXPECT_EQ(vc.sliderBrightness->floatValue(), 0.2f) << "the pending change cannot be redone";
-}
 
-TEST_F(EditorHistory, AChangeWhileUndoRendersIsRecorded) {
-    ViewController& vc = *editor.controller;
-    ASSERT_TRUE(editor.Open(path));
-    vc.sliderBrightness->moveTo(0.1f);
-    ASSERT_TRUE(editor.WaitUntilIdle());
-    test::GatedRender gate;
-    vc.setRenderFunction(gate.Function());
-    vc.OnUndo();                     // its pass is held
-    vc.sliderGamma->moveTo(2.f);     // the user's change meanwhile
+    // Undo held, the user's change meanwhile: the change is recorded.
+    vc.OnUndo();
+    vc.sliderGamma->moveTo(2.f);
     gate.Release(10);
     ASSERT_TRUE(editor.WaitUntilIdle());
-    ASSERT_EQ(vc.stateImagesPath.size(), 2);
-    EXPECT_EQ(ReadSettingsText(vc.stateImagesPath.last())->sliderGamma, 2.f);
+    ASSERT_EQ(vc.stateImagesPath.size(), 3);
+    EXPECT_EQ(LastRecorded(&EditSettings::sliderGamma), 2.f);
     EXPECT_FALSE(vc.CanRedo()) << "Redo would silently revert the change";
 }
 
-TEST_F(EditorHistory, WithNoPictureUndoLeavesNoSkipBehind) {
-    ViewController& vc = *editor.controller;
-    vc.comboFormat->setCurrentIndex(5);
-    vc.OnFormatSelected();
-    vc.comboFormat->setCurrentIndex(6);
-    vc.OnFormatSelected();
-    vc.OnUndo();
-    EXPECT_EQ(vc.comboFormat->currentIndex(), 5);
-    vc.comboFormat->setCurrentIndex(8);
-    vc.OnFormatSelected();
-    ASSERT_EQ(vc.stateImagesPath.size(), 2);
-    EXPECT_EQ(ReadSettingsText(vc.stateImagesPath.last())->comboFormat, 8);
-    EXPECT_FALSE(vc.CanRedo());
+TEST_F(EditorHistory, APassOfWhatTheCurrentStateHoldsRecordsNothing) {
+    ASSERT_TRUE(editor.Open(path));
+    Move(vc.sliderBrightness, 0.1f);
+    const QStringList states = vc.stateImagesPath;
+    vc.checkVignette->click();
+    vc.checkVignette->click();  // back as it was before the pass came
+    ASSERT_TRUE(editor.WaitUntilIdle());
+    EXPECT_EQ(vc.stateImagesPath, states);
 }
 
-TEST_F(EditorHistory, AStateThatCannotBeReadLeavesTheIndexWhereItWas) {
-    ViewController& vc = *editor.controller;
+// A text that cannot be read changes nothing: not the panel, not the
+// index, not the pending skip, and nothing renders.
+TEST_F(EditorHistory, AStateThatCannotBeReadChangesNothing) {
+    ASSERT_TRUE(editor.Open(path));
+    vc.sliderBrightness->setFloatValue(0.1f);
+    const EditSettings before = vc.CurrentSettings();
     const QString good = WriteSettingsText(EditSettings());
+    QSignalSpy started(&vc, &ViewController::renderPassStarted);
+    vc.LoadStateWithData(QString(good).replace(0, 3, "bad"));
+    vc.LoadStateWithData(good.chopped(1));
+    EXPECT_TRUE(vc.CurrentSettings() == before);
+    EXPECT_TRUE(vc.needToSaveState);
     vc.stateImagesPath = {QStringLiteral("one\ntwo"), good, QStringLiteral("broken")};
     vc.currenState = 1;
     vc.OnUndo();
     EXPECT_EQ(vc.currenState, 1);
     vc.OnRedo();
     EXPECT_EQ(vc.currenState, 1);
-}
-
-TEST_F(EditorHistory, ABadTextChangesNothing) {
-    ViewController& vc = *editor.controller;
-    ASSERT_TRUE(editor.Open(path));
-    vc.sliderBrightness->setFloatValue(0.1f);
-    const EditSettings before = vc.CurrentSettings();
-    QString text = WriteSettingsText(EditSettings());
-    text.replace(0, 3, "bad");
-    QSignalSpy started(&vc, &ViewController::renderPassStarted);
-    vc.LoadStateWithData(text);
-    vc.LoadStateWithData(text.chopped(1));
-    EXPECT_TRUE(vc.CurrentSettings() == before);
-    EXPECT_TRUE(vc.needToSaveState);
     EXPECT_EQ(started.count(), 0);
-}
-
-TEST_F(EditorHistory, ReadingATextSetsTheQualityControls) {
-    ViewController& vc = *editor.controller;
-    EditSettings s;
-    s.comboFormat = 5;  // PNG: no quality
-    s.sliderQuality = 37.9f;
-    vc.LoadStateWithData(WriteSettingsText(s));
-    EXPECT_FALSE(vc.sliderQuality->isEnabled());
-    EXPECT_EQ(vc.labelQuality->text(), "37");
-    s.comboFormat = 4;
-    s.sliderQuality = 0.5f;
-    vc.LoadStateWithData(WriteSettingsText(s));
-    EXPECT_TRUE(vc.sliderQuality->isEnabled());
-    EXPECT_EQ(vc.labelQuality->text(), "1");
-    // The logo path is restored as text only.
-    EXPECT_TRUE(vc.logo.isEmpty());
 }
 
 }  // namespace

@@ -1,104 +1,81 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the user's hands do to the panel: every way of moving a slider,
-// typing an exact value, the read-only matrix cells, text that stays on one
-// line, the order of the groups, and the colour dialog.
-#include <gtest/gtest.h>
+// typing an exact value, text that stays on one line, the order of the
+// groups, and the colour dialog.
+#include "support/WidgetTest.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QColorDialog>
 #include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QScrollArea>
-#include <QSignalSpy>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleFactory>
-#include <QTabWidget>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
 #include <functional>
 
-#include "settings/SettingsText.h"
-#include "support/TestImages.h"
-
 namespace lumetra {
 namespace {
 
-using test::Editor;
-
-// Each way the knob of a slider can move, as the user moves it.
-struct SliderMove {
-    const char* name;
-    std::function<void(QSlider*)> move;
+class PanelInput : public ::testing::Test {
+protected:
+    void SetUp() override { vc.show(); }
+    test::Editor editor;
+    ViewController& vc = *editor.controller;
 };
 
-const std::vector<SliderMove>& SliderMoves() {
-    static const std::vector<SliderMove> moves = {
-        {"drag",
+TEST_F(PanelInput, EveryWayOfMovingASliderSetsShowsAndTellsOnce) {
+    const auto wheel = [](QSlider* track) {
+        const QPointF at(track->width() / 2.0, track->height() / 2.0);
+        QWheelEvent event(at, track->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(track, &event);
+    };
+    // In Fusion the middle button makes the knob jump to the pointer.
+    const auto jump = [](QSlider* track) {
+        track->setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        const auto button =
+            Qt::MouseButton(track->style()->styleHint(QStyle::SH_Slider_AbsoluteSetButtons));
+        ASSERT_NE(button, Qt::NoButton);
+        QTest::mouseClick(track, button, {}, QPoint(track->width() * 3 / 4, track->height() / 2));
+    };
+    const std::pair<const char*, std::function<void(QSlider*)>> ways[] = {
+        {"drag",  // what the track does while its handle is held and dragged
          [](QSlider* track) {
-             // What the track does while its handle is held and dragged.
              track->setSliderDown(true);
              track->setSliderPosition(track->sliderPosition() + 40);
              track->setSliderDown(false);
          }},
-        {"wheel",
-         [](QSlider* track) {
-             const QPointF at(track->width() / 2.0, track->height() / 2.0);
-             QWheelEvent wheel(at, track->mapToGlobal(at), QPoint(), QPoint(0, 120),
-                               Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-             QApplication::sendEvent(track, &wheel);
-         }},
+        {"wheel", wheel},
         {"arrow key", [](QSlider* track) { QTest::keyClick(track, Qt::Key_Right); }},
         {"page key", [](QSlider* track) { QTest::keyClick(track, Qt::Key_PageUp); }},
-        {"jump click",
-         [](QSlider* track) {
-             // In Fusion the middle button makes the knob jump to the pointer.
-             track->setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-             const Qt::MouseButton jump = Qt::MouseButton(
-                 track->style()->styleHint(QStyle::SH_Slider_AbsoluteSetButtons));
-             ASSERT_NE(jump, Qt::NoButton);
-             QTest::mouseClick(track, jump, {}, QPoint(track->width() * 3 / 4, track->height() / 2));
-         }},
-    };
-    return moves;
-}
-
-TEST(PanelInput, EveryWayOfMovingASliderSetsShowsAndTellsOnce) {
-    for (const SliderMove& way : SliderMoves()) {
-        Editor editor;
-        ViewController& vc = *editor.controller;
-        vc.resize(1200, 800);
-        vc.show();
-        FloatSlider* slider = vc.sliderHue;  // a step shows in its number
+        {"jump click", jump}};
+    FloatSlider* slider = vc.sliderHue;  // a step shows in its number
+    for (const auto& [name, move] : ways) {
         slider->setFloatValue(100.f);
         slider->track()->setFocus();
         QSignalSpy moved(slider, &FloatSlider::moved);
         const QString before = slider->valueLabel()->text();
-        way.move(slider->track());
-        EXPECT_EQ(moved.count(), 1) << way.name;
-        EXPECT_NE(slider->floatValue(), 100.f) << way.name;
-        EXPECT_EQ(slider->valueLabel()->text(), slider->valueText()) << way.name;
-        EXPECT_NE(slider->valueLabel()->text(), before) << way.name;
-        EXPECT_EQ(vc.CurrentSettings().sliderHue, slider->floatValue()) << way.name;
+        move(slider->track());
+        EXPECT_EQ(moved.count(), 1) << name;
+        EXPECT_NE(slider->floatValue(), 100.f) << name;
+        EXPECT_EQ(slider->valueLabel()->text(), slider->valueText()) << name;
+        EXPECT_NE(slider->valueLabel()->text(), before) << name;
+        EXPECT_EQ(vc.CurrentSettings().sliderHue, slider->floatValue()) << name;
     }
 }
 
-TEST(PanelInput, AnExactValueIsTypedOverTheSlidersNumber) {
-    Editor editor;
-    ViewController& vc = *editor.controller;
-    vc.show();
+TEST_F(PanelInput, AnExactValueIsTypedOverTheSlidersNumber) {
     FloatSlider* slider = vc.sliderRotateAngle;
     QSignalSpy moved(slider, &FloatSlider::moved);
     const auto type = [&](const QString& text, int key) {
         QTest::mouseDClick(slider->valueLabel(), Qt::LeftButton);
-        QLineEdit* editor = slider->valueEditor();
-        if (!editor) { ADD_FAILURE() << "no editor for " << text.toStdString(); return false; }
-        editor->setText(text);
-        QTest::keyClick(editor, Qt::Key(key));
+        QLineEdit* field = slider->valueEditor();
+        if (!field) { ADD_FAILURE() << "no editor for " << text.toStdString(); return false; }
+        field->setText(text);
+        QTest::keyClick(field, Qt::Key(key));
         return slider->valueEditor() == nullptr;
     };
     ASSERT_TRUE(type("30", Qt::Key_Return));
@@ -116,22 +93,7 @@ TEST(PanelInput, AnExactValueIsTypedOverTheSlidersNumber) {
     EXPECT_FALSE(slider->valueLabel()->isHidden());
 }
 
-TEST(PanelInput, MatrixCellsOnlyShowTheirSteppers) {
-    Editor editor;
-    ViewController& vc = *editor.controller;
-    for (const FieldSpec& field : SettingsFields()) {
-        if (field.group != Group::Transform3D || field.kind != FieldKind::TextField) continue;
-        auto* cell = static_cast<QLineEdit*>(vc.Control(field));
-        const QString before = cell->text();
-        QTest::keyClicks(cell, "7");
-        EXPECT_TRUE(cell->isReadOnly()) << field.name;
-        EXPECT_EQ(cell->text(), before) << field.name;
-    }
-}
-
-TEST(PanelInput, TextFieldsHoldOneLineAndTheHistoryStaysReadable) {
-    Editor editor;
-    ViewController& vc = *editor.controller;
+TEST_F(PanelInput, TextFieldsHoldOneLineAndTheHistoryStaysReadable) {
     QApplication::clipboard()->setText(QStringLiteral("first\nsecond\u2028third"));
     vc.textFieldText->clear();
     vc.textFieldText->paste();
@@ -153,9 +115,7 @@ TEST(PanelInput, TextFieldsHoldOneLineAndTheHistoryStaysReadable) {
     EXPECT_TRUE(ReadSettingsText(WriteSettingsText(vc.CurrentSettings())));
 }
 
-TEST(PanelInput, EachTabListsItsGroupsInTheOrderTheyRun) {
-    Editor editor;
-    ViewController& vc = *editor.controller;
+TEST_F(PanelInput, EachTabListsItsGroupsInTheOrderTheyRun) {
     for (int tab = 0; tab < vc.tabView->count(); ++tab) {
         auto* scroll = qobject_cast<QScrollArea*>(vc.tabView->widget(tab));
         ASSERT_NE(scroll, nullptr);
@@ -170,7 +130,7 @@ TEST(PanelInput, EachTabListsItsGroupsInTheOrderTheyRun) {
     }
 }
 
-TEST(PanelInput, TheColourDialogOffersNoAlpha) {
+TEST(PanelColour, TheDialogOffersNoAlpha) {
     QtDialogs dialogs;
     bool alphaOffered = true;
     QTimer::singleShot(0, [&] {

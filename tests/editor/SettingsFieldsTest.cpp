@@ -3,27 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <bit>
-#include <clocale>
 #include <cmath>
 #include <cstdint>
-#include <set>
 
+#include "editor/ViewController.h"
 #include "settings/SettingsFields.h"
 #include "settings/SettingsText.h"
-#include "editor/ViewController.h"
+#include "support/DecimalCommaLocale.h"
 
 namespace lumetra {
 namespace {
-
-TEST(SettingsTable, CoversEveryLineOfTheTextOnce) {
-    std::multiset<int> lines;
-    for (const FieldSpec& field : SettingsFields()) {
-        const int span = field.kind == FieldKind::ColorWell ? 3 : 1;
-        for (int i = 0; i < span; ++i) lines.insert(field.line + i);
-    }
-    ASSERT_EQ(lines.size(), 113u);
-    for (int line = 1; line <= 113; ++line) EXPECT_EQ(lines.count(line), 1u) << "line " << line;
-}
 
 TEST(SettingsTable, PairsPointAtEachOtherAndSitStepperFirst) {
     int pairs = 0;
@@ -50,15 +39,19 @@ TEST(SettingsTable, PairsPointAtEachOtherAndSitStepperFirst) {
         }
 }
 
-// A settings text may hold any number; the panel's controls clamp what they
-// are given to their range, and ClampToFieldRanges must leave every slider
-// and stepper exactly as its control would, and every other field alone.
+// A settings text may hold any number; the panel's controls hold a number
+// in their range exactly and clamp one outside it (NaN stays NaN), and
+// ClampToFieldRanges must leave every slider and stepper exactly as its
+// control would, and every other field alone.
 TEST(SettingsTable, ClampingHoldsEachRangedFieldAsItsControlDoes) {
     int ranged = 0;
     for (const FieldSpec& field : SettingsFields()) {
         if (field.kind != FieldKind::Slider && field.kind != FieldKind::Stepper) continue;
         ++ranged;
-        for (const float value : {-INFINITY, -1e30f, 1e30f, INFINITY, std::nanf("")}) {
+        const float def = std::get<float>(field.defaultValue);
+        EXPECT_TRUE(field.minimum <= def && def <= field.maximum) << field.name;
+        const float inside = std::nextafter(field.maximum, field.minimum);
+        for (const float value : {-INFINITY, -1e30f, 1e30f, INFINITY, std::nanf(""), inside}) {
             float shown = 0.f;
             if (field.kind == FieldKind::Slider) {
                 FloatSlider slider;
@@ -71,51 +64,47 @@ TEST(SettingsTable, ClampingHoldsEachRangedFieldAsItsControlDoes) {
                 stepper.setFloatValue(value);
                 shown = stepper.floatValue();
             }
+            const float expected = std::isnan(value) || value == inside ? value
+                                   : value < 0                         ? field.minimum
+                                                                       : field.maximum;
+            EXPECT_EQ(std::bit_cast<std::uint32_t>(shown), std::bit_cast<std::uint32_t>(expected))
+                << field.name << " = " << value << " shows " << shown;
             EditSettings settings;
             SetField(settings, field, value);
             ClampToFieldRanges(settings);
             const float clamped = std::get<float>(GetField(settings, field));
             EXPECT_EQ(std::bit_cast<std::uint32_t>(clamped), std::bit_cast<std::uint32_t>(shown))
                 << field.name << " = " << value << ": " << clamped << " instead of " << shown;
-            if (!std::isnan(value)) {
-                EXPECT_EQ(clamped, value < 0 ? field.minimum : field.maximum) << field.name;
-            }
-            EditSettings expected;
-            SetField(expected, field, shown);
-            EXPECT_EQ(WriteSettingsText(settings), WriteSettingsText(expected)) << field.name;
+            EditSettings held;
+            SetField(held, field, shown);
+            EXPECT_EQ(WriteSettingsText(settings), WriteSettingsText(held)) << field.name;
         }
     }
     EXPECT_EQ(ranged, 32 + 8 + 16);  // sliders, watermark steppers, matrix cells
 }
 
+// The matrix cells' text: "0" strictly between -0.001 and 0.001, otherwise
+// two decimals, exact ties rounded as "%.2f" rounds them (to the even digit).
 TEST(PanelText, MatrixCellsShowTwoDecimalsOrZero) {
-    EXPECT_EQ(ViewController::FloatToFormattedString(1.f), "1.00");
-    EXPECT_EQ(ViewController::FloatToFormattedString(0.25f), "0.25");
-    EXPECT_EQ(ViewController::FloatToFormattedString(0.f), "0");
-    EXPECT_EQ(ViewController::FloatToFormattedString(0.0004f), "0");
-    EXPECT_EQ(ViewController::FloatToFormattedString(-0.0004f), "0");
-    EXPECT_EQ(ViewController::FloatToFormattedString(0.001f), "0.00");
-    EXPECT_EQ(ViewController::FloatToFormattedString(-0.004f), "0.00");
-    EXPECT_EQ(ViewController::FloatToFormattedString(-1.5f), "-1.50");
-    EXPECT_EQ(ViewController::FloatToFormattedString(2.345f), "2.35");
-    // Exact ties round as "%.2f" rounds them: to the even digit.
-    EXPECT_EQ(ViewController::FloatToFormattedString(0.125f), "0.12");
-    EXPECT_EQ(ViewController::FloatToFormattedString(0.375f), "0.38");
-    EXPECT_EQ(ViewController::FloatToFormattedString(-0.125f), "-0.12");
+    const std::pair<float, const char*> cases[] = {
+        {1.f, "1.00"},     {0.25f, "0.25"},    {0.f, "0"},         {0.0004f, "0"},
+        {-0.0004f, "0"},   {0.001f, "0.00"},   {-0.004f, "0.00"},  {-1.5f, "-1.50"},
+        {2.345f, "2.35"},  {0.125f, "0.12"},   {0.375f, "0.38"},   {-0.125f, "-0.12"}};
+    for (const auto& [value, text] : cases)
+        EXPECT_EQ(ViewController::FloatToFormattedString(value), text) << value;
 }
 
 TEST(PanelText, TextFieldNumbersReadTheLeadingNumberInAnyLocale) {
-    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
-    const std::string saved = previous ? previous : "C";
-    std::setlocale(LC_NUMERIC, "de_DE.UTF-8");  // may not exist; then C stays
+    const test::DecimalCommaLocale german;
+    ASSERT_TRUE(german.active());
     EXPECT_EQ(TextFieldNumber("  12.5abc"), 12.5f);
     EXPECT_EQ(TextFieldNumber("1.5"), 1.5f);
+    EXPECT_EQ(TextFieldNumber("1,5"), 1.f);
     EXPECT_EQ(TextFieldNumber("-3e2"), -300.f);
     EXPECT_EQ(TextFieldNumber("0x10"), 16.f);
     EXPECT_EQ(TextFieldNumber("abc"), 0.f);
     EXPECT_EQ(TextFieldNumber(""), 0.f);
     EXPECT_TRUE(std::isinf(TextFieldNumber("inf")));
-    std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
 TEST(PanelText, WholeNumbersParseStrictly) {
@@ -126,19 +115,8 @@ TEST(PanelText, WholeNumbersParseStrictly) {
     EXPECT_TRUE(ParseFloatText("nan", &v));
     EXPECT_TRUE(std::isnan(v));
     EXPECT_TRUE(ParseFloatText("-inf", &v));
-    EXPECT_FALSE(ParseFloatText("", &v));
-    EXPECT_FALSE(ParseFloatText(" 400", &v));
-    EXPECT_FALSE(ParseFloatText("400 ", &v));
-    EXPECT_FALSE(ParseFloatText("400px", &v));
-    EXPECT_FALSE(ParseFloatText(QString::fromUtf8("４00"), &v));
-}
-
-TEST(PanelText, QualityLabelShowsTheWholePartNeverBelowOne) {
-    EXPECT_EQ(QualityLabelText(1.f), "1");
-    EXPECT_EQ(QualityLabelText(0.f), "1");
-    EXPECT_EQ(QualityLabelText(37.9f), "37");
-    EXPECT_EQ(QualityLabelText(100.f), "100");
-    EXPECT_EQ(QualityLabelText(std::nanf("")), "1");
+    for (const char* bad : {"", " 400", "400 ", "400px", "\xef\xbc\x94" "00"})
+        EXPECT_FALSE(ParseFloatText(QString::fromUtf8(bad), &v)) << bad;
 }
 
 }  // namespace

@@ -1,74 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The scheduler with a reduced copy: a preview first on every request, the
-// newest request rendered next, a full pass that a newer request stops and
-// never shows, nothing of a put-away photo shown.
+// newest request rendered next, thumbnails only when nothing else waits,
+// nothing of a put-away photo shown. (Without a copy, and a full pass
+// stopped by a newer request: RenderScheduler.)
 #include <gtest/gtest.h>
 
-#include <QSemaphore>
-#include <QSignalSpy>
-#include <atomic>
-
-#include "editor/RenderScheduler.h"
-#include "render/Parallel.h"
+#include "support/SchedulerHarness.h"
 
 namespace lumetra {
 namespace {
 
-// Every job waits at the gate; a result's width is the brightness the job
-// was given, its height 1 for a preview and 2 for a full pass.
-struct Harness {
-    QSemaphore gate;
-    std::atomic<int> stoppedPasses{0};
-    float brightness = 1.f;
-    RenderScheduler scheduler{[this]() -> std::optional<RenderInputs> {
-        EditSettings settings;
-        settings.sliderBrightness = brightness;
-        return RenderInputs{[this](const QString&, const EditSettings& s, const Image&) {
-                                gate.acquire();
-                                RenderResult result;
-                                if (StopRequested()) {
-                                    ++stoppedPasses;
-                                    return result;
-                                }
-                                result.image = QImage(int(s.sliderBrightness), 2,
-                                                      QImage::Format_ARGB32);
-                                return result;
-                            },
-                            QString(), settings, Image()};
-    }};
-    QSignalSpy previews{&scheduler, &RenderScheduler::previewReady};
-    QSignalSpy finished{&scheduler, &RenderScheduler::passFinished};
-    QSignalSpy thumbnails{&scheduler, &RenderScheduler::thumbnailReady};
-
-    Harness() {
-        scheduler.setPreviewFunction(
-            [this](const PreviewSource&, const EditSettings& s, const Image&) {
-                gate.acquire();
-                RenderResult result;
-                result.image = QImage(int(s.sliderBrightness), 1, QImage::Format_ARGB32);
-                return result;
-            });
-        scheduler.SetPreviewSource({Image::Create(4, 4), 0.25}, {Image::Create(2, 2), 0.125});
-    }
-    ~Harness() { gate.release(100); }
-    // Lets one job go and waits until something comes back.
-    bool Step() {
-        const auto count = [this] {
-            return previews.count() + finished.count() + thumbnails.count();
-        };
-        const qsizetype before = count();
-        gate.release();
-        for (int i = 0; i < 100 && count() == before; ++i)
-            QSignalSpy(&scheduler, &RenderScheduler::passFinished).wait(100);
-        return count() > before;
-    }
-    int LastPreviewWidth() const {
-        return previews.last().at(0).value<RenderResult>().image.width();
-    }
-};
+using Harness = test::SchedulerHarness;
 
 TEST(PreviewScheduler, ThePreviewComesFirstAndTheNewestRequestIsRenderedNext) {
-    Harness h;
+    Harness h(true);
     h.scheduler.Request();  // preview 1 starts
     EXPECT_TRUE(h.scheduler.updating());
     EXPECT_FALSE(h.scheduler.fullPassRunning());
@@ -82,34 +27,22 @@ TEST(PreviewScheduler, ThePreviewComesFirstAndTheNewestRequestIsRenderedNext) {
     ASSERT_EQ(h.previews.count(), 2) << "the requests that waited were not merged into one";
     EXPECT_EQ(h.LastPreviewWidth(), 4);
     EXPECT_TRUE(h.scheduler.fullPassRunning());
+    // A request during the full pass: its preview comes before the next
+    // full pass.
+    h.brightness = 7.f;
+    h.scheduler.Request();
     ASSERT_TRUE(h.Step());
-    ASSERT_EQ(h.finished.count(), 1);
-    EXPECT_TRUE(h.finished.last().at(1).toBool());
-    EXPECT_EQ(h.finished.last().at(0).value<RenderResult>().image.size(), QSize(4, 2));
+    EXPECT_FALSE(h.LastPass().second);
+    ASSERT_TRUE(h.Step());
+    EXPECT_EQ(h.LastPreviewWidth(), 7);
+    ASSERT_TRUE(h.Step());
+    EXPECT_EQ(h.LastPass(), std::make_pair(QSize(7, 2), true));
+    EXPECT_EQ(h.finished.count(), 2);
     EXPECT_FALSE(h.scheduler.updating());
 }
 
-TEST(PreviewScheduler, ANewRequestStopsTheFullPassWhichIsNeverShown) {
-    Harness h;
-    h.scheduler.Request();
-    ASSERT_TRUE(h.Step());  // the preview
-    ASSERT_TRUE(h.scheduler.fullPassRunning());
-    h.brightness = 7.f;
-    h.scheduler.Request();  // during the full pass
-    EXPECT_TRUE(h.scheduler.selectionChanged());
-    ASSERT_TRUE(h.Step());  // the stopped pass comes back
-    EXPECT_EQ(h.stoppedPasses.load(), 1);
-    ASSERT_EQ(h.finished.count(), 1);
-    EXPECT_FALSE(h.finished.last().at(1).toBool()) << "a stopped pass was shown";
-    ASSERT_TRUE(h.Step());  // the new request's preview, before the next full pass
-    EXPECT_EQ(h.LastPreviewWidth(), 7);
-    ASSERT_TRUE(h.Step());
-    EXPECT_TRUE(h.finished.last().at(1).toBool());
-    EXPECT_EQ(h.finished.last().at(0).value<RenderResult>().image.width(), 7);
-}
-
 TEST(PreviewScheduler, ThumbnailsWaitForPreviewsAndPassesAndDelayThemByOneAtMost) {
-    Harness h;
+    Harness h(true);
     EditSettings look;
     look.sliderBrightness = 2.f;  // the thumbnail's width in the harness
     for (const char* key : {"a", "b", "c"}) h.scheduler.RequestThumbnail(key, look, Image());
@@ -126,30 +59,32 @@ TEST(PreviewScheduler, ThumbnailsWaitForPreviewsAndPassesAndDelayThemByOneAtMost
     ASSERT_TRUE(h.Step());
     EXPECT_EQ(h.thumbnails.count(), 3);
     EXPECT_EQ(h.thumbnails.last().at(0).toString(), "c");
-    // Another photo: the thumbnails asked for this one never come.
-    h.scheduler.RequestThumbnail("d", look, Image());
-    h.scheduler.DiscardRunning();
-    h.gate.release();
-    QSignalSpy(&h.scheduler, &RenderScheduler::thumbnailReady).wait(300);
-    EXPECT_EQ(h.thumbnails.count(), 3);
 }
 
+// New while a preview or a thumbnail renders: nothing of it comes back, the
+// thumbnails still asked for never come, and without a reduced copy the
+// next request renders the full pass only.
 TEST(PreviewScheduler, NothingOfAPutAwayPhotoIsShown) {
-    Harness h;
-    h.scheduler.Request();
-    h.scheduler.DiscardRunning();  // New while the preview renders
-    EXPECT_FALSE(h.scheduler.previewSource().ok());
-    h.gate.release();
-    QSignalSpy(&h.scheduler, &RenderScheduler::previewReady).wait(300);
-    EXPECT_EQ(h.previews.count(), 0);
-    EXPECT_EQ(h.finished.count(), 0);
-    EXPECT_FALSE(h.scheduler.updating());
-    // Without a reduced copy a request renders the full pass only.
-    h.scheduler.Request();
-    EXPECT_TRUE(h.scheduler.fullPassRunning());
-    ASSERT_TRUE(h.Step());
-    EXPECT_EQ(h.previews.count(), 0);
-    EXPECT_TRUE(h.finished.last().at(1).toBool());
+    EditSettings look;
+    for (const bool thumbnail : {false, true}) {
+        Harness h(true);
+        if (thumbnail) {
+            h.scheduler.RequestThumbnail("a", look, Image());
+            h.scheduler.RequestThumbnail("b", look, Image());
+        } else {
+            h.scheduler.Request();
+        }
+        h.scheduler.DiscardRunning();
+        EXPECT_FALSE(h.scheduler.previewSource().ok());
+        EXPECT_FALSE(h.scheduler.updating());
+        h.scheduler.Request();  // the next photo's, after the put-away job
+        EXPECT_FALSE(h.scheduler.fullPassRunning());
+        h.gate.release();  // the put-away job ends without a word
+        ASSERT_TRUE(h.Step());
+        EXPECT_EQ(h.previews.count() + h.thumbnails.count(), 0);
+        ASSERT_EQ(h.finished.count(), 1);
+        EXPECT_TRUE(h.LastPass().second);
+    }
 }
 
 }  // namespace
