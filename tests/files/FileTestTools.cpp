@@ -8,7 +8,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
 #include <QProcess>
 #include <QTemporaryFile>
@@ -37,7 +36,7 @@ QStringList FolderEntries(const QString& dir) {
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-QByteArray RunToolForBytes(const QString& program, const QStringList& arguments, bool* ok) {
+QByteArray RunTool(const QString& program, const QStringList& arguments, bool* ok) {
     QProcess process;
     process.start(program, arguments);
     const bool finished = process.waitForStarted(10000) && process.waitForFinished(60000);
@@ -46,16 +45,12 @@ QByteArray RunToolForBytes(const QString& program, const QStringList& arguments,
     return process.readAllStandardOutput();
 }
 
-QString RunTool(const QString& program, const QStringList& arguments, bool* ok) {
-    return QString::fromUtf8(RunToolForBytes(program, arguments, ok));
-}
-
 QImage DecodeWithImageMagick(const QString& path) {
     bool ok = false;
-    const QStringList size = RunTool("identify", {"-format", "%w %h", path}, &ok).split(' ');
+    const QList<QByteArray> size = RunTool("identify", {"-format", "%w %h", path}, &ok).split(' ');
     if (!ok || size.size() != 2) return {};
     const int width = size[0].toInt(), height = size[1].toInt();
-    const QByteArray pixels = RunToolForBytes("convert", {path, "-depth", "8", "rgba:-"}, &ok);
+    const QByteArray pixels = RunTool("convert", {path, "-depth", "8", "rgba:-"}, &ok);
     if (!ok || pixels.size() != qsizetype(width) * height * 4) return {};
     QImage image(width, height, QImage::Format_RGBA8888);
     for (int y = 0; y < height; ++y)
@@ -67,8 +62,7 @@ QImage DecodeWithImageMagick(const QString& path) {
 QString Identify(const QString& path) {
     bool ok = false;
     const QString out =
-        RunTool(QStringLiteral("identify"),
-                {QStringLiteral("-format"), QStringLiteral("%m %w %h\\n"), path}, &ok);
+        QString::fromUtf8(RunTool("identify", {"-format", "%m %w %h\\n", path}, &ok));
     return ok ? out.trimmed() : QStringLiteral("identify failed");
 }
 
@@ -80,8 +74,24 @@ QImage DecodeFile(const QString& path) {
     return reader.read();
 }
 
-QDateTime ModifiedTime(const QString& path) {
-    return QFileInfo(path).fileTime(QFileDevice::FileModificationTime);
+QImage StoredOnItsSide(bool deep) {
+    QImage stored(64, 32, deep ? QImage::Format_RGBA64 : QImage::Format_RGB32);
+    stored.fill(QColor(20, 60, 200));
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 32; ++x) stored.setPixelColor(x, y, QColor(255, 0, 0));
+    return stored;
+}
+
+int RedQuarter(const QImage& picture) {
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    const int w = rgb.width(), h = rgb.height();
+    const QPoint centres[] = {
+        {w / 4, h / 4}, {3 * w / 4, h / 4}, {w / 4, 3 * h / 4}, {3 * w / 4, 3 * h / 4}};
+    for (int q = 0; q < 4; ++q) {
+        const QColor c = rgb.pixelColor(centres[q]);
+        if (c.red() > 200 && c.green() < 50 && c.blue() < 50) return q;
+    }
+    return -1;
 }
 
 FileSizeLimit::FileSizeLimit(long long maxBytes) {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// JPEG 2000: our encoder read back by our decoder, files made by OpenJPEG's
-// own tools in the depths and layouts the decoder must read, and damaged
-// or lying files that must be refused without harm.
+// JPEG 2000: our encoder read back by our decoder, and files made by
+// OpenJPEG's own tools in the depths and layouts the decoder must read.
+// Damaged and lying files are in the hostile corpus (tests/robustness).
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
@@ -29,13 +29,18 @@ double Psnr(const QImage& a, const QImage& b) {
     return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
 }
 
-TEST(Jpeg2000, RoundTripsThroughOurDecoderAtEveryQuality) {
-    const QImage photo = test::PhotoLike(97, 61);
+TEST(Jpeg2000, AHigherFactorGivesABetterPictureInAFileOfTheRatiosSize) {
+    const QImage photo = test::PhotoLike(256, 192);
     double previousPsnr = 0;
-    for (double quality : {0.0, 0.5, 0.8, 1.0}) {
+    for (double quality : {0.0, 0.2, 0.5, 0.8, 1.0}) {
         QString error;
         const QByteArray file = EncodeJpeg2000(photo, quality, &error);
         ASSERT_FALSE(file.isEmpty()) << error.toStdString();
+        const double target = 256.0 * 192 * 3 / Jpeg2000CompressionRatio(quality);
+        EXPECT_LT(file.size(), target * 1.05 + 400) << quality;  // plus the boxes
+        if (quality < 1.0) {
+            EXPECT_GT(file.size(), target * 0.7) << quality;
+        }
         const QImage back = DecodeJpeg2000(file, &error);
         ASSERT_EQ(back.size(), photo.size()) << error.toStdString();
         EXPECT_EQ(back.format(), QImage::Format_RGBA8888);
@@ -46,18 +51,7 @@ TEST(Jpeg2000, RoundTripsThroughOurDecoderAtEveryQuality) {
     EXPECT_GT(previousPsnr, 42.0);  // factor 1.0 is visually lossless
 }
 
-TEST(Jpeg2000, TheFileSizeFollowsTheCompressionRatio) {
-    const QImage photo = test::PhotoLike(256, 256);
-    const double raw = 256.0 * 256.0 * 3.0;
-    for (double quality : {0.2, 0.5, 0.8}) {
-        const QByteArray file = EncodeJpeg2000(photo, quality);
-        const double target = raw / Jpeg2000CompressionRatio(quality);
-        EXPECT_LT(file.size(), target * 1.05 + 400) << quality;  // plus the boxes
-        EXPECT_GT(file.size(), target * 0.7) << quality;
-    }
-}
-
-TEST(Jpeg2000, KeepsAlphaAsAnOpacityChannel) {
+TEST(Jpeg2000, KeepsAlphaAndEncodesTinyPictures) {
     const QImage picture = test::PhotoLike(64, 40, true).convertToFormat(QImage::Format_RGBA8888);
     const QImage back = DecodeJpeg2000(EncodeJpeg2000(picture, 1.0));
     ASSERT_EQ(back.size(), picture.size());
@@ -67,21 +61,18 @@ TEST(Jpeg2000, KeepsAlphaAsAnOpacityChannel) {
             worst = std::max(
                 worst, std::abs(back.pixelColor(x, y).alpha() - picture.pixelColor(x, y).alpha()));
     EXPECT_LE(worst, 3);
-}
-
-TEST(Jpeg2000, TinyPicturesEncode) {
     for (QSize size : {QSize(1, 1), QSize(3, 2), QSize(1, 40), QSize(17, 1)}) {
-        const QImage picture = test::PhotoLike(size.width(), size.height());
         QString error;
-        const QImage back = DecodeJpeg2000(EncodeJpeg2000(picture, 0.0, &error));
-        EXPECT_EQ(back.size(), size) << error.toStdString();
+        const QImage tiny = DecodeJpeg2000(
+            EncodeJpeg2000(test::PhotoLike(size.width(), size.height()), 0.0, &error));
+        EXPECT_EQ(tiny.size(), size) << error.toStdString();
     }
 }
 
 // Files made by opj_compress from PGM/PPM files we write ourselves.
 class OpenJpegTool : public ::testing::Test {
 protected:
-    QString Compress(const QByteArray& netpbm, const char* inName, const char* outName) {
+    QImage Compressed(const QByteArray& netpbm, const char* inName, const char* outName) {
         const QString in = dir.filePath(inName);
         const QString out = dir.filePath(outName);
         EXPECT_TRUE(test::WriteBytes(in, netpbm));
@@ -89,7 +80,7 @@ protected:
         // One resolution level: the pictures are too small for more.
         test::RunTool("opj_compress", QStringList{"-i", in, "-o", out, "-n", "1"}, &ok);
         EXPECT_TRUE(ok) << "opj_compress failed on " << inName;
-        return out;
+        return DecodeJpeg2000(test::ReadBytes(out));
     }
     QTemporaryDir dir;
 };
@@ -100,9 +91,8 @@ TEST_F(OpenJpegTool, SixteenBitGreyIsReadAsRgba64) {
         const int v = i * 4369;  // 0 .. 61166
         pgm.append(char(v >> 8)).append(char(v & 0xff));
     }
-    QString error;
-    const QImage image = DecodeJpeg2000File(Compress(pgm, "g.pgm", "g.j2k"), &error);
-    ASSERT_EQ(image.size(), QSize(5, 3)) << error.toStdString();
+    const QImage image = Compressed(pgm, "g.pgm", "g.j2k");
+    ASSERT_EQ(image.size(), QSize(5, 3));
     EXPECT_EQ(image.format(), QImage::Format_RGBA64);
     for (int i = 0; i < 15; ++i) {
         const QRgba64 px = image.pixelColor(i % 5, i / 5).rgba64();
@@ -121,76 +111,14 @@ TEST_F(OpenJpegTool, EightBitGreyAndRgbFilesAreReadExactly) {
         ppm.append(char(i * 30)).append(char(255 - i * 30)).append(char(i * 7));
     }
     for (const char* name : {"g.jp2", "g.j2k"}) {
-        const QImage grey = DecodeJpeg2000File(Compress(pgm, "g.pgm", name));
+        const QImage grey = Compressed(pgm, "g.pgm", name);
         ASSERT_EQ(grey.size(), QSize(4, 2)) << name;
         EXPECT_EQ(grey.format(), QImage::Format_RGBA8888);
         EXPECT_EQ(grey.pixelColor(3, 1), QColor(210, 210, 210)) << name;
     }
-    const QImage rgb = DecodeJpeg2000File(Compress(ppm, "c.ppm", "c.jp2"));
+    const QImage rgb = Compressed(ppm, "c.ppm", "c.jp2");
     ASSERT_EQ(rgb.size(), QSize(4, 2));
     EXPECT_EQ(rgb.pixelColor(2, 1), QColor(180, 75, 42));
-}
-
-TEST(Jpeg2000Robustness, TruncatedFilesNeverCrash) {
-    const QByteArray file = EncodeJpeg2000(test::PhotoLike(80, 50), 0.8);
-    ASSERT_FALSE(file.isEmpty());
-    for (qsizetype length : {qsizetype(0), qsizetype(4), qsizetype(12), qsizetype(40),
-                             qsizetype(100), file.size() / 3, file.size() / 2, file.size() - 2}) {
-        QString error;
-        const QImage image = DecodeJpeg2000(file.left(length), &error);
-        // Either refused with a reason, or the picture with what it held.
-        if (image.isNull()) {
-            EXPECT_FALSE(error.isEmpty()) << length;
-        } else {
-            EXPECT_EQ(image.size(), QSize(80, 50)) << length;
-        }
-    }
-}
-
-TEST(Jpeg2000Robustness, DamagedBytesNeverCrash) {
-    const QByteArray file = EncodeJpeg2000(test::PhotoLike(64, 48), 0.8);
-    ASSERT_FALSE(file.isEmpty());
-    std::uint32_t seed = 7;
-    for (int round = 0; round < 60; ++round) {
-        QByteArray damaged = file;
-        for (int i = 0; i < 1 + round % 5; ++i) {
-            seed = seed * 1664525u + 1013904223u;
-            const qsizetype at = qsizetype(seed >> 8) % damaged.size();
-            damaged[at] = char(seed >> 24);
-        }
-        QString error;
-        const QImage image = DecodeJpeg2000(damaged, &error);
-        if (image.isNull()) {
-            EXPECT_FALSE(error.isEmpty()) << round;
-        }
-    }
-}
-
-TEST(Jpeg2000Robustness, AClaimedSizeAboveTheLimitIsRefusedBeforeDecoding) {
-    const QByteArray file = EncodeJpeg2000(test::PhotoLike(64, 48), 0.8);
-    QString error;
-    EXPECT_TRUE(DecodeJpeg2000(file, &error, 64 * 48 - 1).isNull());
-    EXPECT_TRUE(error.contains("too large")) << error.toStdString();
-    EXPECT_EQ(DecodeJpeg2000(file, &error, 64 * 48).size(), QSize(64, 48));
-
-    // A codestream whose SIZ claims 60000 x 60000 pixels.
-    const QByteArray j2k = file.mid(file.indexOf(QByteArray("\xFF\x4F\xFF\x51", 4)));
-    ASSERT_TRUE(j2k.startsWith("\xFF\x4F\xFF\x51"));
-    QByteArray huge = j2k;
-    for (int at : {8, 12, 24, 28}) {  // Xsiz, Ysiz, XTsiz, YTsiz
-        const quint32 v = 60000;
-        for (int i = 0; i < 4; ++i) huge[at + i] = char((v >> (24 - 8 * i)) & 0xff);
-    }
-    EXPECT_TRUE(DecodeJpeg2000(huge, &error).isNull());
-    EXPECT_FALSE(error.isEmpty());
-}
-
-TEST(Jpeg2000Robustness, OtherFilesAreNotJpeg2000) {
-    QString error;
-    EXPECT_TRUE(DecodeJpeg2000(QByteArray("\x89PNG\r\n\x1A\n", 8), &error).isNull());
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_FALSE(LooksLikeJpeg2000(QByteArray("GIF89a")));
-    EXPECT_TRUE(DecodeJpeg2000File("/nonexistent/x.jp2", &error).isNull());
 }
 
 }  // namespace
