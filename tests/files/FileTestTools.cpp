@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
@@ -16,6 +17,7 @@
 
 #include "files/Jpeg2000.h"
 #include "render/Parallel.h"
+#include "support/TestImages.h"
 
 namespace lumetra::test {
 
@@ -72,6 +74,24 @@ QImage DecodeFile(const QString& path) {
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
     return reader.read();
+}
+
+QByteArray CameraJpeg(const QByteArray& make) {
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    PhotoLike(90, 60).save(&buffer, "jpeg", 95);
+    const QByteArray name = make + '\0';
+    QByteArray tiff("II*\0\x08\0\0\0\x01\0", 10);               // header, IFD0 with one entry
+    tiff += QByteArray("\x0F\x01\x02\0", 4);                    // Make, ASCII
+    tiff += char(name.size()) + QByteArray("\0\0\0", 3);        // count
+    tiff += QByteArray("\x1A\0\0\0", 4) + QByteArray(4, '\0');  // value at 26; no next IFD
+    tiff += name;
+    const QByteArray body = QByteArray("Exif\0\0", 6) + tiff;
+    QByteArray app1("\xFF\xE1", 2);
+    app1 += char((body.size() + 2) >> 8);
+    app1 += char((body.size() + 2) & 0xFF);
+    return jpeg.left(2) + app1 + body + jpeg.mid(2);
 }
 
 QImage StoredOnItsSide(bool deep) {

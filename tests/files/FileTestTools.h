@@ -31,6 +31,9 @@ QString Identify(const QString& path);
 // A picture decoded by Qt (or by our decoder for JPEG 2000).
 QImage DecodeFile(const QString& path);
 
+// A JPEG photo whose Exif block names the camera that took it.
+QByteArray CameraJpeg(const QByteArray& make);
+
 // A picture stored on its side, 64 x 32: blue with a red top-left quarter.
 QImage StoredOnItsSide(bool deep = false);
 

@@ -5,7 +5,6 @@
 // source's properties stops without a word.
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -24,25 +23,6 @@ namespace {
 
 const QByteArray kCameraName("VanishCam 3000");
 
-// A JPEG whose Exif block names the camera (IFD0 Make, ASCII).
-QByteArray JpegWithMake() {
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    test::PhotoLike(90, 60).save(&buffer, "jpeg", 95);
-    const QByteArray name = kCameraName + '\0';
-    QByteArray tiff("II*\0\x08\0\0\0\x01\0", 10);               // header, IFD0 with one entry
-    tiff += QByteArray("\x0F\x01\x02\0", 4);                    // Make, ASCII
-    tiff += char(name.size()) + QByteArray("\0\0\0", 3);        // count
-    tiff += QByteArray("\x1A\0\0\0", 4) + QByteArray(4, '\0');  // value at 26; no next IFD
-    tiff += name;
-    const QByteArray body = QByteArray("Exif\0\0", 6) + tiff;
-    QByteArray app1("\xFF\xE1", 2);
-    app1 += char((body.size() + 2) >> 8);
-    app1 += char((body.size() + 2) & 0xFF);
-    return jpeg.left(2) + app1 + body + jpeg.mid(2);
-}
-
 enum class Vanish { Deleted, ReplacedByText, MadeUnreadable };
 
 struct VanishCase {
@@ -55,7 +35,7 @@ class SourceVanishes : public ::testing::TestWithParam<VanishCase> {
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         source = dir.filePath("shot.jpg");
-        ASSERT_TRUE(test::WriteBytes(source, JpegWithMake()));
+        ASSERT_TRUE(test::WriteBytes(source, test::CameraJpeg(kCameraName)));
     }
     void Vanish() {
         switch (GetParam().how) {
