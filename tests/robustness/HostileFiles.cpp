@@ -144,6 +144,18 @@ QByteArray JpegBomb() {
     return jpeg;
 }
 
+// The JPEG 2000 file with its header box and its codestream's SIZ claiming
+// 60000 x 60000 pixels in as many tiles.
+QByteArray Jpeg2000Bomb() {
+    QByteArray jp2 = SoundFile("jp2");
+    const qsizetype ihdr = jp2.indexOf("ihdr") + 4;
+    const qsizetype soc = jp2.indexOf(QByteArray("\xFF\x4F\xFF\x51", 4));
+    if (ihdr < 4 || soc < 0 || soc + 32 > jp2.size()) return {};
+    for (qsizetype at : {ihdr, ihdr + 4, soc + 8, soc + 12, soc + 24, soc + 28})
+        for (int i = 0; i < 4; ++i) jp2[at + i] = char((60000 >> (24 - 8 * i)) & 0xFF);
+    return jp2;
+}
+
 // The GIF with its logical screen claiming 65535 x 65535 pixels.
 QByteArray GifBomb() {
     QByteArray gif = SoundFile("gif");
@@ -345,6 +357,8 @@ std::vector<HostileFile> HostileCorpus() {
     corpus.push_back(
         {"JpegClaiming60000x60000", "bomb.jpg", Bytes(JpegBomb), Outcome::Refused, {}});
     corpus.push_back({"GifScreen65535x65535", "bomb.gif", Bytes(GifBomb), Outcome::Refused, {}});
+    corpus.push_back(
+        {"Jpeg2000Claiming60000x60000", "bomb.jp2", Bytes(Jpeg2000Bomb), Outcome::Refused, {}});
 
     // Exif blocks: metadata that lies does not spoil a sound picture.
     corpus.push_back({"JpegWithCorruptExif", "exif.jpg",
@@ -373,7 +387,12 @@ std::vector<HostileFile> HostileCorpus() {
                       Bytes([] { return QByteArray("GIF89a\x0A\0\x0A\0\0\0\0;", 14); }),
                       Outcome::Refused, QSize(), Header::Sound});
 
-    // Not regular files.
+    // Not regular files, and no file at all.
+    corpus.push_back({"MissingFile",
+                      "missing.jpg",
+                      [](const QString&) { return true; },
+                      Outcome::Refused,
+                      {}});
     corpus.push_back({"FolderNamedPhotoJpg",
                       "photo.jpg",
                       [](const QString& path) { return QDir().mkdir(path); },
