@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Reading photos as users expect them to look: turned upright by their EXIF
 // orientation, converted to sRGB from their embedded profile, 16-bit
-// precision kept, the first frame of an animation, CMYK in sensible colours;
-// and the header probe that decides a drop.
+// precision kept, the first frame of an animation, CMYK in sensible colours,
+// a cut JPEG's decoded rows; and the header probe that decides a drop.
+// Damaged and lying files are in the hostile corpus (tests/robustness).
 #include <gtest/gtest.h>
 
 #include <QBuffer>
@@ -54,32 +55,22 @@ QByteArray WithOrientation(const QByteArray& jpeg, int orientation) {
     return out;
 }
 
-struct OrientationCase {
-    int tag;
-    bool swapsSides;
-    int redQuarter;  // where the stored top-left quarter ends up
-};
-
-class ExifOrientation : public ::testing::TestWithParam<OrientationCase> {};
-
-TEST_P(ExifOrientation, TurnsThePhotoUpright) {
-    const OrientationCase c = GetParam();
+TEST(Read, AnExifOrientationTurnsThePhotoUpright) {
+    // Where the stored top-left quarter ends up, by orientation 1 to 9; 5
+    // to 8 swap the sides, 9 is no orientation.
+    const int redQuarter[] = {0, 1, 3, 2, 0, 1, 3, 2, 0};
     QTemporaryDir dir;
-    const QString path = WriteBytes(
-        dir, "turned.jpg", WithOrientation(Encode(test::StoredOnItsSide(), "jpeg"), c.tag));
-    const ReadResult read = ReadImageFile(path);
-    ASSERT_TRUE(read.ok()) << read.error.toStdString();
-    EXPECT_EQ(read.image.width(), c.swapsSides ? 32 : 64) << "orientation " << c.tag;
-    EXPECT_EQ(read.image.height(), c.swapsSides ? 64 : 32) << "orientation " << c.tag;
-    EXPECT_EQ(test::RedQuarter(read.image.toQImage()), c.redQuarter) << "orientation " << c.tag;
+    for (int tag = 1; tag <= 9; ++tag) {
+        const QString path = WriteBytes(
+            dir, "turned.jpg", WithOrientation(Encode(test::StoredOnItsSide(), "jpeg"), tag));
+        const ReadResult read = ReadImageFile(path);
+        ASSERT_TRUE(read.ok()) << read.error.toStdString();
+        const bool swaps = tag >= 5 && tag <= 8;
+        EXPECT_EQ(read.image.width(), swaps ? 32 : 64) << "orientation " << tag;
+        EXPECT_EQ(read.image.height(), swaps ? 64 : 32) << "orientation " << tag;
+        EXPECT_EQ(test::RedQuarter(read.image.toQImage()), redQuarter[tag - 1]) << tag;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Read, ExifOrientation,
-                         ::testing::Values(OrientationCase{1, false, 0}, OrientationCase{2, false, 1},
-                                           OrientationCase{3, false, 3}, OrientationCase{4, false, 2},
-                                           OrientationCase{5, true, 0}, OrientationCase{6, true, 1},
-                                           OrientationCase{7, true, 3}, OrientationCase{8, true, 2},
-                                           OrientationCase{9, false, 0}));
 
 class EmbeddedProfile : public ::testing::TestWithParam<const char*> {};
 
@@ -94,7 +85,8 @@ TEST_P(EmbeddedProfile, IsConvertedToSrgb) {
     srgb.setColorSpace(QColorSpace::SRgb);
     QTemporaryDir dir;
     const QString extension = QStringLiteral(".") + format;
-    const ReadResult fromP3 = ReadImageFile(WriteBytes(dir, "p3" + extension, Encode(p3, format, 100)));
+    const ReadResult fromP3 =
+        ReadImageFile(WriteBytes(dir, "p3" + extension, Encode(p3, format, 100)));
     const ReadResult fromSrgb =
         ReadImageFile(WriteBytes(dir, "srgb" + extension, Encode(srgb, format, 100)));
     ASSERT_TRUE(fromP3.ok());
@@ -114,7 +106,7 @@ TEST_P(EmbeddedProfile, IsConvertedToSrgb) {
 
 INSTANTIATE_TEST_SUITE_P(Read, EmbeddedProfile, ::testing::Values("png", "jpeg"));
 
-TEST(Read, GreyAndProgressiveJpegsOpen) {
+TEST(Read, AGreyJpegOpensGrey) {
     QImage grey(40, 24, QImage::Format_Grayscale8);
     for (int y = 0; y < 24; ++y)
         for (int x = 0; x < 40; ++x) grey.setPixel(x, y, qRgb(x * 6, x * 6, x * 6));
@@ -193,20 +185,19 @@ TEST(Read, AnAnimatedGifOpensAtItsFirstFrame) {
     EXPECT_GT(PixelAt(read.image, 3, 3).r, 0.9f);
 }
 
-TEST(Read, JpegTwoThousandFilesOpenWhateverTheirExtension) {
+TEST(Read, AJpeg2000FileKeepsItsAlpha) {
     QTemporaryDir dir;
     const QImage photo = test::PhotoLike(48, 32, true);
-    for (const char* name : {"photo.jp2", "photo.jpx", "PHOTO.JP2"}) {
-        const QString path = dir.filePath(name);
-        ASSERT_TRUE(ImageTools::SaveImage(photo, path, 3, 1.0)) << name;
-        const ReadResult read = ReadImageFile(path);
-        ASSERT_TRUE(read.ok()) << name << ": " << read.error.toStdString();
-        EXPECT_EQ(read.image.width(), 48);
-        EXPECT_EQ(read.image.height(), 32);
-        const QColor want = photo.pixelColor(40, 5);
-        const test::Rgba got = PixelAt(read.image, 40, 5);
-        EXPECT_NEAR(got.r, want.redF(), 0.04) << name;
-        EXPECT_NEAR(got.a, want.alphaF(), 0.04) << name;
+    const QString path = dir.filePath("PHOTO.JPX");
+    ASSERT_TRUE(ImageTools::SaveImage(photo, path, 4, 1.0));
+    const ReadResult read = ReadImageFile(path);
+    ASSERT_TRUE(read.ok()) << read.error.toStdString();
+    ASSERT_EQ(QSize(read.image.width(), read.image.height()), photo.size());
+    for (const QPoint at : {QPoint(40, 5), QPoint(3, 30)}) {
+        const QColor want = photo.pixelColor(at);
+        const test::Rgba got = PixelAt(read.image, at.x(), at.y());
+        EXPECT_NEAR(got.r, want.redF(), 0.04);
+        EXPECT_NEAR(got.a, want.alphaF(), 0.04);
     }
 }
 
@@ -257,7 +248,8 @@ TEST(Read, CmykJpegOpensInSensibleColours) {
 TEST(Probe, GivesTheUprightSizeAndRefusesAPictureAboveTheLimit) {
     const QImage picture = test::PhotoLike(40, 24);
     QTemporaryDir dir;
-    const QString onItsSide = WriteBytes(dir, "side.jpg", WithOrientation(Encode(picture, "jpeg"), 6));
+    const QString onItsSide =
+        WriteBytes(dir, "side.jpg", WithOrientation(Encode(picture, "jpeg"), 6));
     const ProbeResult probe = ProbeImageFile(onItsSide);
     ASSERT_TRUE(probe.ok()) << probe.error.toStdString();
     EXPECT_EQ(probe.size, QSize(24, 40));
