@@ -15,6 +15,11 @@
 #include <cstdio>
 #include <cstring>
 
+// jpeglib.h needs size_t and FILE declared before it.
+// clang-format off
+#include <jpeglib.h>
+// clang-format on
+
 #include "files/Jpeg2000.h"
 #include "render/Parallel.h"
 #include "support/TestImages.h"
@@ -74,6 +79,34 @@ QImage DecodeFile(const QString& path) {
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
     return reader.read();
+}
+
+QByteArray EncodeWithLibjpeg(const QImage& picture, bool cmyk, int quality,
+                             unsigned restartInterval) {
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    unsigned char* output = nullptr;
+    unsigned long size = 0;
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    jpeg_mem_dest(&info, &output, &size);
+    info.image_width = JDIMENSION(picture.width());
+    info.image_height = JDIMENSION(picture.height());
+    info.input_components = 4;
+    info.in_color_space = cmyk ? JCS_CMYK : JCS_EXT_RGBX;
+    jpeg_set_defaults(&info);  // for CMYK, with the Adobe marker
+    jpeg_set_quality(&info, quality, TRUE);
+    info.restart_interval = restartInterval;
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(picture.constScanLine(int(info.next_scanline)));
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    QByteArray bytes(reinterpret_cast<const char*>(output), qsizetype(size));
+    std::free(output);
+    return bytes;
 }
 
 QByteArray CameraJpeg(const QByteArray& make) {

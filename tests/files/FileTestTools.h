@@ -31,6 +31,12 @@ QString Identify(const QString& path);
 // A picture decoded by Qt (or by our decoder for JPEG 2000).
 QImage DecodeFile(const QString& path);
 
+// libjpeg's compressor writing a picture of four bytes a pixel in one piece,
+// with the standard tables: RGBX, or CMYK inverted with the Adobe marker
+// as print software writes it.
+QByteArray EncodeWithLibjpeg(const QImage& picture, bool cmyk, int quality,
+                             unsigned restartInterval = 0);
+
 // A JPEG photo whose Exif block names the camera that took it.
 QByteArray CameraJpeg(const QByteArray& make);
 

@@ -10,10 +10,8 @@
 #include <QColorSpace>
 #include <QFile>
 #include <QTemporaryDir>
-#include <cstdio>
 
 #include <gif_lib.h>
-#include <jpeglib.h>
 
 #include "files/FileTestTools.h"
 #include "files/ImageReader.h"
@@ -201,45 +199,63 @@ TEST(Read, AJpeg2000FileKeepsItsAlpha) {
     }
 }
 
-TEST(Read, CmykJpegOpensInSensibleColours) {
-    // Written the way print software writes CMYK JPEGs: inverted values
-    // with the Adobe marker. Red is full magenta and yellow.
+TEST(Read, ACmykJpegOpensInSensibleColours) {
+    // No cyan, full magenta and yellow, no black (inverted): red.
+    QImage cmyk(16, 16, QImage::Format_RGBX8888);
+    cmyk.fill(QColor(255, 0, 0));
     QTemporaryDir dir;
-    const QString path = dir.filePath("print.jpg");
-    FILE* out = std::fopen(path.toLocal8Bit().constData(), "wb");
-    ASSERT_NE(out, nullptr);
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, out);
-    cinfo.image_width = 16;
-    cinfo.image_height = 16;
-    cinfo.input_components = 4;
-    cinfo.in_color_space = JCS_CMYK;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 95, TRUE);
-    cinfo.write_Adobe_marker = TRUE;
-    jpeg_start_compress(&cinfo, TRUE);
-    unsigned char row[16 * 4];
-    for (int x = 0; x < 16; ++x) {
-        row[4 * x + 0] = 255;  // no cyan
-        row[4 * x + 1] = 0;    // full magenta
-        row[4 * x + 2] = 0;    // full yellow
-        row[4 * x + 3] = 255;  // no black
-    }
-    JSAMPROW rows[1] = {row};
-    while (cinfo.next_scanline < cinfo.image_height) jpeg_write_scanlines(&cinfo, rows, 1);
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::fclose(out);
-
-    const ReadResult read = ReadImageFile(path);
+    const ReadResult read =
+        ReadImageFile(WriteBytes(dir, "print.jpg", test::EncodeWithLibjpeg(cmyk, true, 95)));
     ASSERT_TRUE(read.ok()) << read.error.toStdString();
     const test::Rgba p = PixelAt(read.image, 8, 8);
     EXPECT_GT(p.r, 0.85f);
     EXPECT_LT(p.g, 0.15f);
     EXPECT_LT(p.b, 0.15f);
+}
+
+TEST(Read, Jpeg2000FilesOfAnotherEncoderAreReadExactlyInTheirDepth) {
+    // Made by OpenJPEG's opj_compress from PGM/PPM files: 16-bit and 8-bit
+    // grey, in a JP2 file and as a bare codestream, and RGB.
+    QTemporaryDir dir;
+    const auto compressed = [&dir](const QByteArray& netpbm, const QString& name) {
+        const QString in = dir.filePath(name + (netpbm.startsWith("P5") ? ".pgm" : ".ppm"));
+        const QString out = dir.filePath(name);
+        bool ok = test::WriteBytes(in, netpbm);
+        // One resolution level: the pictures are too small for more.
+        test::RunTool("opj_compress", {"-i", in, "-o", out, "-n", "1"}, &ok);
+        EXPECT_TRUE(ok) << "opj_compress failed on " << name.toStdString();
+        return ReadImageFile(out);
+    };
+    QByteArray deep("P5\n5 3\n65535\n"), grey("P5\n4 2\n255\n"), rgb("P6\n4 2\n255\n");
+    for (int i = 0; i < 15; ++i) deep.append(char(i * 4369 >> 8)).append(char(i * 4369 & 0xff));
+    for (int i = 0; i < 8; ++i) {
+        grey.append(char(i * 30));
+        rgb.append(char(i * 30)).append(char(255 - i * 30)).append(char(i * 7));
+    }
+    const ReadResult sixteen = compressed(deep, "deep.j2k");
+    ASSERT_TRUE(sixteen.ok()) << sixteen.error.toStdString();
+    ASSERT_TRUE(sixteen.image.isFloat()) << "read as 8 bits";
+    for (int i = 0; i < 15; ++i) {
+        const test::Rgba p = PixelAt(sixteen.image, i % 5, i / 5);
+        EXPECT_NEAR(p.r, i * 4369 / 65535.f, 1e-6);  // lossless by default
+        EXPECT_EQ(p.g, p.r);
+        EXPECT_EQ(p.b, p.r);
+        EXPECT_EQ(p.a, 1.f);
+    }
+    for (const char* name : {"grey.jp2", "grey.j2k"}) {
+        const ReadResult read = compressed(grey, name);
+        ASSERT_TRUE(read.ok()) << name;
+        const test::Rgba p = PixelAt(read.image, 3, 1);
+        EXPECT_NEAR(p.r, 210 / 255.f, 1e-6) << name;
+        EXPECT_EQ(p.g, p.r);
+        EXPECT_EQ(p.b, p.r);
+    }
+    const ReadResult colour = compressed(rgb, "rgb.jp2");
+    ASSERT_TRUE(colour.ok());
+    const test::Rgba p = PixelAt(colour.image, 2, 1);
+    EXPECT_NEAR(p.r, 180 / 255.f, 1e-6);
+    EXPECT_NEAR(p.g, 75 / 255.f, 1e-6);
+    EXPECT_NEAR(p.b, 42 / 255.f, 1e-6);
 }
 
 // The header probe that decides a drop gives the upright size, and it and

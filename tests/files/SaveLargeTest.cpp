@@ -9,10 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-// jpeglib.h needs size_t and FILE declared before it.
-// clang-format off
-#include <jpeglib.h>
-// clang-format on
 
 #include "files/FileTestTools.h"
 #include "files/ImageEncoders.h"
@@ -67,35 +63,6 @@ TEST_P(ByteOrders, GiveTheSameFileAsRedFirstBytes) {
 
 INSTANTIATE_TEST_SUITE_P(EveryFormat, ByteOrders, ::testing::Values(0, 3, 5, 6, 8, 9));
 
-// libjpeg's compressor writing the picture in one piece with the given
-// restart interval and the standard tables.
-QByteArray OneEncoder(const QImage& rgbx, int quality, unsigned restartInterval) {
-    jpeg_compress_struct info{};
-    jpeg_error_mgr errors{};
-    unsigned char* output = nullptr;
-    unsigned long size = 0;
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    jpeg_mem_dest(&info, &output, &size);
-    info.image_width = JDIMENSION(rgbx.width());
-    info.image_height = JDIMENSION(rgbx.height());
-    info.input_components = 4;
-    info.in_color_space = JCS_EXT_RGBX;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, quality, TRUE);
-    info.restart_interval = restartInterval;
-    jpeg_start_compress(&info, TRUE);
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(rgbx.constScanLine(int(info.next_scanline)));
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    QByteArray bytes(reinterpret_cast<const char*>(output), qsizetype(size));
-    std::free(output);
-    return bytes;
-}
-
 TEST(LargeJpeg, IsTheStreamOneEncoderWritesWithItsRestartInterval) {
     const QImage picture = test::PhotoLike(kWide, kHigh);
     const QByteArray file = Saved(picture, 0);
@@ -105,7 +72,7 @@ TEST(LargeJpeg, IsTheStreamOneEncoderWritesWithItsRestartInterval) {
     const unsigned mcusPerRow = (kWide + 15) / 16;
     EXPECT_EQ(interval % mcusPerRow, 0u) << "strips of whole MCU rows";
     EXPECT_TRUE(file.contains(QByteArray("\xFF\xD0", 2)));
-    EXPECT_TRUE(file == OneEncoder(picture.convertToFormat(QImage::Format_RGBX8888), 80, interval));
+    EXPECT_TRUE(file == test::EncodeWithLibjpeg(picture.convertToFormat(QImage::Format_RGBX8888), false, 80, interval));
 }
 
 TEST(LargeJpeg, FlattensTransparentRowsInEveryStrip) {

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Saving a picture: the ten formats of the pop-up, what each keeps of the
-// pixels, the quality factor, the pixel size, GIF's palette and clear
-// pixels, and replacing the file that stood at the path. Saves that fail
+// pixels, the quality factor (JPEG's tables, JPEG 2000's compression
+// ratio), the pixel size, GIF's palette and clear pixels, and replacing the
+// file that stood at the path. Saves that fail
 // are in tests/robustness/FailingSaveTest.cpp.
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 
 #include "files/FileTestTools.h"
 #include "files/ImageFiles.h"
+#include "files/Jpeg2000.h"
 #include "render/ImageTools.h"
 #include "support/TestImages.h"
 
@@ -68,6 +70,21 @@ int MaxDifference(const QImage& a, const QImage& b) {
     return worst;
 }
 
+// Peak signal-to-noise ratio of the colour channels, in dB.
+double Psnr(const QImage& a, const QImage& b) {
+    const QImage p = a.convertToFormat(QImage::Format_RGBA8888);
+    const QImage q = b.convertToFormat(QImage::Format_RGBA8888);
+    double sum = 0;
+    for (int y = 0; y < p.height(); ++y)
+        for (int x = 0; x < p.width(); ++x)
+            for (int c = 0; c < 3; ++c) {
+                const double d = p.constScanLine(y)[4 * x + c] - q.constScanLine(y)[4 * x + c];
+                sum += d * d;
+            }
+    const double mse = sum / (3.0 * p.width() * p.height());
+    return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
 // Whether a GIF declares a transparent colour: a graphic control extension
 // (0x21 0xF9) among the blocks before its first picture.
 bool DeclaresTransparency(const QByteArray& gif) {
@@ -109,18 +126,32 @@ TEST_P(SaveFormats, WriteAFileThatOtherProgramsReadAndKeepWhatTheFormatHolds) {
     const bool usesTheFactor = c.index <= 4;
     const QImage photo = test::PhotoLike(256, 192);
     QByteArray previous;
+    double previousPsnr = 0;
     for (double quality : {0.0, 0.3, 0.6, 0.8, 1.0}) {
         ASSERT_TRUE(ImageTools::SaveImage(photo, dir.filePath("q"), c.index, quality));
         const QByteArray file = ReadBytes(dir.filePath("q"));
-        if (usesTheFactor) {
+        if (usesTheFactor) {  // a larger file and a better picture
             EXPECT_GT(file.size(), previous.size()) << "quality " << quality;
+            const double psnr = Psnr(test::DecodeFile(dir.filePath("q")), photo);
+            EXPECT_GT(psnr, previousPsnr) << "quality " << quality;
+            previousPsnr = psnr;
         } else if (!previous.isEmpty()) {
             EXPECT_EQ(file, previous) << "quality " << quality;
         }
+        if (c.index == 3 && quality < 1.0) {  // the size the compression ratio gives
+            const double target = 256.0 * 192 * 3 / Jpeg2000CompressionRatio(quality);
+            EXPECT_LT(file.size(), target * 1.05 + 400) << quality;  // plus the boxes
+            EXPECT_GT(file.size(), target * 0.7) << quality;
+        }
         previous = file;
     }
+    EXPECT_TRUE(!usesTheFactor || previousPsnr > 42.0);  // factor 1.0 is visually lossless
     EXPECT_EQ(ImageTools::SaveImage(photo, dir.filePath("nan"), c.index, std::nan("")),
               !usesTheFactor);
+    for (QSize size : {QSize(1, 1), QSize(3, 2), QSize(1, 40), QSize(17, 1)}) {
+        const QImage tiny = test::PhotoLike(size.width(), size.height());
+        EXPECT_EQ(SaveAndRead(tiny, "tiny", 0.0).size(), size);
+    }
 
     if (c.index == 5 || c.index == 6 || c.index == 9) {
         // Lossless: sizes that give the PNG writer one band, many bands
@@ -151,6 +182,18 @@ TEST_P(SaveFormats, WriteAFileThatOtherProgramsReadAndKeepWhatTheFormatHolds) {
             ASSERT_EQ(back.size(), picture.size());
             EXPECT_EQ(MaxDifference(back, picture), 0) << size.width() << "x" << size.height();
         }
+    }
+    if (c.index == 3) {  // alpha as an opacity channel, nearly exact at factor 1.0
+        const QImage picture =
+            test::PhotoLike(64, 40, true).convertToFormat(QImage::Format_RGBA8888);
+        const QImage back = SaveAndRead(picture, "alpha", 1.0);
+        ASSERT_EQ(back.size(), picture.size());
+        int worst = 0;
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 64; ++x)
+                worst = std::max(worst, std::abs(back.constScanLine(y)[4 * x + 3] -
+                                                 picture.constScanLine(y)[4 * x + 3]));
+        EXPECT_LE(worst, 3);
     }
     if (c.index == 0 || c.index == 9) {
         // Without alpha, transparency shows as white: BMP exactly, JPEG
