@@ -3,7 +3,6 @@
 // of a damaged file is in the hostile corpus (tests/robustness).
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QMimeData>
@@ -12,6 +11,7 @@
 #include <QUrl>
 
 #include "files/CustomImageView.h"
+#include "files/FileTestTools.h"
 #include "support/TestImages.h"
 
 namespace lumetra {
@@ -41,12 +41,6 @@ protected:
         QSignalSpy finished(editor.controller.get(), &ViewController::renderPassFinished);
         if (!editor.controller->imageView->performDragOperation(Files({path}).get())) return false;
         return finished.wait(10000) && editor.WaitUntilIdle();
-    }
-    QString Write(const QString& name, const QByteArray& bytes) {
-        QFile file(dir.filePath(name));
-        file.open(QIODevice::WriteOnly);
-        file.write(bytes);
-        return file.fileName();
     }
     QTemporaryDir dir;
     QString photo;
@@ -78,19 +72,15 @@ TEST_F(Drop, TheFirstDropAsksNothingAndOneOnAnOpenPictureAsksAndNoChangesNothing
     EXPECT_EQ(vc.stateImagesPath.size(), 1);
 }
 
-TEST_F(Drop, WrongKindsAreRefusedSilentlyAfterTheQuestion) {
+TEST_F(Drop, APictureWithoutAnExtensionTheEditorTakesIsRefusedSilentlyAfterTheQuestion) {
     ASSERT_TRUE(DropAndWait(photo));
     ViewController& vc = *editor.controller;
-    const QString text = Write("notes.png", "just words, no picture\n");
-    const QString webp = test::WriteImageFile(dir, "photo.webp", test::PhotoLike(8, 8), "png");
-    QFile source(photo);
-    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
-    const QString bare = Write("noextension", source.readAll());  // a picture, but no extension
-    for (const QString& path : {text, webp, bare}) {
+    for (const char* name : {"photo.pcx", "noextension"}) {
+        ASSERT_TRUE(test::WriteBytes(dir.filePath(name), test::ReadBytes(photo)));
         editor.dialogs->questions.clear();
         editor.dialogs->yesNoAnswers.enqueue(true);
-        EXPECT_FALSE(vc.imageView->performDragOperation(Files({path}).get())) << path.toStdString();
-        EXPECT_EQ(editor.dialogs->questions.size(), 1);  // asked first, then refused
+        EXPECT_FALSE(vc.imageView->performDragOperation(Files({dir.filePath(name)}).get()));
+        EXPECT_EQ(editor.dialogs->questions.size(), 1) << name;  // asked first, then refused
     }
     auto noUrls = std::make_unique<QMimeData>();
     noUrls->setText(photo);
@@ -121,7 +111,8 @@ TEST_F(Drop, ALogoIsChosenAndRendersOnlyWithItsWatermarkOn) {
     EXPECT_EQ(started.count(), 0);
 
     vc.checkImageWatermark->setChecked(true);
-    editor.dialogs->openAnswers.enqueue(FakeDialogs::Choose(Write("bad.png", "nope")));
+    ASSERT_TRUE(test::WriteBytes(dir.filePath("bad.png"), "nope"));
+    editor.dialogs->openAnswers.enqueue(FakeDialogs::Choose(dir.filePath("bad.png")));
     vc.OnSelectLogo();  // unreadable: nothing changes, nothing is said
     EXPECT_EQ(vc.textFieldImage->text(), "logo.png");
     EXPECT_EQ(started.count(), 0);

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Pictures saved as the editor hands them over (blue-first bytes, used
-// without a copy), and pictures large enough for the JPEG writer's strips
-// and the JPEG 2000 writer's tiles. That blue-first bytes give the same
-// file is tested with every format (SaveTest.cpp).
+// Pictures large enough for the JPEG writer's strips and the JPEG 2000
+// writer's tiles.
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
@@ -10,9 +8,7 @@
 #include <cstdlib>
 
 #include "files/FileTestTools.h"
-#include "files/ImageEncoders.h"
 #include "files/Jpeg2000.h"
-#include "files/SaveBitmap.h"
 #include "files/ImageFiles.h"
 #include "render/ImageTools.h"
 #include "support/TestImages.h"
@@ -30,17 +26,6 @@ QByteArray Saved(const QImage& picture, int index) {
     const QString path = dir.filePath("saved");
     if (!ImageTools::SaveImage(picture, path, index, 0.8)) return {};
     return test::ReadBytes(path);
-}
-
-TEST(SaveBitmap, TheEditorsOwnLayoutsAreEncodedWithoutACopy) {
-    for (const bool alpha : {false, true}) {
-        const QImage shown = test::PhotoLike(30, 20, alpha);  // ARGB32 or RGB32
-        const QImage bitmap = DrawSaveBitmap(shown);
-        EXPECT_TRUE(IsBlueFirst(bitmap));
-        EXPECT_EQ(bitmap.constBits(), shown.constBits());
-    }
-    const QImage deep = test::PhotoLike(30, 20).convertToFormat(QImage::Format_RGBA64);
-    EXPECT_EQ(DrawSaveBitmap(deep).format(), QImage::Format_RGBA8888);
 }
 
 TEST(LargeJpeg, IsTheStreamOneEncoderWritesWithItsRestartInterval) {
