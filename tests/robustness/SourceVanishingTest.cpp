@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <functional>
 
 #include "files/CustomImageView.h"
 #include "files/FileTestTools.h"
@@ -23,11 +24,9 @@ namespace {
 
 const QByteArray kCameraName("VanishCam 3000");
 
-enum class Vanish { Deleted, ReplacedByText, MadeUnreadable };
-
 struct VanishCase {
     const char* label;
-    Vanish how;
+    std::function<bool(const QString& source)> vanish;
 };
 
 class SourceVanishes : public ::testing::TestWithParam<VanishCase> {
@@ -36,20 +35,6 @@ class SourceVanishes : public ::testing::TestWithParam<VanishCase> {
         ASSERT_TRUE(dir.isValid());
         source = dir.filePath("shot.jpg");
         ASSERT_TRUE(test::WriteBytes(source, test::CameraJpeg(kCameraName)));
-    }
-    void Vanish() {
-        switch (GetParam().how) {
-            case Vanish::Deleted:
-                ASSERT_TRUE(QFile::remove(source));
-                break;
-            case Vanish::ReplacedByText:
-                ASSERT_TRUE(test::WriteBytes(source, "this is no longer a photo\n"));
-                break;
-            case Vanish::MadeUnreadable:
-                ASSERT_TRUE(test::PermissionBitsBind()) << "file permissions do not bind";
-                ASSERT_TRUE(QFile::setPermissions(source, QFileDevice::WriteOwner));
-                break;
-        }
     }
     QString Save(const QString& name) {
         editor.dialogs->saveAnswers.enqueue(test::FakeDialogs::Choose(dir.filePath(name)));
@@ -75,7 +60,7 @@ TEST_P(SourceVanishes, ThePassEndsCleanlyAndSavingWritesTheShownResult) {
     ASSERT_TRUE(test::ReadBytes(dir.filePath("before.jpg")).contains(kCameraName));
 
     const QImage shown = vc.imageView->image();
-    Vanish();
+    ASSERT_TRUE(GetParam().vanish(source));
     QSignalSpy messages(&vc, &ViewController::statusMessage);
     vc.sliderBrightness->moveTo(0.3f);
     ASSERT_TRUE(editor.WaitUntilIdle());
@@ -104,13 +89,18 @@ TEST_P(SourceVanishes, ThePassEndsCleanlyAndSavingWritesTheShownResult) {
         << "the saved picture is not the shown one";
 }
 
-INSTANTIATE_TEST_SUITE_P(WhileEditing, SourceVanishes,
-                         ::testing::Values(VanishCase{"Deleted", Vanish::Deleted},
-                                           VanishCase{"ReplacedByText", Vanish::ReplacedByText},
-                                           VanishCase{"MadeUnreadable", Vanish::MadeUnreadable}),
-                         [](const ::testing::TestParamInfo<VanishCase>& info) {
-                             return info.param.label;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    WhileEditing, SourceVanishes,
+    ::testing::Values(
+        VanishCase{"Deleted", [](const QString& path) { return QFile::remove(path); }},
+        VanishCase{"ReplacedByText",
+                   [](const QString& path) { return test::WriteBytes(path, "no photo now\n"); }},
+        VanishCase{"MadeUnreadable",
+                   [](const QString& path) {
+                       return test::PermissionBitsBind() &&
+                              QFile::setPermissions(path, QFileDevice::WriteOwner);
+                   }}),
+    [](const ::testing::TestParamInfo<VanishCase>& info) { return info.param.label; });
 
 }  // namespace
 }  // namespace lumetra
