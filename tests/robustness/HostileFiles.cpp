@@ -12,6 +12,7 @@
 #include <QMap>
 #include <QTemporaryDir>
 
+#include "files/FileTestTools.h"
 #include "files/ImageFiles.h"
 #include "render/ImageTools.h"
 #include "support/TestImages.h"
@@ -22,17 +23,8 @@ namespace {
 constexpr int kWidth = 96;
 constexpr int kHeight = 64;
 
-bool Put(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
-
 void AppendBigEndian(QByteArray* out, quint32 v, int bytes) {
     for (int i = bytes - 1; i >= 0; --i) out->append(char((v >> (8 * i)) & 0xFF));
-}
-void AppendLittleEndian(QByteArray* out, quint32 v, int bytes) {
-    for (int i = 0; i < bytes; ++i) out->append(char((v >> (8 * i)) & 0xFF));
 }
 
 QByteArray PngChunk(const char* type, const QByteArray& data) {
@@ -105,25 +97,17 @@ QByteArray WithApp1(const QByteArray& jpeg, const QByteArray& exifBody) {
     return jpeg.left(2) + segment + jpeg.mid(2);
 }
 
+// Little-endian TIFF: IFD0 at 8 with one entry, Orientation (a SHORT), and
+// no next IFD.
 QByteArray ExifOrientation(int value) {
-    QByteArray tiff("II*\0", 4);
-    AppendLittleEndian(&tiff, 8, 4);
-    AppendLittleEndian(&tiff, 1, 2);
-    AppendLittleEndian(&tiff, 0x0112, 2);
-    AppendLittleEndian(&tiff, 3, 2);
-    AppendLittleEndian(&tiff, 1, 4);
-    AppendLittleEndian(&tiff, quint32(value), 4);
-    AppendLittleEndian(&tiff, 0, 4);
-    return tiff;
+    return QByteArray("II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0", 18) + char(value) +
+           QByteArray(7, '\0');
 }
 
 // IFD0 far outside the block, and a second IFD entry count that runs off
 // its end.
 QByteArray CorruptExif() {
-    QByteArray tiff("II*\0", 4);
-    AppendLittleEndian(&tiff, 0xFFFFFF00u, 4);
-    tiff += QByteArray("MM\0*\xFF\xFF\xFF\xFF\x12\x01", 10);
-    return tiff;
+    return QByteArray("II*\0\0\xFF\xFF\xFFMM\0*\xFF\xFF\xFF\xFF\x12\x01", 18);
 }
 
 // A chunk put before the PNG's first IDAT.
@@ -156,10 +140,7 @@ QByteArray Noise(int bytes, quint32 seed) {
 }
 
 std::function<bool(const QString&)> Bytes(std::function<QByteArray()> make) {
-    return [make](const QString& path) {
-        const QByteArray bytes = make();
-        return Put(path, bytes);
-    };
+    return [make](const QString& path) { return WriteBytes(path, make()); };
 }
 
 }  // namespace
@@ -182,10 +163,8 @@ QByteArray SoundFile(const QString& kind) {
         QTemporaryDir dir;
         const QString path = dir.filePath("sound." + kind);
         if (formatIndex.contains(kind) &&
-            ImageTools::SaveImage(picture, path, formatIndex.value(kind), 0.9)) {
-            QFile file(path);
-            if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
-        }
+            ImageTools::SaveImage(picture, path, formatIndex.value(kind), 0.9))
+            bytes = ReadBytes(path);
     }
     made.insert(kind, bytes);
     return bytes;
@@ -354,7 +333,7 @@ std::vector<HostileFile> HostileCorpus() {
     corpus.push_back({"JpegWithoutReadPermission",
                       "private.jpg",
                       [](const QString& path) {
-                          return Put(path, SoundFile("jpg")) &&
+                          return WriteBytes(path, SoundFile("jpg")) &&
                                  QFile::setPermissions(path, QFileDevice::WriteOwner);
                       },
                       Outcome::Refused,
