@@ -78,6 +78,7 @@ QImage DecodeFile(const QString& path) {
     if (LooksLikeJpeg2000(bytes)) return DecodeJpeg2000(bytes);
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(false);
     return reader.read();
 }
 

@@ -28,7 +28,8 @@ QImage DecodeWithImageMagick(const QString& path);
 // What ImageMagick's identify says: "<format> <width> <height>".
 QString Identify(const QString& path);
 
-// A picture decoded by Qt (or by our decoder for JPEG 2000).
+// A picture decoded by Qt (or by our decoder for JPEG 2000), as stored: not
+// turned by any orientation.
 QImage DecodeFile(const QString& path);
 
 // libjpeg's compressor writing a picture of four bytes a pixel in one piece,

@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QtEndian>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -22,7 +21,6 @@
 #include "files/FileTestTools.h"
 #include "files/ImageFiles.h"
 #include "files/ImageReader.h"
-#include "files/Jpeg2000.h"
 #include "files/Metadata.h"
 #include "render/ImageTools.h"
 #include "support/TestImages.h"
@@ -64,16 +62,6 @@ bool AddExifChunk(const QString& path, const Exiv2::ExifData& exif) {
     AppendBig32(&chunk, quint32(crc32(0, reinterpret_cast<const Bytef*>(chunk.constData() + 4),
                                       uInt(chunk.size() - 4))));
     return test::WriteBytes(path, png.insert(idat, chunk));
-}
-
-// The pixels as the file stores them, not turned by any orientation.
-QImage StoredPixels(const QString& path) {
-    const QByteArray bytes = ReadBytes(path);
-    if (LooksLikeJpeg2000(bytes)) return DecodeJpeg2000(bytes);
-    QImageReader reader(path);
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(false);
-    return reader.read();
 }
 
 enum class ExifWriter { Exiv2, PngChunk };
@@ -170,7 +158,7 @@ TEST_P(CarryOver, ThePropertiesAndTheDateGoOverAndTheSavedTagAgreesWithThePixels
 
     // The saved pixels are the ones shown, and a viewer that turns them by
     // the saved tag shows what it showed of the source.
-    const QImage savedPixels = StoredPixels(saved);
+    const QImage savedPixels = test::DecodeFile(saved);  // as stored, not turned
     EXPECT_EQ(savedPixels.size(), shown.size());
     EXPECT_EQ(test::RedQuarter(savedPixels), test::RedQuarter(shown));
     const QImage viewed =
