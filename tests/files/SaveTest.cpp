@@ -143,15 +143,53 @@ TEST_P(SaveFormats, WriteAFileThatOtherProgramsReadAndKeepWhatTheFormatHolds) {
         EXPECT_EQ(SaveAndRead(tiny, "tiny", 0.0).size(), size);
     }
 
-    // Blue-first bytes, as the editor hands its pictures over, give the
-    // file red-first bytes give; so does an opaque premultiplied picture.
+    // Pictures above a megapixel: two JPEG strips, JPEG 2000 tiles two
+    // across and two down, the lower ones 6 pixels high. Blue-first bytes, as
+    // the editor hands its pictures over, give the file red-first bytes give;
+    // so does an opaque premultiplied picture.
     for (const bool alpha : {false, true}) {
-        const QImage blueFirst = test::PhotoLike(1100, 1030, alpha);  // JPEG strips, JP2 tiles
+        const QImage blueFirst = test::PhotoLike(1100, 1030, alpha);
         const QByteArray file = Saved(blueFirst, c.index);
         ASSERT_FALSE(file.isEmpty());
         EXPECT_TRUE(file == Saved(blueFirst.convertToFormat(QImage::Format_RGBA8888), c.index));
         const QImage premultiplied = blueFirst.convertToFormat(QImage::Format_ARGB32_Premultiplied);
         EXPECT_TRUE(alpha || file == Saved(premultiplied, c.index));
+        if (c.index == 0 && !alpha) {
+            // The stream one encoder writes, restarting at each strip.
+            const qsizetype dri = file.indexOf(QByteArray("\xFF\xDD\x00\x04", 4));
+            ASSERT_GT(dri, 0) << "no restart interval";
+            const unsigned interval = uchar(file[dri + 4]) << 8 | uchar(file[dri + 5]);
+            EXPECT_EQ(interval % ((1100 + 15) / 16), 0u) << "strips of whole MCU rows";
+            EXPECT_TRUE(file.contains(QByteArray("\xFF\xD0", 2)));
+            const QImage rgbx = blueFirst.convertToFormat(QImage::Format_RGBX8888);
+            EXPECT_TRUE(file == test::EncodeWithLibjpeg(rgbx, false, 80, interval));
+        }
+        if (c.index == 3 && alpha) {
+            // Tiled, of the size the ratio gives (give or take the per-tile
+            // budgets), and read back with alpha by ImageMagick and by us.
+            const QString path = dir.filePath("tiles.jp2");
+            ASSERT_TRUE(test::WriteBytes(path, file));
+            bool ok = false;
+            const QByteArray dump = test::RunTool("opj_dump", {"-i", path}, &ok);
+            EXPECT_TRUE(dump.contains("x1=1100, y1=1030")) << dump.left(400).toStdString();
+            EXPECT_TRUE(dump.contains("tw=2, th=2")) << dump.left(800).toStdString();
+            const double target = 1100.0 * 1030 * 4 / Jpeg2000CompressionRatio(0.8);
+            EXPECT_LT(file.size(), target * 1.05);
+            EXPECT_GT(file.size(), target * 0.8);
+            const QImage expected = blueFirst.convertToFormat(QImage::Format_RGBA8888);
+            for (const QImage& back :
+                 {test::DecodeFile(path).convertToFormat(QImage::Format_RGBA8888),
+                  test::DecodeWithImageMagick(path)}) {
+                ASSERT_EQ(back.size(), expected.size());
+                double error = 0;
+                for (int y = 0; y < 1030; y += 3)
+                    for (int x = 0; x < 1100; x += 3)
+                        for (int ch = 0; ch < 4; ++ch)
+                            error += std::abs(back.constScanLine(y)[4 * x + ch] -
+                                              expected.constScanLine(y)[4 * x + ch]);
+                EXPECT_LT(error / (4.0 * 344 * 367), 3.0);
+            }
+        }
     }
     if (c.index == 5 || c.index == 6 || c.index == 9) {
         // Lossless: sizes that give the PNG writer one band, many bands
@@ -196,14 +234,14 @@ TEST_P(SaveFormats, WriteAFileThatOtherProgramsReadAndKeepWhatTheFormatHolds) {
         EXPECT_LE(worst, 3);
     }
     if (c.index == 0 || c.index == 9) {
-        // Without alpha, transparency shows as white: BMP exactly, JPEG
-        // nearly.
+        // Without alpha, transparency shows as white, in every one of the
+        // JPEG writer's strips: BMP exactly, JPEG nearly.
         const int tolerance = c.index == 9 ? 1 : 12;
-        const QImage picture = WithTransparentStrips(64, 32);
+        const QImage picture = WithTransparentStrips(1100, 1030);
         const QImage back = SaveAndRead(picture, "flat");
         ASSERT_EQ(back.size(), picture.size());
-        for (int y = 4; y < 28; y += 8) {
-            for (int x = 2; x < 64; x += 4) {
+        for (int y : {4, 700, 1026}) {
+            for (int x = 2; x < 1100; x += 37) {
                 const QColor was = picture.pixelColor(x, y);
                 const QColor got = back.pixelColor(x, y);
                 EXPECT_EQ(got.alpha(), 255);
