@@ -145,11 +145,7 @@ TEST_P(HostileFiles, TheOpenCommandAlertsOrSaysTheFileIsDamaged) {
     EXPECT_EQ(vc.imageView->image().size(), file.size);
     ASSERT_GE(messages.count(), 1);
     const QString last = messages.last().at(0).toString();
-    if (expected == Outcome::Damaged) {
-        EXPECT_TRUE(last.contains("damaged")) << last.toStdString();
-    } else {
-        EXPECT_FALSE(last.contains("damaged")) << last.toStdString();
-    }
+    EXPECT_EQ(last.contains("damaged"), expected == Outcome::Damaged) << last.toStdString();
 }
 
 TEST_P(HostileFiles, ADropIsTakenOnlyWithASoundHeaderAndNeverLosesThePictureShown) {
@@ -173,13 +169,10 @@ TEST_P(HostileFiles, ADropIsTakenOnlyWithASoundHeaderAndNeverLosesThePictureShow
         EXPECT_TRUE(editor.WaitUntilIdle(kHangMs));
         return;
     }
-    if (accepted) {
-        // The open command read the file and could not: it says so.
-        ASSERT_EQ(editor.dialogs->alerts.size(), 1);
-        EXPECT_EQ(editor.dialogs->alerts.first().text, kCouldNotLoad);
-    } else {
-        EXPECT_TRUE(editor.dialogs->alerts.isEmpty()) << "a refused drop says nothing";
-    }
+    // A refused drop says nothing; the open command that could not read a
+    // taken file says so.
+    ASSERT_EQ(editor.dialogs->alerts.size(), accepted ? 1 : 0);
+    EXPECT_TRUE(!accepted || editor.dialogs->alerts.first().text == kCouldNotLoad);
     EXPECT_EQ(vc.originalImagePath, onShow);
     EXPECT_EQ(vc.stateImagesPath, history);
     EXPECT_TRUE(vc.imageView->image() == shown);
