@@ -4,18 +4,22 @@
 // disk in each format, pictures no encoder or size allows, and the
 // properties' rewrite of a saved file cut short. Each fails, leaves the file
 // that stood at the path byte for byte and with its date, makes no file
-// where none stood, and leaves no temporary file behind. The save command's
-// alert is tested with the command (tests/editor/SaveCommandTest.cpp).
+// where none stood, and leaves no temporary file behind; through the save
+// command, it says so.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <cmath>
 #include <functional>
+#include <memory>
 
 #include "files/AtomicFile.h"
+#include "files/CustomImageView.h"
 #include "files/FileTestTools.h"
 #include "files/ImageFiles.h"
 #include "files/Metadata.h"
@@ -40,7 +44,9 @@ void PrintTo(const FailingSave& c, std::ostream* out) {
 }
 
 std::function<bool(const QString&)> Save(int index, const QImage& picture, double quality = 0.8) {
-    return [=](const QString& path) { return ImageTools::SaveImage(picture, path, index, quality); };
+    return [=](const QString& path) {
+        return ImageTools::SaveImage(picture, path, index, quality);
+    };
 }
 
 // A 300 x 200 photo saved while the file system takes no more than 4 KB.
@@ -174,6 +180,42 @@ TEST_P(FailingSaves, FailAndLeaveWhatStoodThere) {
     } else {
         EXPECT_FALSE(QFileInfo::exists(target));
     }
+}
+
+// Through the save command: a size of nothing, a folder that has vanished,
+// a read-only folder over a file of the user's and a full disk each give
+// the warning, leave what stood there, and leave the editor as it was,
+// ready to save again.
+TEST(FailingSaveCommand, SaysCouldNotSaveAndKeepsThePictureToSaveAgain) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(test::PermissionBitsBind()) << "file permissions do not bind this test";
+    test::Editor editor;
+    ViewController& vc = *editor.controller;
+    ASSERT_TRUE(editor.Open(test::WriteImageFile(dir, "photo.png", test::PhotoLike(120, 80))));
+    vc.comboFormat->setCurrentIndex(5);  // PNG
+    const QString album = dir.filePath("album"), kept = dir.filePath("album/photo_processed.png");
+    ASSERT_TRUE(QDir().mkdir(album) && test::WriteBytes(kept, test::SoundFile("png")));
+    const auto save = [&](const QString& path) {
+        editor.dialogs->saveAnswers.enqueue(test::FakeDialogs::Choose(path));
+        test::StdoutCapture quiet;
+        vc.OnSaveImage();
+        return editor.dialogs->alerts.last();
+    };
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        vc.textFieldWidth->setText(attempt == 0 ? "0" : "120");
+        QFile::setPermissions(album, attempt == 2 ? QFileDevice::ReadOwner | QFileDevice::ExeOwner
+                                                  : QFile::permissions(dir.path()));
+        std::unique_ptr<test::FileSizeLimit> full;
+        if (attempt == 3) full = std::make_unique<test::FileSizeLimit>(4096);
+        const auto alert = save(attempt == 1 ? dir.filePath("gone/photo.png") : kept);
+        full.reset();
+        EXPECT_EQ(alert.text, "Could not save the image.") << attempt;
+        EXPECT_EQ(alert.style, Dialogs::AlertStyle::Warning) << attempt;
+        EXPECT_EQ(test::ReadBytes(kept), test::SoundFile("png")) << attempt;
+        EXPECT_EQ(test::FolderEntries(album), QStringList{"photo_processed.png"}) << attempt;
+        EXPECT_EQ(vc.imageView->image().size(), QSize(120, 80));
+    }
+    EXPECT_EQ(save(dir.filePath("photo_processed.png")).text, "Image saved successfully.");
 }
 
 INSTANTIATE_TEST_SUITE_P(
