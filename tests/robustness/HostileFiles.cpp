@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "robustness/HostileFiles.h"
 
-#include <jpeglib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -9,10 +8,11 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QImageWriter>
 #include <QMap>
 #include <QTemporaryDir>
-#include <cstdio>
 
+#include "files/FileTestTools.h"
 #include "files/ImageFiles.h"
 #include "render/ImageTools.h"
 #include "support/TestImages.h"
@@ -23,45 +23,8 @@ namespace {
 constexpr int kWidth = 96;
 constexpr int kHeight = 64;
 
-bool Put(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
-
 void AppendBigEndian(QByteArray* out, quint32 v, int bytes) {
     for (int i = bytes - 1; i >= 0; --i) out->append(char((v >> (8 * i)) & 0xFF));
-}
-void AppendLittleEndian(QByteArray* out, quint32 v, int bytes) {
-    for (int i = 0; i < bytes; ++i) out->append(char((v >> (8 * i)) & 0xFF));
-}
-
-QByteArray ProgressiveJpeg(const QImage& picture) {
-    const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = JDIMENSION(rgb.width());
-    cinfo.image_height = JDIMENSION(rgb.height());
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 90, TRUE);
-    jpeg_simple_progression(&cinfo);
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<uchar*>(rgb.constScanLine(int(cinfo.next_scanline)));
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    const QByteArray bytes(reinterpret_cast<const char*>(buffer), qsizetype(size));
-    std::free(buffer);
-    return bytes;
 }
 
 QByteArray PngChunk(const char* type, const QByteArray& data) {
@@ -75,81 +38,56 @@ QByteArray PngChunk(const char* type, const QByteArray& data) {
     return chunk;
 }
 
-// A PNG whose header claims 100000 x 100000 RGB pixels; its data is a few
-// compressed bytes.
-QByteArray PngBomb() {
-    QByteArray header;
-    AppendBigEndian(&header, 100000, 4);
-    AppendBigEndian(&header, 100000, 4);
-    header += QByteArray("\x08\x02\x00\x00\x00", 5);
-    uLongf packedSize = 1024;
-    QByteArray packed(int(packedSize), 0);
-    const QByteArray rows(4096, 0);
-    compress(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
-             reinterpret_cast<const Bytef*>(rows.constData()), uLong(rows.size()));
-    packed.truncate(int(packedSize));
-    return QByteArray("\x89PNG\r\n\x1a\n", 8) + PngChunk("IHDR", header) +
-           PngChunk("IDAT", packed) + PngChunk("IEND", {});
-}
-
-// A little-endian TIFF whose one grey strip claims 100000 x 100000 pixels.
-QByteArray TiffBomb() {
-    struct Entry {
-        quint32 tag, type, value;
+// The sound file of the kind with its header claiming side x side pixels;
+// the data behind it stays as it was.
+QByteArray Claiming(const QString& kind, quint32 side) {
+    QByteArray file = SoundFile(kind);
+    const auto put = [&file](qsizetype at, quint32 v, int bytes, bool bigEndian) {
+        for (int i = 0; i < bytes && at >= 0 && at + bytes <= file.size(); ++i)
+            file[at + i] = char(v >> (8 * (bigEndian ? bytes - 1 - i : i)));
     };
-    const Entry entries[] = {{256, 4, 100000}, {257, 4, 100000}, {258, 3, 8},
-                             {259, 3, 1},      {262, 3, 1},      {273, 4, 0},
-                             {277, 3, 1},      {278, 4, 100000}, {279, 4, 16}};
-    const quint32 count = sizeof entries / sizeof entries[0];
-    const quint32 dataAt = 8 + 2 + count * 12 + 4;
-    QByteArray out("II*\0", 4);
-    AppendLittleEndian(&out, 8, 4);
-    AppendLittleEndian(&out, count, 2);
-    for (const Entry& e : entries) {
-        AppendLittleEndian(&out, e.tag, 2);
-        AppendLittleEndian(&out, e.type, 2);
-        AppendLittleEndian(&out, 1, 4);
-        AppendLittleEndian(&out, e.tag == 273 ? dataAt : e.value, e.type == 3 ? 2 : 4);
-        if (e.type == 3) AppendLittleEndian(&out, 0, 2);
+    const auto at = [&file](const QByteArray& marker) {
+        const qsizetype found = file.indexOf(marker);
+        return found < 0 ? -file.size() : found;
+    };
+    if (kind == "png") {  // IHDR's width and height, and its CRC
+        put(16, side, 4, true);
+        put(20, side, 4, true);
+        put(29, quint32(crc32(0, reinterpret_cast<const Bytef*>(file.constData() + 12), 17)), 4,
+            true);
+    } else if (kind == "bmp") {
+        put(18, side, 4, false);
+        put(22, side, 4, false);
+    } else if (kind == "gif") {  // the logical screen
+        put(6, side, 2, false);
+        put(8, side, 2, false);
+    } else if (kind == "jpg") {  // the frame header: height, then width
+        put(at(QByteArray("\xFF\xC0", 2)) + 5, side, 2, true);
+        put(at(QByteArray("\xFF\xC0", 2)) + 7, side, 2, true);
+    } else if (kind == "jp2") {  // the header box, and the image and tile sizes of the SIZ
+        for (qsizetype offset : {4, 8}) put(at("ihdr") + offset, side, 4, true);
+        for (qsizetype offset : {8, 12, 24, 28})
+            put(at(QByteArray("\xFF\x4F\xFF\x51", 4)) + offset, side, 4, true);
+    } else if (kind == "tif") {  // ImageWidth and ImageLength, as LONGs, in the first directory
+        const auto u16 = [&file](qsizetype i) { return uchar(file[i]) | uchar(file[i + 1]) << 8; };
+        const qsizetype directory = u16(4) | u16(6) << 16;
+        for (int entry = 0; entry < u16(directory) && directory + 14 + 12 * entry <= file.size();
+             ++entry) {
+            const qsizetype e = directory + 2 + 12 * entry;
+            if (u16(e) != 256 && u16(e) != 257) continue;
+            put(e + 2, 4, 2, false);
+            put(e + 8, side, 4, false);
+        }
     }
-    AppendLittleEndian(&out, 0, 4);
-    out += QByteArray(16, '\x40');
-    return out;
+    return file;
 }
 
-// A 24-bit BMP whose header claims 100000 x 100000 pixels.
-QByteArray BmpBomb() {
-    QByteArray out("BM", 2);
-    AppendLittleEndian(&out, 54 + 64, 4);
-    AppendLittleEndian(&out, 0, 4);
-    AppendLittleEndian(&out, 54, 4);
-    AppendLittleEndian(&out, 40, 4);
-    AppendLittleEndian(&out, 100000, 4);
-    AppendLittleEndian(&out, 100000, 4);
-    AppendLittleEndian(&out, 1, 2);
-    AppendLittleEndian(&out, 24, 2);
-    for (int i = 0; i < 6; ++i) AppendLittleEndian(&out, 0, 4);
-    return out + QByteArray(64, '\x20');
-}
-
-// The JPEG with its frame header claiming 60000 x 60000 pixels.
-QByteArray JpegBomb() {
-    QByteArray jpeg = SoundFile("jpg");
-    const qsizetype sof = jpeg.indexOf(QByteArray("\xFF\xC0", 2));
-    if (sof < 0 || sof + 9 > jpeg.size()) return {};
-    for (int at : {5, 7}) {  // height, then width
-        jpeg[sof + at] = char(60000 >> 8);
-        jpeg[sof + at + 1] = char(60000 & 0xFF);
-    }
-    return jpeg;
-}
-
-// The GIF with its logical screen claiming 65535 x 65535 pixels.
-QByteArray GifBomb() {
-    QByteArray gif = SoundFile("gif");
-    for (int i = 6; i < 10; ++i) gif[i] = char(0xFF);
-    return gif;
-}
+QByteArray PngBomb() { return Claiming("png", 100000); }
+QByteArray TiffBomb() { return Claiming("tif", 100000); }
+QByteArray BmpBomb() { return Claiming("bmp", 100000); }
+QByteArray JpegBomb() { return Claiming("jpg", 60000); }
+QByteArray GifBomb() { return Claiming("gif", 65535); }
+QByteArray Jpeg2000Bomb() { return Claiming("jp2", 60000); }
 
 // An Exif APP1 segment (little-endian) put after the JPEG's SOI.
 QByteArray WithApp1(const QByteArray& jpeg, const QByteArray& exifBody) {
@@ -159,25 +97,17 @@ QByteArray WithApp1(const QByteArray& jpeg, const QByteArray& exifBody) {
     return jpeg.left(2) + segment + jpeg.mid(2);
 }
 
+// Little-endian TIFF: IFD0 at 8 with one entry, Orientation (a SHORT), and
+// no next IFD.
 QByteArray ExifOrientation(int value) {
-    QByteArray tiff("II*\0", 4);
-    AppendLittleEndian(&tiff, 8, 4);
-    AppendLittleEndian(&tiff, 1, 2);
-    AppendLittleEndian(&tiff, 0x0112, 2);
-    AppendLittleEndian(&tiff, 3, 2);
-    AppendLittleEndian(&tiff, 1, 4);
-    AppendLittleEndian(&tiff, quint32(value), 4);
-    AppendLittleEndian(&tiff, 0, 4);
-    return tiff;
+    return QByteArray("II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0", 18) + char(value) +
+           QByteArray(7, '\0');
 }
 
 // IFD0 far outside the block, and a second IFD entry count that runs off
 // its end.
 QByteArray CorruptExif() {
-    QByteArray tiff("II*\0", 4);
-    AppendLittleEndian(&tiff, 0xFFFFFF00u, 4);
-    tiff += QByteArray("MM\0*\xFF\xFF\xFF\xFF\x12\x01", 10);
-    return tiff;
+    return QByteArray("II*\0\0\xFF\xFF\xFFMM\0*\xFF\xFF\xFF\xFF\x12\x01", 18);
 }
 
 // A chunk put before the PNG's first IDAT.
@@ -210,10 +140,7 @@ QByteArray Noise(int bytes, quint32 seed) {
 }
 
 std::function<bool(const QString&)> Bytes(std::function<QByteArray()> make) {
-    return [make](const QString& path) {
-        const QByteArray bytes = make();
-        return Put(path, bytes);
-    };
+    return [make](const QString& path) { return WriteBytes(path, make()); };
 }
 
 }  // namespace
@@ -224,17 +151,20 @@ QByteArray SoundFile(const QString& kind) {
     const QImage picture = PhotoLike(kWidth, kHeight);
     QByteArray bytes;
     if (kind == "progressive.jpg") {
-        bytes = ProgressiveJpeg(picture);
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setQuality(90);
+        writer.setProgressiveScanWrite(true);
+        writer.write(picture);
     } else {
         const QMap<QString, int> formatIndex{{"jpg", 0}, {"jp2", 3}, {"png", 5},
                                              {"tif", 6}, {"gif", 8}, {"bmp", 9}};
         QTemporaryDir dir;
         const QString path = dir.filePath("sound." + kind);
         if (formatIndex.contains(kind) &&
-            ImageTools::SaveImage(picture, path, formatIndex.value(kind), 0.9)) {
-            QFile file(path);
-            if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
-        }
+            ImageTools::SaveImage(picture, path, formatIndex.value(kind), 0.9))
+            bytes = ReadBytes(path);
     }
     made.insert(kind, bytes);
     return bytes;
@@ -345,6 +275,8 @@ std::vector<HostileFile> HostileCorpus() {
     corpus.push_back(
         {"JpegClaiming60000x60000", "bomb.jpg", Bytes(JpegBomb), Outcome::Refused, {}});
     corpus.push_back({"GifScreen65535x65535", "bomb.gif", Bytes(GifBomb), Outcome::Refused, {}});
+    corpus.push_back(
+        {"Jpeg2000Claiming60000x60000", "bomb.jp2", Bytes(Jpeg2000Bomb), Outcome::Refused, {}});
 
     // Exif blocks: metadata that lies does not spoil a sound picture.
     corpus.push_back({"JpegWithCorruptExif", "exif.jpg",
@@ -373,7 +305,12 @@ std::vector<HostileFile> HostileCorpus() {
                       Bytes([] { return QByteArray("GIF89a\x0A\0\x0A\0\0\0\0;", 14); }),
                       Outcome::Refused, QSize(), Header::Sound});
 
-    // Not regular files.
+    // Not regular files, and no file at all.
+    corpus.push_back({"MissingFile",
+                      "missing.jpg",
+                      [](const QString&) { return true; },
+                      Outcome::Refused,
+                      {}});
     corpus.push_back({"FolderNamedPhotoJpg",
                       "photo.jpg",
                       [](const QString& path) { return QDir().mkdir(path); },
@@ -396,7 +333,7 @@ std::vector<HostileFile> HostileCorpus() {
     corpus.push_back({"JpegWithoutReadPermission",
                       "private.jpg",
                       [](const QString& path) {
-                          return Put(path, SoundFile("jpg")) &&
+                          return WriteBytes(path, SoundFile("jpg")) &&
                                  QFile::setPermissions(path, QFileDevice::WriteOwner);
                       },
                       Outcome::Refused,
