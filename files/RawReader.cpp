@@ -22,6 +22,10 @@ class Raw : public LibRaw {
     INT64 DataOffset() const { return libraw_internal_data.unpacker_data.data_offset; }
 };
 
+// LibRaw reports damaged data on standard error; the reader says it in
+// its own words instead.
+void Quiet(void*, const char*, int) {}
+
 const QString kDamaged =
     QStringLiteral("The image could not be decoded: the raw data is damaged or cut short.");
 
@@ -32,6 +36,7 @@ QString Why(int code) {
 // Opens the file held in data and checks what its header claims: a size
 // within the limit, picture data that starts inside the file.
 bool Open(Raw* raw, const QByteArray& data, std::int64_t maxPixels, QString* error) {
+    raw->set_dataerror_handler(&Quiet, nullptr);
     const int code = raw->open_buffer(const_cast<char*>(data.constData()), size_t(data.size()));
     if (code != LIBRAW_SUCCESS) {
         *error = Why(code);

@@ -34,6 +34,12 @@ TEST_F(Export, FormatAndQualityRecordWithoutRendering) {
     vc.comboFormat->setCurrentIndex(5);  // PNG
     vc.OnFormatSelected();
     EXPECT_FALSE(vc.sliderQuality->isEnabled());
+    vc.comboFormat->setCurrentIndex(11);  // AVIF
+    vc.OnFormatSelected();
+    EXPECT_TRUE(vc.sliderQuality->isEnabled());
+    vc.comboFormat->setCurrentIndex(9);  // BMP
+    vc.OnFormatSelected();
+    EXPECT_FALSE(vc.sliderQuality->isEnabled());
     vc.comboFormat->setCurrentIndex(4);  // JPX
     vc.OnFormatSelected();
     EXPECT_TRUE(vc.sliderQuality->isEnabled());
@@ -41,10 +47,10 @@ TEST_F(Export, FormatAndQualityRecordWithoutRendering) {
         vc.sliderQuality->moveTo(value);
         EXPECT_EQ(vc.labelQuality->text(), label) << value;
     }
-    EXPECT_EQ(vc.stateImagesPath.size(), states + 6);
+    EXPECT_EQ(vc.stateImagesPath.size(), states + 8);
     EXPECT_EQ(passes.count(), 0);
     vc.checkKeepExifInfo->click();  // recorded only when saving
-    EXPECT_EQ(vc.stateImagesPath.size(), states + 6);
+    EXPECT_EQ(vc.stateImagesPath.size(), states + 8);
 }
 
 struct AspectCase {

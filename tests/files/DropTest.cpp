@@ -90,11 +90,11 @@ TEST_F(Drop, WrongKindsAreRefusedSilentlyAfterTheQuestion) {
     ASSERT_TRUE(DropAndWait(photo));
     ViewController& vc = *editor.controller;
     const QString text = Write("notes.png", "just words, no picture\n");
-    const QString webp = test::WriteImageFile(dir, "photo.webp", test::PhotoLike(8, 8), "png");
+    const QString psd = test::WriteImageFile(dir, "photo.psd", test::PhotoLike(8, 8), "png");
     QFile source(photo);
     ASSERT_TRUE(source.open(QIODevice::ReadOnly));
     const QString bare = Write("noextension", source.readAll());  // a picture, but no extension
-    for (const QString& path : {text, webp, bare}) {
+    for (const QString& path : {text, psd, bare}) {
         editor.dialogs->questions.clear();
         editor.dialogs->yesNoAnswers.enqueue(true);
         EXPECT_FALSE(vc.imageView->performDragOperation(Files({path}).get())) << path.toStdString();
