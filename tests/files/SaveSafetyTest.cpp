@@ -41,8 +41,8 @@ protected:
 
 TEST_F(SaveSafety, AnEncoderThatFailsLeavesTheFile) {
     const QImage photo = test::PhotoLike(40, 30);
-    EXPECT_FALSE(ImageTools::SaveImage(photo, existing, 10, 0.8));
-    ExpectUntouched("index 10");
+    EXPECT_FALSE(ImageTools::SaveImage(photo, existing, 12, 0.8));
+    ExpectUntouched("index 12");
     EXPECT_FALSE(ImageTools::SaveImage(photo, existing, -1, 0.8));
     ExpectUntouched("index -1");
     EXPECT_FALSE(ImageTools::SaveImage(QImage(), existing, 0, 0.8));
