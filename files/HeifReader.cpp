@@ -28,6 +28,9 @@ using Context = std::unique_ptr<heif_context, ContextFree>;
 using Handle = std::unique_ptr<heif_image_handle, HandleFree>;
 
 QString Why(const heif_error& error) {
+    // libheif's own limits on a picture's size speak as the editor's do.
+    if (error.subcode == heif_suberror_Security_limit_exceeded)
+        return QStringLiteral("The image is too large (%1).").arg(QString::fromUtf8(error.message));
     return QStringLiteral("The image could not be decoded: %1").arg(QString::fromUtf8(error.message));
 }
 
