@@ -5,9 +5,12 @@
 // repeats them and is never applied a second time.
 #include <libheif/heif.h>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "files/CodecReaders.h"
+#include "render/Parallel.h"
 
 namespace lumetra {
 namespace {
@@ -124,8 +127,12 @@ CodecPicture DecodeHeif(const QByteArray& data, std::int64_t maxPixels) {
         return out;
     }
     const qsizetype rowBytes = qsizetype(w) * (deep ? 8 : 4);
-    for (int y = 0; y < h; ++y)
-        std::memcpy(image.scanLine(y), plane + qsizetype(y) * stride, size_t(rowBytes));
+    uchar* bits = image.bits();  // detached once, before the bands start
+    const qsizetype lineBytes = image.bytesPerLine();
+    ParallelBands(h, w, [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y)
+            std::memcpy(bits + y * lineBytes, plane + qsizetype(y) * stride, size_t(rowBytes));
+    });
     if (deep) SpreadToSixteenBits(&image, heif_image_get_bits_per_pixel_range(decoded.get(),
                                                                               heif_channel_interleaved));
     TakeColourSpace(handle.get(), &image);

@@ -11,6 +11,7 @@
 
 #include "files/CodecReaders.h"
 #include "files/ExifOrientation.h"
+#include "render/Parallel.h"
 
 namespace lumetra {
 namespace {
@@ -120,16 +121,20 @@ CodecPicture DecodeRaw(const QByteArray& data, std::int64_t maxPixels) {
         return out;
     }
     const auto* source = reinterpret_cast<const quint16*>(processed->data);
-    for (int y = 0; y < h; ++y) {
-        const quint16* in = source + std::size_t(y) * w * colors;
-        auto* row = reinterpret_cast<quint16*>(image.scanLine(y));
-        for (int x = 0; x < w; ++x, in += colors) {
-            row[4 * x + 0] = in[0];
-            row[4 * x + 1] = in[colors == 3 ? 1 : 0];
-            row[4 * x + 2] = in[colors == 3 ? 2 : 0];
-            row[4 * x + 3] = 0xFFFF;
+    uchar* bits = image.bits();  // detached once, before the bands start
+    const qsizetype stride = image.bytesPerLine();
+    ParallelBands(h, w, [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            const quint16* in = source + std::size_t(y) * w * colors;
+            auto* row = reinterpret_cast<quint16*>(bits + y * stride);
+            for (int x = 0; x < w; ++x, in += colors) {
+                row[4 * x + 0] = in[0];
+                row[4 * x + 1] = in[colors == 3 ? 1 : 0];
+                row[4 * x + 2] = in[colors == 3 ? 2 : 0];
+                row[4 * x + 3] = 0xFFFF;
+            }
         }
-    }
+    });
     out.image = std::move(image);
     return out;
 }
