@@ -127,11 +127,11 @@ CodecPicture DecodeHeif(const QByteArray& data, std::int64_t maxPixels) {
         return out;
     }
     const qsizetype rowBytes = qsizetype(w) * (deep ? 8 : 4);
-    uchar* bits = image.bits();  // detached once, before the bands start
+    uchar* pixels = image.bits();  // detached once, before the bands start
     const qsizetype lineBytes = image.bytesPerLine();
     ParallelBands(h, w, [&](int y0, int y1) {
         for (int y = y0; y < y1; ++y)
-            std::memcpy(bits + y * lineBytes, plane + qsizetype(y) * stride, size_t(rowBytes));
+            std::memcpy(pixels + y * lineBytes, plane + qsizetype(y) * stride, size_t(rowBytes));
     });
     if (deep) SpreadToSixteenBits(&image, heif_image_get_bits_per_pixel_range(decoded.get(),
                                                                               heif_channel_interleaved));
