@@ -131,7 +131,8 @@ TEST_F(BatchTool, WritesEveryFormat) {
     } formats[] = {{"jpg", "\xFF\xD8"},        {"jpeg", "\xFF\xD8"},       {"jpe", "\xFF\xD8"},
                    {"jp2", QByteArray("\0\0\0\x0CjP", 6)}, {"jpx", QByteArray("\0\0\0\x0CjP", 6)},
                    {"png", "\x89PNG"},          {"tiff", "II*"},            {"tif", "II*"},
-                   {"gif", "GIF8"},             {"bmp", "BM"}};
+                   {"gif", "GIF8"},             {"bmp", "BM"},
+                   {"webp", "RIFF"},            {"avif", QByteArray("\0\0\0", 3)}};
     for (const auto& f : formats) {
         const BatchRun run = Batch({"--settings", settings, "--format", f.ext, "-o", out, good1});
         ASSERT_EQ(run.status, 0) << f.ext << ": " << run.err.toStdString();
@@ -287,7 +288,7 @@ TEST_F(BatchTool, BadUsageAndBadPlacesAreExplained) {
     EXPECT_TRUE(usage.err.contains("--settings")) << usage.err.toStdString();
     EXPECT_TRUE(usage.err.contains("Usage:"));
     EXPECT_EQ(Batch({"--settings", "x", "--quality", "0", "-o", out, good1}).status, 2);
-    EXPECT_EQ(Batch({"--settings", "x", "--format", "webp", "-o", out, good1}).status, 2);
+    EXPECT_EQ(Batch({"--settings", "x", "--format", "heic", "-o", out, good1}).status, 2);
 
     const QString settings = WriteSettings(EditSettings());
     const QString aFile = Write("plain.txt", "text");

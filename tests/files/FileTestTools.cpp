@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QBuffer>
+#include <QTemporaryDir>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
@@ -76,6 +77,12 @@ QString Identify(const QString& path) {
 QImage DecodeFile(const QString& path) {
     const QByteArray bytes = ReadBytes(path);
     if (LooksLikeJpeg2000(bytes)) return DecodeJpeg2000(bytes);
+    if (bytes.mid(4, 8) == "ftypavif") {  // Qt reads no AVIF: libavif's own avifdec does
+        QTemporaryDir dir;
+        bool ok = false;
+        RunTool("avifdec", {path, dir.filePath("decoded.png")}, &ok);
+        return ok ? QImage(dir.filePath("decoded.png")) : QImage();
+    }
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(false);

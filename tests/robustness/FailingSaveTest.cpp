@@ -116,7 +116,7 @@ const FailingSave kFailingSaves[] = {
     {"CutHalfwayThroughAHundredBytes", true, O::None, Cut(100, 50)},
     {"NothingToWrite", true, O::None, Cut(0, 1 << 20)},
     {"PropertiesRewriteOnAFullDisk", true, O::None, RewriteOnAFullDisk},
-    {"UnknownFormatIndex", true, O::None, Save(10, kPhoto)},
+    {"UnknownFormatIndex", true, O::None, Save(12, kPhoto)},
     {"NegativeFormatIndex", true, O::None, Save(-1, kPhoto)},
     {"NoPicture", true, O::None, Save(0, QImage())},
     {"JpegQualityNotANumber", true, O::None, Save(0, kPhoto, kNan)},

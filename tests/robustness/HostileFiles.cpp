@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QImageWriter>
 #include <QMap>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include "files/FileTestTools.h"
@@ -22,6 +23,10 @@ namespace {
 
 constexpr int kWidth = 96;
 constexpr int kHeight = 64;
+
+void AppendLittleEndian(QByteArray* out, quint32 v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out->append(char((v >> (8 * i)) & 0xFF));
+}
 
 void AppendBigEndian(QByteArray* out, quint32 v, int bytes) {
     for (int i = bytes - 1; i >= 0; --i) out->append(char((v >> (8 * i)) & 0xFF));
@@ -88,6 +93,49 @@ QByteArray BmpBomb() { return Claiming("bmp", 100000); }
 QByteArray JpegBomb() { return Claiming("jpg", 60000); }
 QByteArray GifBomb() { return Claiming("gif", 65535); }
 QByteArray Jpeg2000Bomb() { return Claiming("jp2", 60000); }
+
+// A lossless WebP whose header claims 16384 x 16384 pixels (the format's
+// largest), followed by noise.
+QByteArray WebpBomb() {
+    QByteArray vp8l("\x2F\xFF\xFF\xFF\x0F", 5);  // 14 bits each of width - 1, height - 1
+    vp8l += QByteArray(59, '\x55');
+    QByteArray out("RIFF", 4);
+    AppendLittleEndian(&out, quint32(4 + 8 + vp8l.size()), 4);
+    out += "WEBPVP8L";
+    AppendLittleEndian(&out, quint32(vp8l.size()), 4);
+    return out + vp8l;
+}
+
+// An ISO base media file (HEIC, AVIF) whose image spatial extents claim
+// side x side pixels.
+QByteArray WithIspe(QByteArray file, quint32 side) {
+    for (qsizetype at = file.indexOf("ispe"); at >= 0; at = file.indexOf("ispe", at + 4)) {
+        QByteArray sides;
+        AppendBigEndian(&sides, side, 4);
+        AppendBigEndian(&sides, side, 4);
+        file.replace(at + 8, 8, sides);
+    }
+    return file;
+}
+
+// A JPEG XL codestream whose size header claims 100000 x 100000 pixels.
+QByteArray JxlBomb() {
+    QByteArray out("\xFF\x0A", 2);
+    int count = 0;
+    const auto put = [&](quint32 value, int n) {  // least significant bit first
+        for (int i = 0; i < n; ++i, ++count) {
+            if (count % 8 == 0) out.append('\0');
+            if (value >> i & 1) out[out.size() - 1] = char(out.back() | 1 << (count % 8));
+        }
+    };
+    put(0, 1);                   // not small
+    put(3, 2), put(99999, 30);   // height - 1 in 30 bits
+    put(0, 3);                   // no ratio: the width follows
+    put(3, 2), put(99999, 30);
+    put(1, 1);                   // default metadata
+    return out + QByteArray(256, '\x33');
+}
+
 
 // An Exif APP1 segment (little-endian) put after the JPEG's SOI.
 QByteArray WithApp1(const QByteArray& jpeg, const QByteArray& exifBody) {
@@ -157,9 +205,22 @@ QByteArray SoundFile(const QString& kind) {
         writer.setQuality(90);
         writer.setProgressiveScanWrite(true);
         writer.write(picture);
+    } else if (kind == "dng") {
+        bytes = MakeDng(kWidth, kHeight, 1);
+    } else if (kind == "heic" || kind == "jxl") {
+        // Made by the libraries' own encoders from a PNG.
+        QTemporaryDir dir;
+        const QString png = dir.filePath("sound.png"), out = dir.filePath("sound." + kind);
+        const QStringList command = kind == "heic" ? QStringList{"heif-enc", png, "-o", out}
+                                                   : QStringList{"cjxl", "--quiet", png, out};
+        if (picture.save(png) && QProcess::execute(command.front(), command.mid(1)) == 0) {
+            QFile file(out);
+            if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
+        }
     } else {
         const QMap<QString, int> formatIndex{{"jpg", 0}, {"jp2", 3}, {"png", 5},
-                                             {"tif", 6}, {"gif", 8}, {"bmp", 9}};
+                                             {"tif", 6}, {"gif", 8}, {"bmp", 9},
+                                             {"webp", 10}, {"avif", 11}};
         QTemporaryDir dir;
         const QString path = dir.filePath("sound." + kind);
         if (formatIndex.contains(kind) &&
@@ -193,6 +254,9 @@ std::vector<HostileFile> HostileCorpus() {
         Outcome nearlyAll;  // two bytes short
         Header cutHeader;   // of these three cuts
         Header twentyBytes;  // of the cut in the header
+        // Of the cut two bytes short, where it differs from the other cuts
+        // (AsReading: the same).
+        Header twoBytesShort = Header::AsReading;
     } kinds[] = {
         {"jpg", "Jpeg", Outcome::Damaged, Outcome::Damaged, Header::Sound, Header::Broken},
         {"progressive.jpg", "ProgressiveJpeg", Outcome::RefusedOrDamaged, Outcome::Damaged,
@@ -202,7 +266,17 @@ std::vector<HostileFile> HostileCorpus() {
          Header::Broken},
         {"gif", "Gif", Outcome::Damaged, Outcome::Damaged, Header::Sound, Header::Sound},
         {"bmp", "Bmp", Outcome::Damaged, Outcome::Damaged, Header::Sound, Header::Broken},
-        {"jp2", "Jpeg2000", Outcome::Refused, Outcome::Refused, Header::Sound, Header::Broken}};
+        {"jp2", "Jpeg2000", Outcome::Refused, Outcome::Refused, Header::Sound, Header::Broken},
+        // The newer formats' decoders refuse a file cut short. The WebP
+        // demuxer, libavif and libheif check every chunk or item against
+        // the file's size, header probe included; JPEG XL's header is in its
+        // first 20 bytes, a raw file's is its TIFF directory, in front.
+        {"webp", "Webp", Outcome::Refused, Outcome::Refused, Header::Broken, Header::Broken},
+        {"avif", "Avif", Outcome::Refused, Outcome::Refused, Header::Broken, Header::Broken,
+         Header::Sound},
+        {"heic", "Heic", Outcome::Refused, Outcome::Refused, Header::Broken, Header::Broken},
+        {"jxl", "JpegXl", Outcome::Refused, Outcome::Refused, Header::Sound, Header::Sound},
+        {"dng", "Dng", Outcome::Refused, Outcome::Refused, Header::Sound, Header::Broken}};
     for (const auto& k : kinds) {
         const QString kind = k.kind;
         const QString extension = kind.section('.', -1);
@@ -222,7 +296,7 @@ std::vector<HostileFile> HostileCorpus() {
         }
         corpus.push_back({std::string(k.label) + "CutTwoBytesShort", "short." + extension,
                           Bytes([kind] { return SoundFile(kind).chopped(2); }), k.nearlyAll, size,
-                          k.cutHeader});
+                          k.twoBytesShort == Header::AsReading ? k.cutHeader : k.twoBytesShort});
     }
 
     // Empty files with each extension.
@@ -277,6 +351,30 @@ std::vector<HostileFile> HostileCorpus() {
     corpus.push_back({"GifScreen65535x65535", "bomb.gif", Bytes(GifBomb), Outcome::Refused, {}});
     corpus.push_back(
         {"Jpeg2000Claiming60000x60000", "bomb.jp2", Bytes(Jpeg2000Bomb), Outcome::Refused, {}});
+    corpus.push_back({"WebpClaiming16384x16384", "bomb.webp", Bytes(WebpBomb), Outcome::Refused, {}});
+    // libavif and libheif refuse sides beyond 16384 and 32768 themselves,
+    // LibRaw beyond 64000: these claims pass them and meet the editor's limit.
+    corpus.push_back({"AvifClaiming16000x16000", "bomb.avif",
+                      Bytes([] { return WithIspe(SoundFile("avif"), 16000); }), Outcome::Refused,
+                      {}});
+    corpus.push_back({"HeicClaiming30000x30000", "bomb.heic",
+                      Bytes([] { return WithIspe(SoundFile("heic"), 30000); }), Outcome::Refused,
+                      {}});
+    corpus.push_back({"JpegXlClaiming100000x100000", "bomb.jxl", Bytes(JxlBomb), Outcome::Refused, {}});
+    corpus.push_back({"DngClaiming30000x30000", "bomb.dng",
+                      Bytes([] { return MakeDng(kWidth, kHeight, 1, QSize(30000, 30000)); }),
+                      Outcome::Refused, {}});
+    // The newer formats' signatures followed by noise.
+    for (const auto& [label, name, signature] :
+         {std::tuple{"WebpSignatureThenNoise", "fake.webp", QByteArray("RIFF\x10\0\0\0WEBPVP8 ", 16)},
+          std::tuple{"AvifSignatureThenNoise", "fake.avif", QByteArray("\0\0\0\x1C" "ftypavif\0\0\0\0avifmif1miaf", 28)},
+          std::tuple{"HeicSignatureThenNoise", "fake.heic", QByteArray("\0\0\0\x18" "ftypheic\0\0\0\0mif1heic", 24)},
+          std::tuple{"JpegXlSignatureThenNoise", "fake.jxl", QByteArray("\xFF\x0A", 2)},
+          std::tuple{"DngHeaderThenNoise", "fake.dng", QByteArray("II*\0\x08\0\0\0", 8)}}) {
+        const QByteArray head = signature;
+        corpus.push_back({label, name, Bytes([head] { return head + Noise(4096, 23); }),
+                          Outcome::Refused, {}});
+    }
 
     // Exif blocks: metadata that lies does not spoil a sound picture.
     corpus.push_back({"JpegWithCorruptExif", "exif.jpg",
