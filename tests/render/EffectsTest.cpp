@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Properties of the effect filters that catch faults without restating
-// their formulas: sizes, purity and storage for every effect, parameters
-// that change nothing, the vignette band, radii, transparency, the geometry
-// of cells and where the positional effects act.
+// Properties of the effect filters: sizes, purity and storage for every
+// effect, parameters that change nothing, radii, and where the positional
+// effects act. (Each effect's own picture: the goldens.)
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -195,57 +194,6 @@ TEST(Effects, FastSineAndCosineHoldForEveryArgument) {
     }
 }
 
-// ---- Vignette --------------------------------------------------------------
-
-struct VignetteCase {
-    float offset;
-    double start;
-    double end;
-};
-
-class VignetteBand : public ::testing::TestWithParam<VignetteCase> {};
-
-// Pixels nearer the centre than the start keep their colour, those beyond
-// the end are black, and those between are darkened but not black. The
-// distance is normalised per axis, so the band is an ellipse here.
-TEST_P(VignetteBand, DarkensFromStartToEnd) {
-    const VignetteCase c = GetParam();
-    const int w = 240, h = 150;
-    const Image input = Flat(w, h, 0.8f, 0.6f, 0.4f, 0.7f);
-    const Image out = ImageTools::VignetteImage(input, c.offset);
-    int between = 0;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const double d = std::hypot((x + 0.5) / w - 0.5, (y + 0.5) / h - 0.5);
-            const Rgba p = PixelAt(out, x, y);
-            ASSERT_EQ(p.a, 0.7f);
-            if (d <= c.start - 1e-9) {
-                ASSERT_EQ(p.r, 0.8f) << x << "," << y;
-                ASSERT_EQ(p.b, 0.4f);
-            } else if (d >= c.end + 1e-9) {
-                ASSERT_EQ(p.r, 0.f) << x << "," << y;
-                ASSERT_EQ(p.g, 0.f);
-            } else if (d > c.start + 0.01 && d < c.end - 0.01) {
-                ASSERT_GT(p.r, 0.f);
-                ASSERT_LT(p.r, 0.8f);
-                ++between;
-            }
-        }
-    // The farthest corner lies at 0.707: a band starting beyond it darkens
-    // nothing, any other band has pixels inside it.
-    if (c.start < 0.7)
-        EXPECT_GT(between, 0);
-    else
-        EXPECT_TRUE(out.sharesPixelsWith(input));
-}
-
-INSTANTIATE_TEST_SUITE_P(Effects, VignetteBand,
-                         ::testing::Values(VignetteCase{-0.25f, 0.25, 0.5},
-                                           VignetteCase{0.f, 0.5, 0.75},
-                                           VignetteCase{0.25f, 0.75, 1.0}));
-
-// ---- Radii -----------------------------------------------------------------
-
 // The oil painting's brush grows with pictures wider than 768 pixels; the
 // blur's radius is rounded half away from zero.
 TEST(Effects, Radii) {
@@ -260,96 +208,6 @@ TEST(Effects, Radii) {
     EXPECT_EQ(MaxDifference(ImageTools::BlurImage(input, 2.6f), ImageTools::BlurImage(input, 3.f)),
               0.f);
 }
-
-// ---- Pixelate and halftone -------------------------------------------------
-
-struct CellCase {
-    int width;
-    int height;
-    float fraction;
-};
-
-class PixelateCells : public ::testing::TestWithParam<CellCase> {};
-
-// Each pixel belongs to the cell its centre falls in, cells of fraction *
-// width pixels counted from the top-left; every cell is flat and holds the
-// average of its pixels.
-TEST_P(PixelateCells, AreFlatAverageAndAnchoredTopLeft) {
-    const CellCase c = GetParam();
-    const Image input = test::Shapes(c.width, c.height);
-    const Image out = ImageTools::PixelateImage(input, c.fraction);
-    const double side = std::max(1.0, double(c.fraction) * c.width);
-    auto cellOf = [side](int p) { return int(std::floor((p + 0.5) / side)); };
-    const int columns = cellOf(c.width - 1) + 1;
-    const int rows = cellOf(c.height - 1) + 1;
-    std::vector<double> sum(std::size_t(columns * rows), 0.0);
-    std::vector<int> count(std::size_t(columns * rows), 0);
-    for (int y = 0; y < c.height; ++y)
-        for (int x = 0; x < c.width; ++x) {
-            const std::size_t cell = std::size_t(cellOf(y) * columns + cellOf(x));
-            sum[cell] += PixelAt(input, x, y).g;
-            ++count[cell];
-        }
-    for (int y = 0; y < c.height; ++y)
-        for (int x = 0; x < c.width; ++x) {
-            const std::size_t cell = std::size_t(cellOf(y) * columns + cellOf(x));
-            ASSERT_NEAR(PixelAt(out, x, y).g, sum[cell] / count[cell], 1e-5) << x << "," << y;
-        }
-}
-
-INSTANTIATE_TEST_SUITE_P(Effects, PixelateCells,
-                         ::testing::Values(CellCase{100, 60, 0.1f}, CellCase{105, 61, 0.1f},
-                                           CellCase{50, 80, 0.137f}, CellCase{64, 64, 0.5f},
-                                           CellCase{30, 20, 0.04f}, CellCase{30, 20, 1.5f}));
-
-// Ink on paper: darker cells get bigger dots, white gets none, and the
-// result is opaque grey even where the input was transparent.
-TEST(Halftone, DotsGrowWithDarknessOnOpaqueWhite) {
-    auto ink = [](float grey, float alpha) {
-        const Image out = ImageTools::HalftoneImage(Flat(100, 60, grey, grey, grey, alpha), 0.1f);
-        double total = 0;
-        for (int y = 0; y < 60; ++y)
-            for (int x = 0; x < 100; ++x) {
-                const Rgba p = PixelAt(out, x, y);
-                EXPECT_EQ(p.a, 1.f);
-                EXPECT_TRUE(p.r == p.g && p.g == p.b);
-                total += 1.0 - p.r;
-            }
-        return total / (100 * 60);
-    };
-    EXPECT_EQ(ink(1.f, 1.f), 0.0);
-    EXPECT_EQ(ink(0.f, 0.f), 0.0);  // nothing to print
-    const double light = ink(0.75f, 1.f), mid = ink(0.5f, 1.f), dark = ink(0.f, 1.f);
-    EXPECT_LT(0.0, light);
-    EXPECT_LT(light, mid);
-    EXPECT_LT(mid, dark);
-    // A black cell's dot fills the circle inscribed in it: pi / 4 of it.
-    EXPECT_NEAR(dark, M_PI / 4, 0.03);
-}
-
-// ---- Cartoon ---------------------------------------------------------------
-
-TEST(Cartoon, PosterisesFlatAreasAndOutlinesEdgesInBlack) {
-    const Image flat = Flat(40, 30, 0.33f, 0.66f, 0.96f, 0.8f);
-    const Rgba p = PixelAt(ImageTools::CartoonImage(flat, 2.f, 0.2f, 10.f), 20, 15);
-    EXPECT_NEAR(p.r, 0.3f, 1e-6f);
-    EXPECT_NEAR(p.g, 0.7f, 1e-6f);
-    EXPECT_NEAR(p.b, 1.0f, 1e-6f);
-    EXPECT_FLOAT_EQ(p.a, 0.8f);
-    // No levels: the colour stays.
-    EXPECT_NEAR(PixelAt(ImageTools::CartoonImage(flat, 2.f, 0.2f, 0.f), 5, 5).r, 0.33f, 1e-6f);
-
-    const Image step = test::Painted(40, 30, [](int x, int) {
-        return x < 20 ? Rgba{0.1f, 0.1f, 0.1f, 1} : Rgba{0.9f, 0.9f, 0.9f, 1};
-    });
-    const Image out = ImageTools::CartoonImage(step, 0.f, 0.5f, 10.f);
-    EXPECT_EQ(PixelAt(out, 19, 15).r, 0.f);  // on the edge
-    EXPECT_EQ(PixelAt(out, 20, 15).r, 0.f);
-    EXPECT_NEAR(PixelAt(out, 10, 15).r, 0.1f, 1e-6f);
-    EXPECT_NEAR(PixelAt(out, 30, 15).r, 0.9f, 1e-6f);
-}
-
-// ---- Where the positional effects act --------------------------------------
 
 struct Region {
     const char* name;
@@ -398,26 +256,6 @@ TEST(Effects, PositionalEffectsActOnlyWithinTheirCircles) {
                 }
             EXPECT_GT(changed, inside * 9 / 10) << region.name << " " << input.isFloat();
         }
-}
-
-// A glass ball of the given radius in widths: round in pixels.
-TEST(GlassSphere, IsOpaqueInsideItsCircleAndTransparentOutside) {
-    const int w = 120, h = 80;
-    const Image input = Flat(w, h, 0.5f, 0.5f, 0.5f);
-    const Image out = ImageTools::GlassSphereImage(input, 0.25f, 0.71f);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const double d = std::hypot(x + 0.5 - w / 2.0, y + 0.5 - h / 2.0);
-            const float a = PixelAt(out, x, y).a;
-            if (std::abs(d - 30) > 1) {
-                ASSERT_EQ(a, d < 30 ? 1.f : 0.f) << x << "," << y;
-            }
-        }
-    // Facing the viewer the ball shows the picture's centre plus a faint
-    // highlight; at the rim the grazing light washes it out.
-    EXPECT_NEAR(PixelAt(out, 60, 40).r, 0.5f + 0.8f * std::pow(0.8165f, 15.f), 0.01f);
-    EXPECT_GT(PixelAt(out, 60 + 28, 40).r, 0.9f);
-    EXPECT_EQ(PixelAt(ImageTools::GlassSphereImage(input, 0.f, 0.71f), 60, 40).a, 0.f);
 }
 
 }  // namespace
