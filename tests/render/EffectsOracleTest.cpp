@@ -69,10 +69,7 @@ double NineTapWeight(double steps) {
 }
 
 
-// The quad point that output pixel (x, y) shows, solved directly from the
-// forward matrix: [u v 0 1] M = W [a b . 1] is two linear equations in u
-// and v. False where the point is behind the viewer (W <= 0) or the system
-// has no single solution.
+// [u v 0 1] M = W [a b . 1] solved for u, v; false behind the viewer or singular.
 bool QuadPoint(const Transform3D& t, int w, int h, int x, int y, double* u, double* v) {
     const double aspect = double(h) / w;
     const double a = 2.0 * (x + 0.5) / w - 1.0;
@@ -105,9 +102,7 @@ Transform3D Matrix(std::initializer_list<std::pair<double Transform3D::*, double
     return t;
 }
 
-// Tilts, a turn, a zoom and a perspective whose horizon crosses the
-// picture: the single-precision map stays within a fraction of a grey level
-// of the exact one, on 8-bit and float pictures, with and without alpha.
+// Tilts, a turn, a zoom and a perspective whose horizon crosses the picture.
 TEST(TransformAgainstDirectSolution, MatchesOnSeveralMatrices) {
     const double c = std::cos(0.3), s = std::sin(0.3);
     const Transform3D matrices[] = {
@@ -191,9 +186,7 @@ struct LineCase {
 
 class MotionAgainstSampling : public ::testing::TestWithParam<LineCase> {};
 
-// Along the axes the line family runs through every pixel and the result
-// is exact; at other angles each pixel blends the two lines on either
-// side of it, which softens across the motion by less than a pixel.
+// Exact along the axes; at other angles softened across the motion by under a pixel.
 TEST_P(MotionAgainstSampling, MatchesTheDenseIntegral) {
     const LineCase c = GetParam();
     const Image input = Image::FromQImage(test::PhotoLike(53, 35, true));
