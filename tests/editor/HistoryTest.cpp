@@ -23,10 +23,7 @@ struct Fields {
 
 TEST(History, KeepsFiftyOneTextsAndDropsTheOldestThenTheForwardStates) {
     Fields h;
-    for (int i = 0; i <= 50; ++i) h.Record(QString::number(i));
-    EXPECT_EQ(h.texts.size(), 51);
-    EXPECT_EQ(h.current, 50);
-    h.Record("51");
+    for (int i = 0; i <= 51; ++i) h.Record(QString::number(i));
     EXPECT_EQ(h.texts.size(), 51);
     EXPECT_EQ(h.current, 50);
     EXPECT_EQ(h.texts.first(), "1");
@@ -53,11 +50,7 @@ TEST(History, SkipsOneRecordingWhenAskedAndRecordsRepeats) {
 
 class EditorHistory : public ::testing::Test {
 protected:
-    void SetUp() override {
-        path = test::WriteImageFile(dir, "p.png", test::PhotoLike(30, 20));
-        ASSERT_FALSE(path.isEmpty());
-    }
-    // A user's move of a slider, and its pass.
+    void SetUp() override { ASSERT_FALSE(path.isEmpty()); }
     void Move(FloatSlider* slider, float value) {
         slider->moveTo(value);
         ASSERT_TRUE(editor.WaitUntilIdle());
@@ -66,14 +59,13 @@ protected:
         return (*ReadSettingsText(vc.stateImagesPath.last())).*field;
     }
     QTemporaryDir dir;
-    QString path;
+    QString path = test::WriteImageFile(dir, "p.png", test::PhotoLike(30, 20));
     test::Editor editor;
     ViewController& vc = *editor.controller;
 };
 
-// Before any picture is open the export controls record, and Undo leaves
-// no skip behind; opening starts again with one state, and its first pass
-// adds none.
+// Without a picture the export controls record and Undo leaves no skip;
+// opening starts again with the panel as it was, before its first pass.
 TEST_F(EditorHistory, WithoutAPictureUndoLeavesNoSkipAndOpeningStartsWithOneState) {
     for (const int format : {5, 6}) {
         vc.comboFormat->setCurrentIndex(format);
@@ -87,19 +79,13 @@ TEST_F(EditorHistory, WithoutAPictureUndoLeavesNoSkipAndOpeningStartsWithOneStat
     EXPECT_EQ(ReadSettingsText(vc.stateImagesPath.last())->comboFormat, 8);
     EXPECT_FALSE(vc.CanRedo());
 
+    const QString panel = WriteSettingsText(vc.CurrentSettings());
     ASSERT_TRUE(editor.Open(path));
-    EXPECT_EQ(vc.stateImagesPath.size(), 1);
+    EXPECT_EQ(vc.stateImagesPath, QStringList{panel});
     EXPECT_EQ(vc.currenState, 0);
     EXPECT_TRUE(vc.needToSaveState);
-    // The state holds the panel as it was at opening, before the pass wrote
-    // the picture's size into the size fields.
-    const std::optional<EditSettings> first = ReadSettingsText(vc.stateImagesPath.first());
-    ASSERT_TRUE(first);
-    EXPECT_EQ(first->comboFormat, 8);
-    EXPECT_EQ(first->textFieldWidth, "0");
     EXPECT_EQ(vc.textFieldWidth->text(), "30");
-    EXPECT_FALSE(vc.CanUndo());
-    EXPECT_FALSE(vc.CanRedo());
+    EXPECT_FALSE(vc.CanUndo() || vc.CanRedo());
 }
 
 TEST_F(EditorHistory, UndoAndRedoPutTheSettingsBackWithoutRecording) {
@@ -128,14 +114,6 @@ TEST_F(EditorHistory, UndoAndRedoPutTheSettingsBackWithoutRecording) {
     EXPECT_EQ(vc.currenState, 2);
     EXPECT_TRUE(vc.CurrentSettings() == last);
     EXPECT_FALSE(vc.CanRedo());
-
-    // A change after stepping back drops the forward states.
-    vc.OnUndo();
-    ASSERT_TRUE(editor.WaitUntilIdle());
-    Move(vc.sliderGamma, 2.f);
-    EXPECT_EQ(vc.stateImagesPath.size(), 3);
-    EXPECT_EQ(vc.currenState, 2);
-    EXPECT_EQ(vc.CurrentSettings().checkSepia, 0);
 }
 
 // The skip left by opening or by Undo never swallows a change of the
@@ -192,8 +170,7 @@ TEST_F(EditorHistory, APassOfWhatTheCurrentStateHoldsRecordsNothing) {
     EXPECT_EQ(vc.stateImagesPath, states);
 }
 
-// A text that cannot be read changes nothing: not the panel, not the
-// index, not the pending skip, and nothing renders.
+// A text that cannot be read changes nothing, not even the pending skip.
 TEST_F(EditorHistory, AStateThatCannotBeReadChangesNothing) {
     ASSERT_TRUE(editor.Open(path));
     vc.sliderBrightness->setFloatValue(0.1f);
