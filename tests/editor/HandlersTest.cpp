@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The panel's handlers on the real controller: which changes render, the
-// paired number fields, the matrix cells and the eighteen reset buttons.
+// paired number fields, the matrix cells and the reset buttons.
 #include "support/FieldValues.h"
 #include "support/WidgetTest.h"
 
@@ -59,32 +59,18 @@ TEST_F(Handlers, EachControlRendersAlwaysOrOnlyWhileItsGroupIsOn) {
     }
 }
 
-TEST_F(Handlers, SettingControlsFromCodeRunsNoHandler) {
+TEST_F(Handlers, CodeRunsNoHandlerAndMatrixCellsOnlyShowTheirSteppersNumbers) {
     vc.ApplySettings(test::EveryFieldChanged());
     vc.ResetInterface();
+    QTest::keyClicks(vc.textField3DTransformM12, "7");
+    EXPECT_EQ(vc.textField3DTransformM12->text(), "0");
+    vc.stepper3DTransformM12->setFloatValue(0.24f);
+    vc.stepper3DTransformM12->stepUp();
+    EXPECT_EQ(vc.textField3DTransformM12->text(), "0.25");
     EXPECT_EQ(passes->count(), 0);
 }
 
-TEST_F(Handlers, APairedFieldRendersATypedNumberOnce) {
-    vc.checkTextWatermark->click();
-    ASSERT_TRUE(editor.WaitUntilIdle());
-    vc.textFieldTextFontSize->setText("60");
-    EXPECT_EQ(Run("OnTextFieldTextFontSizeChanged"), 1);
-    EXPECT_EQ(vc.CurrentSettings().stepperTextFontSize, 60.f);
-    EXPECT_EQ(Run("OnTextFieldTextFontSizeChanged"), 0);  // already recorded
-    // The number goes to the stepper unchanged; the field is not rewritten.
-    vc.textFieldImageOpacity->setText("  12.5 percent");
-    EXPECT_EQ(Run("OnTextFieldImageOpacityChanged"), 0);  // logo watermark off
-    EXPECT_EQ(vc.stepperImageOpacity->floatValue(), 12.5f);
-    EXPECT_EQ(vc.textFieldImageOpacity->text(), "  12.5 percent");
-
-    vc.stepperTextOpacity->stepUp();  // writes its number into the field
-    ASSERT_TRUE(editor.WaitUntilIdle());
-    EXPECT_EQ(vc.textFieldTextOpacity->text(), "71");
-    EXPECT_EQ(vc.CurrentSettings().stepperTextOpacity, 71.f);
-}
-
-TEST_F(Handlers, TheWatermarkTextRendersAsTypedAndNotAgainWhenTheEditEnds) {
+TEST_F(Handlers, TheWatermarkTextAndPairedFieldsRenderEachChangeOnce) {
     vc.textFieldText->setText("Hello");
     EXPECT_EQ(Run("controlTextDidChange"), 1);  // every keystroke, group off or not
     vc.checkTextWatermark->click();
@@ -92,14 +78,18 @@ TEST_F(Handlers, TheWatermarkTextRendersAsTypedAndNotAgainWhenTheEditEnds) {
     EXPECT_EQ(Run("OnTextChanged"), 0);  // "Hello" is already recorded
     vc.textFieldText->setText("Hello there");
     EXPECT_EQ(Run("OnTextChanged"), 1);
-}
-
-TEST_F(Handlers, MatrixCellsAreReadOnlyAndShowTheirSteppersNumbers) {
-    QTest::keyClicks(vc.textField3DTransformM12, "7");
-    EXPECT_EQ(vc.textField3DTransformM12->text(), "0");
-    vc.stepper3DTransformM12->setFloatValue(0.24f);
-    vc.stepper3DTransformM12->stepUp();
-    EXPECT_EQ(vc.textField3DTransformM12->text(), "0.25");
+    vc.textFieldTextFontSize->setText("60");
+    EXPECT_EQ(Run("OnTextFieldTextFontSizeChanged"), 1);
+    EXPECT_EQ(vc.CurrentSettings().stepperTextFontSize, 60.f);
+    EXPECT_EQ(Run("OnTextFieldTextFontSizeChanged"), 0);
+    // The number goes to the stepper unchanged; the field is not rewritten.
+    vc.textFieldImageOpacity->setText("  12.5 percent");
+    EXPECT_EQ(Run("OnTextFieldImageOpacityChanged"), 0);  // logo watermark off
+    EXPECT_EQ(vc.stepperImageOpacity->floatValue(), 12.5f);
+    EXPECT_EQ(vc.textFieldImageOpacity->text(), "  12.5 percent");
+    vc.stepperTextOpacity->stepUp();  // writes its number into the field
+    ASSERT_TRUE(editor.WaitUntilIdle());
+    EXPECT_EQ(vc.textFieldTextOpacity->text(), "71");
 }
 
 // A reset puts every field of its group but the box back (and the logo).

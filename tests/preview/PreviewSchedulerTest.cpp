@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The scheduler with a reduced copy: a preview first on every request, the
 // newest request rendered next, thumbnails only when nothing else waits,
-// nothing of a put-away photo shown. (Without a copy, and a full pass
-// stopped by a newer request: RenderScheduler.)
+// nothing of a put-away photo shown.
 #include <gtest/gtest.h>
 
 #include "support/SchedulerHarness.h"
@@ -27,9 +26,7 @@ TEST(PreviewScheduler, ThePreviewComesFirstAndTheNewestRequestIsRenderedNext) {
     ASSERT_EQ(h.previews.count(), 2) << "the requests that waited were not merged into one";
     EXPECT_EQ(h.LastPreviewWidth(), 4);
     EXPECT_TRUE(h.scheduler.fullPassRunning());
-    // A request during the full pass: its preview comes before the next
-    // full pass.
-    h.brightness = 7.f;
+    h.brightness = 7.f;  // during the full pass: its preview comes first
     h.scheduler.Request();
     ASSERT_TRUE(h.Step());
     EXPECT_FALSE(h.LastPass().second);
@@ -61,9 +58,8 @@ TEST(PreviewScheduler, ThumbnailsWaitForPreviewsAndPassesAndDelayThemByOneAtMost
     EXPECT_EQ(h.thumbnails.last().at(0).toString(), "c");
 }
 
-// New while a preview or a thumbnail renders: nothing of it comes back, the
-// thumbnails still asked for never come, and without a reduced copy the
-// next request renders the full pass only.
+// New while a preview or a thumbnail renders: nothing of it comes back, and
+// without a reduced copy the next request renders the full pass only.
 TEST(PreviewScheduler, NothingOfAPutAwayPhotoIsShown) {
     EditSettings look;
     for (const bool thumbnail : {false, true}) {
