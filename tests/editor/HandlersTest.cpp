@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The panel's handlers on the real controller: which changes render, the
-// paired number fields, the matrix cells and the reset buttons.
+// paired number fields and the reset buttons.
 #include "support/FieldValues.h"
 #include "support/WidgetTest.h"
 
@@ -13,20 +13,18 @@ class Handlers : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(editor.Open(test::WriteImageFile(dir, "p.png", test::PhotoLike(24, 16))));
-        passes = std::make_unique<QSignalSpy>(&vc, &ViewController::renderPassStarted);
     }
     // Runs a handler as its control would; returns the passes it started.
     int Run(const char* action) {
-        const int before = passes->count();
+        const qsizetype before = passes.count();
         EXPECT_TRUE(QMetaObject::invokeMethod(&vc, action)) << action;
         EXPECT_TRUE(editor.WaitUntilIdle());
-        return passes->count() - before;
+        return int(passes.count() - before);
     }
-
     QTemporaryDir dir;
     test::Editor editor;
     ViewController& vc = *editor.controller;
-    std::unique_ptr<QSignalSpy> passes;
+    QSignalSpy passes{&vc, &ViewController::renderPassStarted};
 };
 
 // Adjustments and group boxes always render; any other control of a
@@ -57,17 +55,6 @@ TEST_F(Handlers, EachControlRendersAlwaysOrOnlyWhileItsGroupIsOn) {
         EXPECT_EQ(Run(field.action), 1) << field.action << " did not render with its group on";
         box->setCheckState(Qt::Unchecked);
     }
-}
-
-TEST_F(Handlers, CodeRunsNoHandlerAndMatrixCellsOnlyShowTheirSteppersNumbers) {
-    vc.ApplySettings(test::EveryFieldChanged());
-    vc.ResetInterface();
-    QTest::keyClicks(vc.textField3DTransformM12, "7");
-    EXPECT_EQ(vc.textField3DTransformM12->text(), "0");
-    vc.stepper3DTransformM12->setFloatValue(0.24f);
-    vc.stepper3DTransformM12->stepUp();
-    EXPECT_EQ(vc.textField3DTransformM12->text(), "0.25");
-    EXPECT_EQ(passes->count(), 0);
 }
 
 TEST_F(Handlers, TheWatermarkTextAndPairedFieldsRenderEachChangeOnce) {

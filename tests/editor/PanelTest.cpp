@@ -1,18 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The panel after start-up and after a reset, and its controls, against the
-// settings table; what the user's hands do to it: every way of moving a
-// slider, typing an exact value, text that stays on one line, the colour
-// dialog.
+// settings table; what the user's hands do to it: moving a slider, typing
+// an exact value, text that stays on one line.
 #include "support/FieldValues.h"
 #include "support/WidgetTest.h"
 
 #include <QApplication>
 #include <QClipboard>
-#include <QColorDialog>
 #include <QSlider>
-#include <QStyle>
-#include <QStyleFactory>
-#include <QTimer>
 #include <QWheelEvent>
 #include <functional>
 
@@ -117,64 +112,51 @@ protected:
     ViewController& vc = *editor.controller;
 };
 
+// A drag, the wheel and a key each set the value, show it and tell once.
 TEST_F(PanelInput, EveryWayOfMovingASliderSetsShowsAndTellsOnce) {
-    const auto wheel = [](QSlider* track) {
-        const QPointF at(track->width() / 2.0, track->height() / 2.0);
-        QWheelEvent event(at, track->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(track, &event);
-    };
-    // In Fusion the middle button makes the knob jump to the pointer.
-    const auto jump = [](QSlider* track) {
-        track->setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-        const auto button =
-            Qt::MouseButton(track->style()->styleHint(QStyle::SH_Slider_AbsoluteSetButtons));
-        ASSERT_NE(button, Qt::NoButton);
-        QTest::mouseClick(track, button, {}, QPoint(track->width() * 3 / 4, track->height() / 2));
-    };
-    const auto drag = [](QSlider* track) {  // what the track does while its handle is dragged
-        track->setSliderDown(true);
-        track->setSliderPosition(track->sliderPosition() + 40);
-        track->setSliderDown(false);
-    };
-    const auto key = [](QSlider* track) { QTest::keyClick(track, Qt::Key_PageUp); };
-    const std::pair<const char*, std::function<void(QSlider*)>> ways[] = {
-        {"drag", drag}, {"wheel", wheel}, {"key", key}, {"jump click", jump}};
+    const std::function<void(QSlider*)> ways[] = {
+        [](QSlider* track) {  // what the track does while its handle is dragged
+            track->setSliderDown(true);
+            track->setSliderPosition(track->sliderPosition() + 40);
+            track->setSliderDown(false);
+        },
+        [](QSlider* track) {
+            const QPointF at(track->width() / 2.0, track->height() / 2.0);
+            QWheelEvent event(at, track->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(track, &event);
+        },
+        [](QSlider* track) { QTest::keyClick(track, Qt::Key_PageUp); }};
     FloatSlider* slider = vc.sliderHue;  // a step shows in its number
-    for (const auto& [name, move] : ways) {
+    for (const auto& move : ways) {
+        SCOPED_TRACE(&move - ways);
         slider->setFloatValue(100.f);
         slider->track()->setFocus();
         QSignalSpy moved(slider, &FloatSlider::moved);
         move(slider->track());
-        EXPECT_EQ(moved.count(), 1) << name;
-        EXPECT_NE(slider->floatValue(), 100.f) << name;
-        EXPECT_EQ(slider->valueLabel()->text(), slider->valueText()) << name;
-        EXPECT_EQ(vc.CurrentSettings().sliderHue, slider->floatValue()) << name;
+        EXPECT_EQ(moved.count(), 1);
+        EXPECT_NE(slider->floatValue(), 100.f);
+        EXPECT_EQ(slider->valueLabel()->text(), slider->valueText());
+        EXPECT_EQ(vc.CurrentSettings().sliderHue, slider->floatValue());
     }
 }
 
+// Off the track's 0.72-degree steps, clamped, cancelled, not a number.
 TEST_F(PanelInput, AnExactValueIsTypedOverTheSlidersNumber) {
     FloatSlider* slider = vc.sliderRotateAngle;
     QSignalSpy moved(slider, &FloatSlider::moved);
-    const auto type = [&](const QString& text, int key) {
+    const std::tuple<const char*, Qt::Key, float> cases[] = {
+        {"30", Qt::Key_Return, 30.f},   {" 45.5 ", Qt::Key_Enter, 45.5f},
+        {"9999", Qt::Key_Return, 360.f}, {"12", Qt::Key_Escape, 360.f},
+        {"twelve", Qt::Key_Return, 360.f}};
+    for (const auto& [text, key, value] : cases) {
         QTest::mouseDClick(slider->valueLabel(), Qt::LeftButton);
-        QLineEdit* field = slider->valueEditor();
-        if (!field) { ADD_FAILURE() << "no editor for " << text.toStdString(); return false; }
-        field->setText(text);
-        QTest::keyClick(field, Qt::Key(key));
-        return slider->valueEditor() == nullptr;
-    };
-    ASSERT_TRUE(type("30", Qt::Key_Return));
-    EXPECT_EQ(slider->floatValue(), 30.f);  // off the track's 0.72-degree steps
-    EXPECT_EQ(moved.count(), 1);
-    ASSERT_TRUE(type(" 45.5 ", Qt::Key_Enter));
-    EXPECT_EQ(slider->floatValue(), 45.5f);
-    ASSERT_TRUE(type("9999", Qt::Key_Return));
-    EXPECT_EQ(slider->floatValue(), 360.f);  // clamped to the range
-    EXPECT_EQ(moved.count(), 3);
-    ASSERT_TRUE(type("12", Qt::Key_Escape));  // cancelled
-    ASSERT_TRUE(type("twelve", Qt::Key_Return));  // not a number
-    EXPECT_EQ(slider->floatValue(), 360.f);
+        ASSERT_NE(slider->valueEditor(), nullptr) << text;
+        slider->valueEditor()->setText(text);
+        QTest::keyClick(slider->valueEditor(), key);
+        EXPECT_EQ(slider->valueEditor(), nullptr) << text;
+        EXPECT_EQ(slider->floatValue(), value) << text;
+    }
     EXPECT_EQ(moved.count(), 3);
     EXPECT_FALSE(slider->valueLabel()->isHidden());
 }
@@ -191,23 +173,6 @@ TEST_F(PanelInput, TextFieldsHoldOneLineAndTheHistoryStaysReadable) {
     vc.ApplySettings(s);
     EXPECT_EQ(vc.textFieldImage->text(), "logo name.png");
     EXPECT_TRUE(ReadSettingsText(WriteSettingsText(vc.CurrentSettings())));
-}
-
-TEST(PanelColour, TheDialogOffersNoAlpha) {
-    QtDialogs dialogs;
-    bool alphaOffered = true;
-    QTimer::singleShot(0, [&] {
-        auto* dialog = qobject_cast<QColorDialog*>(QApplication::activeModalWidget());
-        if (!dialog) return;
-        alphaOffered = dialog->testOption(QColorDialog::ShowAlphaChannel);
-        dialog->setCurrentColor(QColor(10, 20, 30, 128));
-        dialog->accept();
-    });
-    const std::optional<RgbaColor> chosen = dialogs.ChooseColor(nullptr, RgbaColor{});
-    ASSERT_TRUE(chosen);
-    EXPECT_FALSE(alphaOffered);
-    EXPECT_EQ(chosen->alpha, 1.0);
-    EXPECT_NEAR(chosen->red, 10 / 255.0, 1e-6);
 }
 
 }  // namespace

@@ -69,9 +69,9 @@ TEST(PanelText, TextFieldNumbersReadTheLeadingNumberInAnyLocale) {
 
 TEST(PanelText, WholeNumbersParseStrictly) {
     float v = 0.f;
-    for (const auto& [text, number] : {std::pair{"400", 400.f}, {"-0.25", -0.25f}, {"-inf", -INFINITY}}) {
+    for (const auto& [text, number] :
+         {std::pair{"400", 400.f}, {"-0.25", -0.25f}, {"-inf", -INFINITY}})
         EXPECT_TRUE(ParseFloatText(text, &v) && v == number) << text;
-    }
     EXPECT_TRUE(ParseFloatText("nan", &v) && std::isnan(v));
     for (const char* bad : {"", " 400", "400 ", "400px", "\xef\xbc\x94" "00"})
         EXPECT_FALSE(ParseFloatText(QString::fromUtf8(bad), &v)) << bad;

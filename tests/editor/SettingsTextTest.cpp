@@ -93,7 +93,8 @@ TEST(SettingsText, EachFieldSitsOnItsDocumentedLine) {
         for (int i = 0; i < defaults.size(); ++i)
             if (lines.at(i) != defaults.at(i)) differing << fieldOnLine.at(i);
         ASSERT_FALSE(differing.isEmpty()) << field.name;
-        EXPECT_EQ(differing.count(QString(field.name)), differing.size()) << differing.join(" ").toStdString();
+        EXPECT_EQ(differing.count(QString(field.name)), differing.size())
+            << differing.join(" ").toStdString();
     }
 }
 
