@@ -14,8 +14,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(editor.Open(test::WriteImageFile(dir, "p.png", test::PhotoLike(24, 16))));
     }
-    // Runs a handler as its control would; returns the passes it started.
-    int Run(const char* action) {
+    int Run(const char* action) {  // as its control would; returns the passes started
         const qsizetype before = passes.count();
         EXPECT_TRUE(QMetaObject::invokeMethod(&vc, action)) << action;
         EXPECT_TRUE(editor.WaitUntilIdle());
@@ -27,8 +26,7 @@ protected:
     QSignalSpy passes{&vc, &ViewController::renderPassStarted};
 };
 
-// Adjustments and group boxes always render; any other control of a
-// group only while its group is on (not off, not mixed).
+// Adjustments and group boxes always render; other controls only while their group is on.
 TEST_F(Handlers, EachControlRendersAlwaysOrOnlyWhileItsGroupIsOn) {
     for (const FieldSpec& field : SettingsFields()) {
         if (!field.action || field.group == Group::Export) continue;

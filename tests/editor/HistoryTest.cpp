@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The edit history: its bound, the skip-once rule, forward states; Undo and
-// Redo on the real controller.
+// The edit history's rules, and Undo and Redo on the real controller.
 #include "support/WidgetTest.h"
 
 #include "settings/History.h"
@@ -50,7 +49,6 @@ TEST(History, SkipsOneRecordingWhenAskedAndRecordsRepeats) {
 
 class EditorHistory : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_FALSE(path.isEmpty()); }
     void Move(FloatSlider* slider, float value) {
         slider->moveTo(value);
         ASSERT_TRUE(editor.WaitUntilIdle());
@@ -64,8 +62,7 @@ protected:
     ViewController& vc = *editor.controller;
 };
 
-// Without a picture the export controls record and Undo leaves no skip;
-// opening starts again with the panel as it was, before its first pass.
+// Opening starts again with the panel as it was before its first pass.
 TEST_F(EditorHistory, WithoutAPictureUndoLeavesNoSkipAndOpeningStartsWithOneState) {
     for (const int format : {5, 6}) {
         vc.comboFormat->setCurrentIndex(format);
@@ -88,9 +85,7 @@ TEST_F(EditorHistory, WithoutAPictureUndoLeavesNoSkipAndOpeningStartsWithOneStat
     EXPECT_FALSE(vc.CanUndo() || vc.CanRedo());
 }
 
-// The skip left by opening or by Undo never swallows a change of the
-// user's: each sequence ends with every change recorded once and Undo and
-// Redo going one step at a time.
+// The skip left by opening or by Undo never swallows a change of the user's.
 TEST_F(EditorHistory, AChangeDuringTheFirstPassGetsAStateOfItsOwn) {
     test::GatedRender gate;
     vc.setRenderFunction(gate.Function());

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The preview looks like the full result scaled down: every stage on a
-// reduced copy with its pixel measures scaled, against the full render
-// reduced; a stop request ends a pass. The scheduler with a reduced copy: a
-// preview first on every request, the newest request rendered next,
-// thumbnails only when nothing else waits, nothing of a put-away photo shown.
+// Every stage on a reduced copy against the full render reduced; a stop
+// request ends a pass; the scheduler's order of previews, passes and
+// thumbnails, and nothing of a put-away photo shown.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -35,8 +33,7 @@ double MeanLevels(const Image& a, const Image& b) {
 }
 
 // A stage's box, settings that move its pixel measures, and the mean
-// difference it is held to (2 levels, or what a stage that cannot scale
-// exactly reaches).
+// difference it is held to (2 levels unless it cannot scale exactly).
 struct StageCase {
     const char* checkBox;
     std::function<void(EditSettings&)> set;
@@ -88,11 +85,9 @@ TEST(PreviewStages, EachStageOnTheReducedCopyLooksLikeTheFullResultReduced) {
     const Image copy = ImageTools::ResizeImage(full, int(960 * kScale), int(640 * kScale));
     const Image logo = Image::FromQImage(test::PhotoLike(120, 60, true));
     for (const StageCase& stage : kStages) {
-        const FieldSpec* check = FindField(stage.checkBox);
-        ASSERT_NE(check, nullptr) << stage.checkBox;
         for (const bool moved : {false, true}) {
             EditSettings settings;
-            SetField(settings, *check, 1);
+            SetField(settings, *FindField(stage.checkBox), 1);
             if (moved) stage.set(settings);
             const Image fullResult = RenderPipeline(full, settings, logo);
             RenderControl control;
@@ -117,10 +112,7 @@ TEST(PreviewStages, AStopRequestEndsAPassWithoutAResult) {
             ++bands;
             raised = true;
         });
-        if (before)
-            EXPECT_EQ(bands.load(), 0);
-        else
-            EXPECT_LE(bands.load(), std::max(1, WorkerThreads()));
+        EXPECT_LE(bands.load(), before ? 0 : std::max(1, WorkerThreads())) << before;
     }
     const Image full = Image::FromQImage(test::PhotoLike(400, 300));
     EditSettings settings;
@@ -188,12 +180,8 @@ TEST(PreviewScheduler, NothingOfAPutAwayPhotoIsShown) {
     EditSettings look;
     for (const bool thumbnail : {false, true}) {
         Harness h(true);
-        if (thumbnail) {
-            h.scheduler.RequestThumbnail("a", look, Image());
-            h.scheduler.RequestThumbnail("b", look, Image());
-        } else {
-            h.scheduler.Request();
-        }
+        thumbnail ? h.scheduler.RequestThumbnail("a", look, Image()) : h.scheduler.Request();
+        if (thumbnail) h.scheduler.RequestThumbnail("b", look, Image());
         h.scheduler.DiscardRunning();
         EXPECT_FALSE(h.scheduler.previewSource().ok());
         EXPECT_FALSE(h.scheduler.updating());

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A German locale, which writes 1.5 as "1,5", for the length of a scope,
-// built with localedef into a private folder so that no test depends on the
-// machine's locales.
+// A German locale ("1,5") for a scope, built with localedef into a private
+// folder so that no test depends on the machine's locales.
 #pragma once
 
 #include <QProcess>
@@ -33,7 +32,6 @@ public:
     }
     DecimalCommaLocale(const DecimalCommaLocale&) = delete;
 
-    // The locale is set and prints numbers with a decimal comma.
     bool active() const { return active_; }
 
 private:

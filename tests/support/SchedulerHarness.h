@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The render scheduler without a window: every job waits at a gate and
-// returns a picture as wide as its brightness, 1 high for a preview or a
-// thumbnail and 2 for a full pass.
+// The render scheduler without a window: every job waits at a gate and returns
+// a picture as wide as its brightness, 1 high (preview, thumbnail) or 2 (pass).
 #pragma once
 
 #include <QSemaphore>
@@ -63,8 +62,7 @@ struct SchedulerHarness {
         gate.release();
         return QTest::qWaitFor([&] { return Returned() > before; }, 10000);
     }
-    // The last full pass's picture size and whether it is shown.
-    std::pair<QSize, bool> LastPass() const {
+    std::pair<QSize, bool> LastPass() const {  // its picture's size, and whether shown
         const QList<QVariant>& args = finished.last();
         return {args.at(0).value<RenderResult>().image.size(), args.at(1).toBool()};
     }
