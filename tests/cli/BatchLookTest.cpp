@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include "cli/BatchRun.h"
@@ -12,20 +11,17 @@
 #include "settings/SettingsFile.h"
 #include "support/TestImages.h"
 
-namespace lumetra {
+namespace lumetra::test {
 namespace {
 
 TEST(BatchLook, TakesTheUsersLookThenTheShippedOneAndNamesAnUnknownOne) {
     QTemporaryDir dir;
-    const QString input = test::WriteImageFile(dir, "in.png", test::PhotoLike(48, 32));
+    const QString input = WriteImageFile(dir, "in.png", PhotoLike(48, 32));
     const QString looks = dir.filePath("data/lumetra/looks");
-    QDir().mkpath(looks);
     EditSettings mine;
     mine.checkBlackWhite = mine.checkVignette = 1;
-    ASSERT_TRUE(WriteSettingsFile(looks + "/Cartoon.lumetra", mine));
-    QFile broken(looks + "/Broken.lumetra");
-    ASSERT_TRUE(broken.open(QIODevice::WriteOnly) && broken.write("not settings\n") > 0);
-    broken.close();
+    ASSERT_TRUE(QDir().mkpath(looks) && WriteSettingsFile(looks + "/Cartoon.lumetra", mine));
+    ASSERT_TRUE(WriteBytes(looks + "/Broken.lumetra", "not settings\n"));
     const std::optional<SettingsFile> shipped =
         ReadSettingsFile(QCoreApplication::applicationDirPath() +
                          "/../share/lumetra/looks/Warm sepia print.lumetra");
@@ -44,18 +40,18 @@ TEST(BatchLook, TakesTheUsersLookThenTheShippedOneAndNamesAnUnknownOne) {
         {"Broken", 1, std::nullopt, "'Broken' (" + looks + "/Broken.lumetra) cannot be read"}};
     for (const auto& c : cases) {
         const QString out = dir.filePath(QString("out-") + c.look);
-        const test::BatchRun run =
-            test::Batch({"--look", c.look, "--format", "png", "-o", out, input}, environment);
+        const BatchRun run =
+            Batch({"--look", c.look, "--format", "png", "-o", out, input}, environment);
         EXPECT_EQ(run.status, c.status) << c.look;
         EXPECT_TRUE(run.err.contains(c.message)) << c.look << ": " << run.err.toStdString();
-        const QImage written = test::Pixels(out + "/in_processed.png");
+        const QImage written = Pixels(out + "/in_processed.png");
         ASSERT_EQ(!written.isNull(), c.settings.has_value()) << c.look;
         if (!c.settings) continue;
         EditSettings settings = *c.settings;
         ClampToFieldRanges(settings);
-        EXPECT_EQ(written, test::Rendered(input, settings)) << c.look;
+        EXPECT_EQ(written, Rendered(input, settings)) << c.look;
     }
 }
 
 }  // namespace
-}  // namespace lumetra
+}  // namespace lumetra::test

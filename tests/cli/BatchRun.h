@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Runs a program of the build (lumetra-batch, by default) as a user runs it,
-// and the pixels the editor's pipeline makes of an input.
+// Runs a program of the build as a user runs it; the pixels of a file, and
+// those the editor's pipeline makes of an input.
 #pragma once
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QProcess>
 
 #include "files/ImageReader.h"
@@ -16,16 +17,15 @@ struct BatchRun {
     QString out, err;
 };
 
-inline QString BatchProgram() { return QCoreApplication::applicationDirPath() + "/lumetra-batch"; }
-
+// The command's first word is the program.
 inline BatchRun Run(
-    const QString& program, const QStringList& arguments,
+    const QStringList& command,
     const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
     const QString& workingFolder = QString()) {
     QProcess process;
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(workingFolder);
-    process.start(program, arguments);
+    process.start(command.first(), command.mid(1));
     BatchRun run;
     if (!process.waitForFinished(120000)) return run;
     run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
@@ -34,10 +34,22 @@ inline BatchRun Run(
     return run;
 }
 
+inline QString BatchProgram() { return QCoreApplication::applicationDirPath() + "/lumetra-batch"; }
+
 inline BatchRun Batch(
     const QStringList& arguments,
     const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
-    return Run(BatchProgram(), arguments, environment);
+    return Run(QStringList{BatchProgram()} + arguments, environment);
+}
+
+inline QByteArray Bytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline bool WriteBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 inline QImage Pixels(const QString& path) {
@@ -45,9 +57,8 @@ inline QImage Pixels(const QString& path) {
 }
 
 inline QImage Rendered(const QString& input, const EditSettings& settings) {
-    return RenderPipeline(ReadImageFile(input).image, settings, Image())
-        .toQImage()
-        .convertToFormat(QImage::Format_RGBA8888);
+    const Image result = RenderPipeline(ReadImageFile(input).image, settings, Image());
+    return result.toQImage().convertToFormat(QImage::Format_RGBA8888);
 }
 
 }  // namespace lumetra::test
