@@ -7,7 +7,6 @@
 #include <QTemporaryDir>
 
 #include "cli/BatchRun.h"
-#include "settings/SettingsFields.h"
 #include "settings/SettingsFile.h"
 #include "support/TestImages.h"
 
@@ -21,7 +20,6 @@ TEST(BatchLook, TakesTheUsersLookThenTheShippedOneAndNamesAnUnknownOne) {
     EditSettings mine;
     mine.checkBlackWhite = mine.checkVignette = 1;
     ASSERT_TRUE(QDir().mkpath(looks) && WriteSettingsFile(looks + "/Cartoon.lumetra", mine));
-    ASSERT_TRUE(WriteBytes(looks + "/Broken.lumetra", "not settings\n"));
     const std::optional<SettingsFile> shipped =
         ReadSettingsFile(QCoreApplication::applicationDirPath() +
                          "/../share/lumetra/looks/Warm sepia print.lumetra");
@@ -36,8 +34,7 @@ TEST(BatchLook, TakesTheUsersLookThenTheShippedOneAndNamesAnUnknownOne) {
     } cases[] = {
         {"Cartoon", 0, mine, "1 of 1"},
         {"Warm sepia print", 0, shipped->settings, "1 of 1"},
-        {"Sepia", 1, std::nullopt, "no look named 'Sepia' (the looks: Broken, Cartoon, Oil"},
-        {"Broken", 1, std::nullopt, "'Broken' (" + looks + "/Broken.lumetra) cannot be read"}};
+        {"Sepia", 1, std::nullopt, "no look named 'Sepia' (the looks: Cartoon, Oil painting, "}};
     for (const auto& c : cases) {
         const QString out = dir.filePath(QString("out-") + c.look);
         const BatchRun run =
@@ -46,10 +43,7 @@ TEST(BatchLook, TakesTheUsersLookThenTheShippedOneAndNamesAnUnknownOne) {
         EXPECT_TRUE(run.err.contains(c.message)) << c.look << ": " << run.err.toStdString();
         const QImage written = Pixels(out + "/in_processed.png");
         ASSERT_EQ(!written.isNull(), c.settings.has_value()) << c.look;
-        if (!c.settings) continue;
-        EditSettings settings = *c.settings;
-        ClampToFieldRanges(settings);
-        EXPECT_EQ(written, Rendered(input, settings)) << c.look;
+        if (c.settings) EXPECT_EQ(written, Rendered(input, *c.settings)) << c.look;
     }
 }
 
