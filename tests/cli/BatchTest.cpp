@@ -72,15 +72,6 @@ TEST_F(BatchTool, WritesEveryFormat) {
     }
 }
 
-TEST_F(BatchTool, SizeOptionsWithoutKeepAspectSetBothSides) {
-    png.checkKeepAspect = 0;
-    ASSERT_TRUE(WriteSettingsFile(settings, png));
-    const BatchRun run =
-        Batch({"--settings", settings, "--width", "10", "--height", "30", "-o", out, good1});
-    ASSERT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_EQ(Pixels(out + "/one_processed.png").size(), QSize(10, 30));
-}
-
 // Inputs of one name get outputs of their own, never an input's (names
 // differing in case differ), with the editor's pixels: values beyond the
 // controls held as the controls hold them.
@@ -121,16 +112,22 @@ TEST_F(BatchTool, EachInputGetsTheEditorsPixelsInAnOutputOfItsOwn) {
     EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 5);
 }
 
-// Without a desktop session (ssh, cron, CI) XDG_RUNTIME_DIR is unset.
+// Without a desktop session (ssh, cron, CI) XDG_RUNTIME_DIR is unset. Here
+// too: without keep aspect, --width and --height set both sides.
 TEST_F(BatchTool, HeadlessRunPrintsOnlyProgressAndSummaryAndLeavesNoTemporaryFile) {
+    png.checkKeepAspect = 0;
+    ASSERT_TRUE(WriteSettingsFile(settings, png));
     QTemporaryDir temp;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"XDG_RUNTIME_DIR", "QT_QPA_PLATFORM", "QT_LOGGING_RULES"})
         environment.remove(name);
     environment.insert("TMPDIR", temp.path());
     const QString two = WriteImageFile(dir, "two.jpg", PhotoLike(50, 50), "jpeg");
-    const BatchRun run = Batch({"--settings", settings, "-o", out, good1, two}, environment);
+    const BatchRun run = Batch(
+        {"--settings", settings, "--width", "10", "--height", "30", "-o", out, good1, two},
+        environment);
     EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(Pixels(out + "/one_processed.png").size(), QSize(10, 30));
     const QRegularExpression expected(
         "^(\\[[12]/2\\] \\S+ -> \\S+_processed\\.png\\n){2}"
         "lumetra-batch: 2 of 2 photos written[^\\n]*\\n$");
@@ -181,16 +178,12 @@ TEST(OutputTemplate, PlannedOutputsNeverClash) {
 }
 
 TEST(BatchJobs, OnePerCoreForManySmallPhotosElseOne) {
-    const struct {
-        int inputs;
-        qint64 largest;
-        int cores, jobs;
-    } cases[] = {{200, 2'000'000, 2, 2}, {200, 2'000'000, 8, 8}, {3, 1'000'000, 8, 3},
-                 {1, 2'000'000, 8, 1},   {200, 24'000'000, 8, 1}, {200, -1, 8, 1},
-                 {200, 2'000'000, 1, 1}};
-    for (const auto& c : cases)
-        EXPECT_EQ(batch::DefaultJobs(c.inputs, c.largest, c.cores), c.jobs)
-            << c.inputs << " inputs of " << c.largest << " pixels on " << c.cores << " cores";
+    const qint64 cases[][4] = {  // inputs, pixels of the largest, cores, jobs
+        {200, 2'000'000, 2, 2},  {200, 2'000'000, 8, 8}, {3, 1'000'000, 8, 3}, {1, 2'000'000, 8, 1},
+        {200, 24'000'000, 8, 1}, {200, -1, 8, 1},        {200, 2'000'000, 1, 1}};
+    for (const auto& [inputs, largest, cores, jobs] : cases)
+        EXPECT_EQ(batch::DefaultJobs(inputs, largest, int(cores)), jobs)
+            << inputs << " inputs of " << largest << " pixels on " << cores << " cores";
 }
 
 TEST(BatchOptions, ParsesEveryOption) {
