@@ -3,12 +3,7 @@
 // the user's own before a shipped one of the same name.
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QTemporaryDir>
-
 #include "cli/BatchRun.h"
-#include "settings/SettingsFile.h"
-#include "support/TestImages.h"
 
 namespace lumetra::test {
 namespace {

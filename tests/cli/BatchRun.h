@@ -1,14 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Runs a program of the build as a user runs it; the pixels of a file, and
-// those the editor's pipeline makes of an input.
+// What the batch tool's tests share: a program of the build run as a user
+// runs it, files' bytes and pixels, and the pixels the editor's pipeline
+// makes of an input.
 #pragma once
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include "files/ImageReader.h"
 #include "render/RenderPipeline.h"
+#include "settings/SettingsFile.h"
+#include "support/TestImages.h"
 
 namespace lumetra::test {
 

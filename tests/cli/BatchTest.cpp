@@ -3,16 +3,12 @@
 // writes and pixels that match the editor's pipeline; then its pure rules.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 
 #include "cli/BatchJob.h"
 #include "cli/BatchRun.h"
 #include "cli/OutputTemplate.h"
-#include "settings/SettingsFile.h"
 #include "settings/SettingsText.h"
-#include "support/TestImages.h"
 
 namespace lumetra::test {
 namespace {

@@ -4,15 +4,10 @@
 // run resumed from the job log; then every output is there once, complete.
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QDirIterator>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 
 #include "cli/BatchRun.h"
-#include "settings/SettingsFile.h"
-#include "support/TestImages.h"
 
 namespace lumetra::test {
 namespace {
@@ -34,15 +29,6 @@ TEST(ParallelRun, AJobKilledHalfwayLeavesNothingAndTheResumedRunCompletesEveryOu
         outputs << path + "_processed.png";
         WriteImageFile(dir, inputs.last(), PhotoLike(40 + i, 30 + i % 7));
     }
-    const auto written = [&] {  // the results under out/, sorted
-        QStringList files;
-        const QDir out(dir.filePath("out"));
-        for (QDirIterator it(out.path(), {"*_processed.png"}, QDir::Files,
-                             QDirIterator::Subdirectories);
-             it.hasNext();)
-            files << out.relativeFilePath(it.next());
-        return files.sort(), files;
-    };
     const auto jobLog = [&] {  // each job's input, exit value and signal
         QStringList jobs;
         for (const QByteArray& line : Bytes(dir.filePath("jobs.log")).split('\n').mid(1))
@@ -71,10 +57,10 @@ TEST(ParallelRun, AJobKilledHalfwayLeavesNothingAndTheResumedRunCompletesEveryOu
     ASSERT_EQ(killed.size(), 1) << "one job dies by SIGKILL";
     EXPECT_EQ(jobLog().filter(" 0 0").size(), inputs.size() - 1);
     const QString killedInput = killed[0].section(u' ', 0, 0);
-    QStringList others = outputs;
-    others.removeOne(killedInput.mid(3).replace(".png", "_processed.png"));
-    others.sort();
-    EXPECT_EQ(written(), others) << "no half-written file stands in its place";
+    for (const QString& output : outputs)  // no half-written file stands in the killed one's place
+        EXPECT_EQ(QFile::exists(dir.filePath("out/" + output)),
+                  "in/" + output.chopped(14) + ".png" != killedInput)
+            << output.toStdString();
 
     const BatchRun resumed = runParallel({"--resume-failed"});
     EXPECT_EQ(resumed.status, 0) << resumed.err.toStdString();
@@ -84,7 +70,6 @@ TEST(ParallelRun, AJobKilledHalfwayLeavesNothingAndTheResumedRunCompletesEveryOu
         EXPECT_EQ(Pixels(dir.filePath("out/" + outputs[i])),
                   Rendered(dir.filePath(inputs[i]), settings))
             << outputs[i].toStdString();
-    EXPECT_EQ(written().size(), inputs.size());
 }
 
 }  // namespace
