@@ -21,24 +21,20 @@ TEST(BatchLook, TakesTheUsersLookThenTheShippedOneAndNamesAnUnknownOne) {
     ASSERT_TRUE(shipped);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_DATA_HOME", dir.filePath("data"));
-    const struct {
-        const char* look;
-        int status;
-        std::optional<EditSettings> settings;  // the output's, or none written
-        QString message;
-    } cases[] = {
-        {"Cartoon", 0, mine, "1 of 1"},
-        {"Warm sepia print", 0, shipped->settings, "1 of 1"},
-        {"Sepia", 1, std::nullopt, "no look named 'Sepia' (the looks: Cartoon, Oil painting, "}};
-    for (const auto& c : cases) {
-        const QString out = dir.filePath(QString("out-") + c.look);
+    // A look's name, the settings of its output (none: no output), what the run says.
+    const std::tuple<QString, std::optional<EditSettings>, QString> cases[] = {
+        {"Cartoon", mine, "1 of 1"},
+        {"Warm sepia print", shipped->settings, "1 of 1"},
+        {"Sepia", std::nullopt, "no look named 'Sepia' (the looks: Cartoon, Oil painting, "}};
+    for (const auto& [look, settings, message] : cases) {
+        const QString out = dir.filePath("out-" + look);
         const BatchRun run =
-            Batch({"--look", c.look, "--format", "png", "-o", out, input}, environment);
-        EXPECT_EQ(run.status, c.status) << c.look;
-        EXPECT_TRUE(run.err.contains(c.message)) << c.look << ": " << run.err.toStdString();
+            Batch({"--look", look, "--format", "png", "-o", out, input}, environment);
+        EXPECT_EQ(run.status, settings ? 0 : 1) << look.toStdString();
+        EXPECT_TRUE(run.err.contains(message)) << run.err.toStdString();
         const QImage written = Pixels(out + "/in_processed.png");
-        ASSERT_EQ(!written.isNull(), c.settings.has_value()) << c.look;
-        if (c.settings) EXPECT_EQ(written, Rendered(input, *c.settings)) << c.look;
+        ASSERT_EQ(!written.isNull(), settings.has_value()) << look.toStdString();
+        if (settings) EXPECT_EQ(written, Rendered(input, *settings)) << look.toStdString();
     }
 }
 

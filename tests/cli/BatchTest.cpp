@@ -30,11 +30,7 @@ TEST_F(BatchTool, AnswersEachRunWithItsStatusAndNeverWritesOverAFileUnasked) {
     const QString inOut = out + "/one.png";  // its output is existing, also an input
     ASSERT_TRUE(WriteBytes(text, "text") && QDir().mkpath(out) && WriteBytes(existing, "mine") &&
                 QFile::copy(good1, inOut));
-    const struct {
-        QStringList arguments;
-        int status;
-        QString message;  // on standard output or error
-    } cases[] = {
+    const std::tuple<QStringList, int, QString> cases[] = {  // arguments, status, what it says
         {{"--print-default-settings"}, 0, WriteSettingsText(EditSettings())},
         {{"--help"}, 0, "Usage: lumetra-batch"},
         {{"-o", out, good1}, 2, "--settings FILE or --look NAME is required\n\nUsage:"},
@@ -42,10 +38,10 @@ TEST_F(BatchTool, AnswersEachRunWithItsStatusAndNeverWritesOverAFileUnasked) {
         {{"--settings", settings, "-o", text + "/out", good1}, 1, "output folder"},
         {{"--settings", settings, "-o", out, good1}, 1, "already exists (give --overwrite"},
         {{"--settings", settings, "--overwrite", "-o", out, inOut, existing}, 1, "of the inputs"}};
-    for (const auto& c : cases) {
-        const BatchRun run = Batch(c.arguments);
-        EXPECT_EQ(run.status, c.status) << c.arguments.join(' ').toStdString();
-        EXPECT_TRUE((run.out + run.err).contains(c.message)) << (run.out + run.err).toStdString();
+    for (const auto& [arguments, status, message] : cases) {
+        const BatchRun run = Batch(arguments);
+        EXPECT_EQ(run.status, status) << arguments.join(' ').toStdString();
+        EXPECT_TRUE((run.out + run.err).contains(message)) << (run.out + run.err).toStdString();
     }
     EXPECT_EQ(Bytes(existing), "mine");
 }
@@ -82,13 +78,11 @@ TEST_F(BatchTool, EachInputGetsTheEditorsPixelsInAnOutputOfItsOwn) {
     held.checkSepia = held.checkSwirl = held.check3DTransform = held.checkTextWatermark = 1;
     held.textFieldText = "Batch";
     EditSettings written = held;
-    const struct {
-        float EditSettings::*member;
-        float written, held;
-    } values[] = {{&EditSettings::sliderGamma, 6.f, 3.f},
-                  {&EditSettings::sliderSwirlAngle, 40.f, 5.f},
-                  {&EditSettings::stepper3DTransformM11, 25.f, 10.f}};
-    for (const auto& v : values) written.*v.member = v.written, held.*v.member = v.held;
+    const std::tuple<float EditSettings::*, float, float> values[] = {  // a field, beyond, held
+        {&EditSettings::sliderGamma, 6.f, 3.f},
+        {&EditSettings::sliderSwirlAngle, 40.f, 5.f},
+        {&EditSettings::stepper3DTransformM11, 25.f, 10.f}};
+    for (const auto& [field, beyond, kept] : values) written.*field = beyond, held.*field = kept;
     ASSERT_NE(Rendered(a, written), Rendered(a, held)) << "the values must tell";
     ASSERT_TRUE(WriteSettingsFile(settings, written));
 
@@ -184,11 +178,9 @@ TEST(BatchJobs, OnePerCoreForManySmallPhotosElseOne) {
 
 TEST(BatchOptions, ParsesEveryOption) {
     QString error;
-    const auto o = batch::ParseOptions(QString("--settings=a.lumetra --logo l.png --format TIF "
-                                               "--quality 85 --width 800 --no-keep-exif "
-                                               "--overwrite --jobs 2 -o out -- -odd-name.jpg")
-                                           .split(' '),
-                                       &error);
+    const QString all = "--settings=a.lumetra --logo l.png --format TIF --quality 85 --width 800 "
+                        "--no-keep-exif --overwrite --jobs 2 -o out -- -odd-name.jpg";
+    const auto o = batch::ParseOptions(all.split(' '), &error);
     ASSERT_TRUE(o) << error.toStdString();
     EXPECT_TRUE(o->settingsFile == "a.lumetra" && o->logoFile == "l.png" && o->formatIndex == 7 &&
                 o->quality == 85 && o->width == 800.0 && !o->height && o->keepExif == false &&
