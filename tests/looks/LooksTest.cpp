@@ -12,7 +12,6 @@
 
 #include "editor/LooksPanel.h"
 #include "settings/Looks.h"
-#include "settings/SettingsText.h"
 #include "support/TestImages.h"
 
 namespace lumetra::test {
@@ -38,9 +37,8 @@ TEST(Looks, KeptAsSettingsFilesTheUsersFirstABrokenOneListedWithItsError) {
     ASSERT_TRUE(store.Save("Warm", warm, &error)) << error.toStdString();
     // Exactly a settings file, as --settings and Import read it.
     EXPECT_TRUE(ReadSettingsFile(user.filePath("looks/Warm.lumetra")).value().settings == warm);
-    const QByteArray defaults = WriteSettingsText(EditSettings()).toUtf8();
-    ASSERT_TRUE(WriteText(shipped.filePath("Warm.lumetra"), defaults) &&
-                WriteText(shipped.filePath("Alpha.lumetra"), defaults) &&
+    ASSERT_TRUE(WriteSettingsFile(shipped.filePath("Warm.lumetra"), EditSettings()) &&
+                WriteSettingsFile(shipped.filePath("Alpha.lumetra"), EditSettings()) &&
                 WriteText(user.filePath("looks/Broken.lumetra"), "not a look\n"));
     EXPECT_EQ(Names(store), QStringList({"Broken", "Warm", "Alpha*"}));
     const std::optional<Look> broken = store.Find("Broken");
@@ -90,15 +88,14 @@ TEST_F(LooksInTheWindow, ApplyingALookIsOneChangeUndoTakesBackAndKeepsTheOutputS
 }
 
 TEST_F(LooksInTheWindow, ThePanelShowsEveryShippedLookAsksBeforeReplacingNeverAppliesABrokenOne) {
-    ASSERT_TRUE(QDir().mkpath(dir.filePath("looks")));
-    ASSERT_TRUE(WriteText(dir.filePath("looks/Broken.lumetra"), "broken\n"));
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("looks")) &&
+                WriteText(dir.filePath("looks/Broken.lumetra"), "broken\n"));
     LooksPanel panel(&vc, LookStore(dir.filePath("looks"), {LUMETRA_SHIPPED_LOOKS}));
     QSignalSpy thumbnails(&vc, &ViewController::lookThumbnailReady);
     const QList<Look> shipped = LookStore(QString(), {LUMETRA_SHIPPED_LOOKS}).List();
     ASSERT_EQ(panel.list()->count(), shipped.size() + 1);
     for (const Look& look : shipped)  // each reads and changes something
-        EXPECT_TRUE(look.ok() && !(look.file->settings == EditSettings()))
-            << look.name.toStdString();
+        EXPECT_TRUE(look.ok() && !(look.file->settings == EditSettings())) << qPrintable(look.name);
     // Every readable look gets its thumbnail of the open photo.
     for (int i = 0; i < 50 && thumbnails.count() < shipped.size(); ++i) thumbnails.wait(200);
     EXPECT_EQ(thumbnails.count(), shipped.size());
