@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the batch tool's tests share: a program of the build run as a user
-// runs it, files' bytes and pixels, and the pixels the editor's pipeline
-// makes of an input.
+// What the batch tool's tests share: a program run as a user runs it, files'
+// bytes and pixels, and the pixels the editor's pipeline makes of an input.
 #pragma once
 
 #include <QCoreApplication>
@@ -22,15 +21,14 @@ struct BatchRun {
     QString out, err;
 };
 
-// The command's first word is the program.
 inline BatchRun Run(
-    const QStringList& command,
+    const QStringList& programAndArguments,
     const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
     const QString& workingFolder = QString()) {
     QProcess process;
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(workingFolder);
-    process.start(command.first(), command.mid(1));
+    process.start(programAndArguments.first(), programAndArguments.mid(1));
     BatchRun run;
     if (!process.waitForFinished(120000)) return run;
     run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
