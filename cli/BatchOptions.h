@@ -41,7 +41,7 @@ struct Options {
 // nothing and says why in `error`.
 std::optional<Options> ParseOptions(const QStringList& arguments, QString* error);
 
-// The format pop-up index of an extension (jpg ... bmp), or -1.
+// The format pop-up index of an extension (jpg ... bmp, webp, avif), or -1.
 int FormatIndexOfExtension(const QString& extension);
 
 // The usage text printed by --help and after a usage error.

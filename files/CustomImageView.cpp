@@ -16,7 +16,7 @@ namespace lumetra {
 
 CustomImageView::CustomImageView(QWidget* parent)
     : QWidget(parent),
-      acceptedTypes_{"jpg", "jpeg", "jpe", "jp2", "jpx", "png", "tiff", "tif", "gif", "bmp"} {
+      acceptedTypes_(SourceExtensions()) {
     setAttribute(Qt::WA_OpaquePaintEvent, false);
     setAcceptDrops(true);
     setAccessibleName(tr("Preview"));

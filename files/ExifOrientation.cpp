@@ -389,6 +389,11 @@ int SourceOrientation(const QByteArray& bytes) {
     return OrientationOf(in);
 }
 
+int ExifBlockOrientation(const QByteArray& exif) {
+    Source in(exif.constData(), exif.size());
+    return OrientationInExifBlock(in, 0, exif.size());
+}
+
 QImage ApplyExifOrientation(const QImage& stored, int orientation) {
     if (orientation < 2 || orientation > 8 || stored.isNull()) return stored;
     // Pictures of less than a byte per pixel are turned as 8-bit indexed ones.

@@ -29,6 +29,12 @@ namespace lumetra {
 int SourceOrientation(QIODevice* file);
 int SourceOrientation(const QByteArray& bytes);
 
+// The orientation an Exif block holds (a TIFF structure, with or without
+// the "Exif\0\0" that starts a JPEG's segment), as the formats that keep
+// their Exif in a box or chunk of their own hand it out; 1 when it holds
+// none or cannot be read.
+int ExifBlockOrientation(const QByteArray& exif);
+
 // The size of a stored picture once turned by an orientation: 5 to 8 swap
 // width and height.
 inline QSize OrientedSize(const QSize& stored, int orientation) {

@@ -5,11 +5,13 @@
 #include <QImageWriter>
 #include <cmath>
 
+#include "files/AvifCodec.h"
 #include "files/GifEncoder.h"
 #include "files/Jpeg2000.h"
 #include "files/JpegEncoder.h"
 #include "files/PngEncoder.h"
 #include "files/SaveBitmap.h"
+#include "files/WebpCodec.h"
 
 namespace lumetra {
 namespace {
@@ -51,13 +53,18 @@ std::optional<SaveFormat> SaveFormatForIndex(int index) {
             return SaveFormat::Gif;
         case 9:
             return SaveFormat::Bmp;
+        case 10:
+            return SaveFormat::Webp;
+        case 11:
+            return SaveFormat::Avif;
         default:
             return std::nullopt;
     }
 }
 
 bool TakesCompressionFactor(SaveFormat format) {
-    return format == SaveFormat::Jpeg || format == SaveFormat::Jpeg2000;
+    return format == SaveFormat::Jpeg || format == SaveFormat::Jpeg2000 ||
+           format == SaveFormat::Webp || format == SaveFormat::Avif;
 }
 
 int JpegQuality(double quality) {
@@ -93,6 +100,10 @@ QByteArray EncodeForSave(const QImage& bitmap, SaveFormat format, double quality
             if (flat.isNull()) return Fail(error, QStringLiteral("Not enough memory."));
             return WriteWithQt(flat, "bmp", error);
         }
+        case SaveFormat::Webp:
+            return EncodeWebp(bitmap, quality, error);
+        case SaveFormat::Avif:
+            return EncodeAvif(bitmap, quality, error);
     }
     return Fail(error, QStringLiteral("Unknown format."));
 }

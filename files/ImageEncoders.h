@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The six file formats a picture can be saved in, chosen by the index of
+// The eight file formats a picture can be saved in, chosen by the index of
 // the format pop-up, and their encoders into memory.
 #pragma once
 
@@ -10,10 +10,10 @@
 
 namespace lumetra {
 
-enum class SaveFormat { Jpeg, Jpeg2000, Png, Tiff, Gif, Bmp };
+enum class SaveFormat { Jpeg, Jpeg2000, Png, Tiff, Gif, Bmp, Webp, Avif };
 
 // The pop-up's items in order: JPG, JPEG, JPE, JP2, JPX, PNG, TIFF, TIF,
-// GIF, BMP. Any other index has no format.
+// GIF, BMP, WEBP, AVIF. Any other index has no format.
 std::optional<SaveFormat> SaveFormatForIndex(int index);
 
 // True for the formats whose encoder takes the compression factor.
@@ -23,10 +23,10 @@ bool TakesCompressionFactor(SaveFormat format);
 int JpegQuality(double quality);
 
 // Encodes a save bitmap (see IsSaveBitmap: RGBA or BGRA bytes). quality is
-// the compression factor in 0..1 (JPEG and JPEG 2000 only; the other
+// the compression factor in 0..1 (JPEG, JPEG 2000, WebP and AVIF; the other
 // formats ignore it, a factor that is not a number fails the two that use
 // it). JPEG and BMP hold no alpha and
-// get the bitmap composited onto white; PNG, TIFF and JPEG 2000 keep alpha
+// get the bitmap composited onto white; PNG, TIFF, JPEG 2000, WebP and AVIF keep alpha
 // when some pixel is not opaque and write plain RGB otherwise; GIF keeps
 // alpha 0 as its transparent colour. Returns the file's bytes, or empty
 // with a reason in *error.

@@ -10,6 +10,7 @@
 #include <exception>
 #include <mutex>
 
+#include "files/CodecReaders.h"
 #include "files/DamageCheck.h"
 #include "files/ExifOrientation.h"
 #include "files/Jpeg2000.h"
@@ -117,6 +118,19 @@ Decoded ReadJpeg2000(QFile* file, std::int64_t maxPixels) {
     return out;
 }
 
+// HEIC, AVIF, WebP, JPEG XL and camera raw files, through their own
+// libraries, which hand the picture over already upright.
+Decoded ReadWithCodec(QFile* file, CodecFormat format, std::int64_t maxPixels) {
+    Decoded out;
+    QByteArray data;
+    if (!ReadAll(file, maxPixels, &data, &out.error)) return out;
+    CodecPicture picture = DecodeWithCodec(format, data, maxPixels);
+    out.image = std::move(picture.image);
+    out.error = picture.error;
+    out.damage = picture.damage;
+    return out;
+}
+
 // The size a picture Qt reads claims in its header, read with reader.
 // For GIF the screen counts, which Qt allocates whatever the frames' size;
 // for BMP the header's own numbers, which Qt does not report.
@@ -163,8 +177,10 @@ ReadResult Read(const QString& path, std::int64_t maxPixels, int jpegScaleDenomi
     QFile file;
     if (!OpenSource(path, &file, &result.error)) return result;
 
-    const QByteArray head = file.peek(16);
-    Decoded decoded = LooksLikeJpeg2000(head) ? ReadJpeg2000(&file, maxPixels)
+    const QByteArray head = file.peek(64);
+    const CodecFormat codec = CodecFormatOf(head, path);
+    Decoded decoded = codec != CodecFormat::None ? ReadWithCodec(&file, codec, maxPixels)
+                      : LooksLikeJpeg2000(head)  ? ReadJpeg2000(&file, maxPixels)
                       : LooksLikeJpeg(head)   ? ReadJpeg(&file, maxPixels, jpegScaleDenominator)
                                               : ReadWithQt(&file, maxPixels);
     if (decoded.image.isNull()) {
@@ -226,6 +242,21 @@ ProbeResult Probe(const QString& path, std::int64_t maxPixels) {
     ProbeResult result;
     QFile file;
     if (!OpenSource(path, &file, &result.error)) return result;
+    const CodecFormat codec = CodecFormatOf(file.peek(64), path);
+    if (codec != CodecFormat::None) {
+        // The codecs' headers give the upright size.
+        QByteArray data;
+        if (!ReadAll(&file, maxPixels, &data, &result.error)) return result;
+        const QSize size = CodecHeaderSize(codec, data, &result.error);
+        if (!size.isValid() || size.isEmpty()) {
+            if (result.error.isEmpty()) result.error = QStringLiteral("The image header is damaged.");
+        } else if (AboveLimit(size, maxPixels)) {
+            result.error = TooLarge(size.width(), size.height());
+        } else {
+            result.size = size;
+        }
+        return result;
+    }
     const QSize stored = HeaderSize(&file, maxPixels, &result.error);
     if (!stored.isValid() || stored.isEmpty()) {
         if (result.error.isEmpty()) result.error = QStringLiteral("The image header is damaged.");
@@ -240,6 +271,16 @@ ProbeResult Probe(const QString& path, std::int64_t maxPixels) {
 }
 
 }  // namespace
+
+const QStringList& SourceExtensions() {
+    static const QStringList extensions = [] {
+        QStringList list = {"jpg", "jpeg", "jpe", "jp2", "jpx", "png", "tiff", "tif", "gif",
+                            "bmp", "heic", "heif", "avif", "webp", "jxl"};
+        list += RawExtensions();
+        return list;
+    }();
+    return extensions;
+}
 
 ProbeResult ProbeImageFile(const QString& path, std::int64_t maxPixels) {
     RaiseAllocationLimitOnce();

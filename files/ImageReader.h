@@ -6,6 +6,7 @@
 
 #include <QSize>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 #include "render/Image.h"
@@ -15,6 +16,11 @@ namespace lumetra {
 // Pictures above this many pixels are refused rather than risking the
 // memory of the whole desktop (a 100-megapixel photo still opens).
 constexpr std::int64_t kMaxSourcePixels = std::int64_t(128) << 20;
+
+// The extensions of the source files the open dialog and a drop accept,
+// lower case: jpg, jpeg, jpe, jp2, jpx, png, tiff, tif, gif, bmp, then
+// heic, heif, avif, webp, jxl and the camera raw formats (dng, cr2, ...).
+const QStringList& SourceExtensions();
 
 struct ReadResult {
     Image image;    // empty when the file could not be read

@@ -50,8 +50,4 @@ QImage DecodeJpeg2000(const QByteArray& data, QString* error = nullptr,
 QSize ReadJpeg2000Header(QIODevice* file, QString* error,
                          std::int64_t maxPixels = std::int64_t(128) << 20);
 
-// The same, reading the file at path first.
-QImage DecodeJpeg2000File(const QString& path, QString* error = nullptr,
-                          std::int64_t maxPixels = std::int64_t(128) << 20);
-
 }  // namespace lumetra

@@ -2,7 +2,6 @@
 // Reading JP2 files and J2K codestreams with OpenJPEG. Everything a file
 // claims about itself is checked before memory is spent on it.
 #include <QColorSpace>
-#include <QFile>
 #include <QIODevice>
 #include <algorithm>
 #include <cstring>
@@ -271,16 +270,6 @@ QImage DecodeJpeg2000(const QByteArray& data, QString* error, std::int64_t maxPi
         if (space.isValid()) out.setColorSpace(space);
     }
     return out;
-}
-
-QImage DecodeJpeg2000File(const QString& path, QString* error, std::int64_t maxPixels) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Fail(error, QStringLiteral("The file cannot be read: %1").arg(file.errorString()));
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return Fail(error, QStringLiteral("The file cannot be read: %1").arg(file.errorString()));
-    return DecodeJpeg2000(data, error, maxPixels);
 }
 
 }  // namespace lumetra

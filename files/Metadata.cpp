@@ -14,8 +14,11 @@
 #include <mutex>
 
 #include "files/AtomicFile.h"
+#include "files/AvifCodec.h"
+#include "files/CodecReaders.h"
 #include "files/ExifOrientation.h"
 #include "files/ImageFiles.h"
+#include "files/WebpCodec.h"
 #include "render/ImageTools.h"
 
 namespace lumetra {
@@ -108,23 +111,87 @@ QByteArray WithExifChunk(const QByteArray& png, const QByteArray& exif) {
     return out;
 }
 
-PropertiesCopy CopyWithExiv2(const QString& sourcePath, const QString& savedPath) {
-    QByteArray sourceBytes;
-    if (!ReadWholeFile(sourcePath, &sourceBytes)) return PropertiesCopy::Failed;
-    const auto source = OpenInMemory(sourceBytes);
-    if (!source.get()) return PropertiesCopy::Failed;
-    source->readMetadata();
-    Exiv2::ExifData exif = source->exifData();
-    Exiv2::IptcData iptc = source->iptcData();
-    Exiv2::XmpData xmp = source->xmpData();
+struct SourceProperties {
+    Exiv2::ExifData exif;
+    Exiv2::IptcData iptc;
+    Exiv2::XmpData xmp;
+    Exiv2::ByteOrder order = Exiv2::littleEndian;
+};
+
+// The properties of the source file: HEIF, AVIF, WebP and JPEG XL files
+// keep theirs in boxes and chunks that their own libraries hand out (the
+// exiv2 of Debian 12 reads none of them but WebP); JPEG, PNG, TIFF, JPEG
+// 2000 and camera raw files are read by exiv2.
+bool ReadSourceProperties(const QString& sourcePath, const QByteArray& sourceBytes,
+                          SourceProperties* properties) {
+    const CodecFormat codec = CodecFormatOf(sourceBytes.left(64), sourcePath);
+    if (codec != CodecFormat::None && codec != CodecFormat::Raw) {
+        const EmbeddedProperties embedded = CodecProperties(codec, sourceBytes);
+        if (!embedded.exif.isEmpty()) {
+            const Exiv2::ByteOrder order = Exiv2::ExifParser::decode(
+                properties->exif, reinterpret_cast<const Exiv2::byte*>(embedded.exif.constData()),
+                uint32_t(embedded.exif.size()));
+            if (order != Exiv2::invalidByteOrder) properties->order = order;
+        }
+        if (!embedded.xmp.isEmpty())
+            Exiv2::XmpParser::decode(properties->xmp, embedded.xmp.toStdString());
+    } else {
+        const auto source = OpenInMemory(sourceBytes);
+        if (!source.get()) return false;
+        source->readMetadata();
+        properties->exif = source->exifData();
+        properties->iptc = source->iptcData();
+        properties->xmp = source->xmpData();
+        if (source->byteOrder() != Exiv2::invalidByteOrder) properties->order = source->byteOrder();
+    }
     // The orientation the reader turned the source's pixels by: where it
     // turned them, the saved pixels are upright; where it did not (no
     // orientation it can see), they are as stored, and the tag still says
-    // how to turn them.
-    if (SourceOrientation(sourceBytes) != 1) SetOrientationNormal(&exif, &xmp);
+    // how to turn them. The formats read through their own libraries are
+    // always shown upright (by their Exif, their rotation and mirror boxes
+    // or a raw file's flip), so their saved pixels are too.
+    if (codec != CodecFormat::None || SourceOrientation(sourceBytes) != 1)
+        SetOrientationNormal(&properties->exif, &properties->xmp);
+    return true;
+}
+
+QByteArray ExifBlock(const SourceProperties& properties) {
+    Exiv2::Blob block;
+    if (!properties.exif.empty())
+        Exiv2::ExifParser::encode(block, properties.order, properties.exif);
+    return QByteArray(reinterpret_cast<const char*>(block.data()), qsizetype(block.size()));
+}
+
+QByteArray XmpPacket(const SourceProperties& properties) {
+    std::string packet;
+    if (properties.xmp.empty() || Exiv2::XmpParser::encode(packet, properties.xmp) != 0) return {};
+    return QByteArray::fromStdString(packet);
+}
+
+PropertiesCopy CopyWithExiv2(const QString& sourcePath, const QString& savedPath) {
+    QByteArray sourceBytes;
+    if (!ReadWholeFile(sourcePath, &sourceBytes)) return PropertiesCopy::Failed;
+    SourceProperties properties;
+    if (!ReadSourceProperties(sourcePath, sourceBytes, &properties)) return PropertiesCopy::Failed;
+    Exiv2::ExifData& exif = properties.exif;
+    Exiv2::IptcData& iptc = properties.iptc;
+    Exiv2::XmpData& xmp = properties.xmp;
 
     QByteArray savedBytes;
     if (!ReadWholeFile(savedPath, &savedBytes)) return PropertiesCopy::Failed;
+    // WebP and AVIF files get their Exif and XMP through the codecs' own
+    // containers (IPTC has no place in either).
+    const CodecFormat savedCodec = CodecFormatOf(savedBytes.left(64), savedPath);
+    if (savedCodec == CodecFormat::Webp || savedCodec == CodecFormat::Avif) {
+        const QByteArray block = ExifBlock(properties);
+        const QByteArray packet = XmpPacket(properties);
+        const QByteArray bytes = savedCodec == CodecFormat::Webp
+                                     ? WebpWithProperties(savedBytes, block, packet)
+                                     : AvifWithProperties(savedBytes, block, packet);
+        if (bytes.isEmpty()) return PropertiesCopy::Failed;
+        return WriteFileAtomically(savedPath, bytes) ? PropertiesCopy::Copied
+                                                     : PropertiesCopy::Failed;
+    }
     const auto saved = OpenInMemory(savedBytes);
     if (!saved.get()) return PropertiesCopy::Failed;
     if (!HoldsProperties(saved->imageType())) return PropertiesCopy::NotHeld;
@@ -147,15 +214,7 @@ PropertiesCopy CopyWithExiv2(const QString& sourcePath, const QString& savedPath
     if (rewritten.size_ <= 0 || rewritten.pData_ == nullptr) return PropertiesCopy::Failed;
     QByteArray bytes(reinterpret_cast<const char*>(rewritten.pData_), rewritten.size_);
     if (png) {
-        Exiv2::Blob block;
-        if (!exif.empty()) {
-            const Exiv2::ByteOrder order = source->byteOrder() == Exiv2::invalidByteOrder
-                                               ? Exiv2::littleEndian
-                                               : source->byteOrder();
-            Exiv2::ExifParser::encode(block, order, exif);
-        }
-        bytes = WithExifChunk(bytes, QByteArray(reinterpret_cast<const char*>(block.data()),
-                                                qsizetype(block.size())));
+        bytes = WithExifChunk(bytes, ExifBlock(properties));
         if (bytes.isEmpty()) return PropertiesCopy::Failed;
     }
     return WriteFileAtomically(savedPath, bytes) ? PropertiesCopy::Copied : PropertiesCopy::Failed;

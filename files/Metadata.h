@@ -20,7 +20,12 @@ enum class PropertiesCopy {
 // is not 1), the saved pixels are upright too and the Orientation (Exif and
 // XMP, where present) becomes 1, normal; elsewhere it stays as it was, with
 // the pixels as stored. A PNG gets the Exif in its standard eXIf chunk
-// before the picture data. The saved file is rewritten in memory and
+// before the picture data; a WebP gets Exif and XMP chunks, an AVIF Exif
+// and XMP items (neither holds IPTC). The Exif and XMP of a HEIF, AVIF,
+// WebP or JPEG XL source are taken from its boxes or chunks by its own
+// library; a source read through its own library (those and camera raw
+// files) is always shown upright, so its Orientation becomes 1.
+// The saved file is rewritten in memory and
 // replaced atomically, so a failure at any point leaves it as it was.
 // Never throws.
 PropertiesCopy CopyImageProperties(const QString& sourcePath, const QString& savedPath);

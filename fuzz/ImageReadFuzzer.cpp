@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
@@ -28,14 +29,27 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     return 0;
 }
 
+// Reads the input as a file at path, checking what comes back.
+static void ReadAs(const QString& at, const std::uint8_t* data, std::size_t size);
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    ReadAs(path, data, size);
+    // Raw files that are TIFF files inside (DNG, CR2, NEF, ...) are told by
+    // their name: a TIFF is read once more as a camera raw file.
+    const QByteArray head(reinterpret_cast<const char*>(data), qsizetype(std::min<std::size_t>(size, 4)));
+    if (head == QByteArray("II*\0", 4) || head == QByteArray("MM\0*", 4))
+        ReadAs(path + QStringLiteral(".dng"), data, size);
+    return 0;
+}
+
+static void ReadAs(const QString& at, const std::uint8_t* data, std::size_t size) {
     {
-        QFile file(path);
+        QFile file(at);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) std::abort();
         if (file.write(reinterpret_cast<const char*>(data), qint64(size)) != qint64(size))
             std::abort();
     }
-    const lumetra::ReadResult read = lumetra::ReadImageFile(path, kFuzzMaxPixels);
+    const lumetra::ReadResult read = lumetra::ReadImageFile(at, kFuzzMaxPixels);
     // What comes back is either a picture within the limit or a reason.
     if (read.ok()) {
         if (read.image.pixelCount() > std::size_t(kFuzzMaxPixels)) std::abort();
@@ -45,8 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // The header probe a drop makes takes whatever reads, and refuses with
     // a reason.
-    const lumetra::ProbeResult probe = lumetra::ProbeImageFile(path, kFuzzMaxPixels);
+    const lumetra::ProbeResult probe = lumetra::ProbeImageFile(at, kFuzzMaxPixels);
     if (read.ok() && !probe.ok()) std::abort();
     if (!probe.ok() && probe.error.isEmpty()) std::abort();
-    return 0;
 }

@@ -85,11 +85,19 @@ Image Image::FromQImage(const QImage& source) {
     if (IsKeptEightBitLayout(format)) {
         image.bytes_ = source;
     } else if (IsDeepLayout(format)) {
-        const QImage deep = source.convertToFormat(QImage::Format_RGBA32FPx4);
+        // Through straight 16-bit RGBA, converted here: Qt 6.4 turns RGBA64
+        // into RGBA32FPx4 with the alpha multiplied in twice (0.6 becomes
+        // 0.36). Values beyond 0..1 (float HDR sources) are clamped on the way.
+        const QImage deep = source.convertToFormat(QImage::Format_RGBA64);
+        if (deep.isNull()) return Image();
         image = CreateUninitialised(deep.width(), deep.height());
-        const std::size_t rowBytes = image.rowFloats() * sizeof(float);
+        constexpr float kScale = 1.f / 65535.f;
         ParallelBands(image.height_, image.width_, [&](int y0, int y1) {
-            for (int y = y0; y < y1; ++y) std::memcpy(image.row(y), deep.constScanLine(y), rowBytes);
+            for (int y = y0; y < y1; ++y) {
+                const auto* in = reinterpret_cast<const quint16*>(deep.constScanLine(y));
+                float* out = image.row(y);
+                for (std::size_t i = 0; i < image.rowFloats(); ++i) out[i] = float(in[i]) * kScale;
+            }
         });
         return image;
     } else {

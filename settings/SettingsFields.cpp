@@ -322,7 +322,7 @@ const QStringList& PositionTitles() {
 
 const QStringList& FormatTitles() {
     static const QStringList titles = {"JPG", "JPEG", "JPE", "JP2", "JPX",
-                                       "PNG", "TIFF", "TIF", "GIF", "BMP"};
+                                       "PNG", "TIFF", "TIF", "GIF", "BMP", "WEBP", "AVIF"};
     return titles;
 }
 

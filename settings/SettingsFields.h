@@ -111,8 +111,10 @@ bool ParseFloatText(const QString& text, float* value);
 bool ParseDoubleText(const QString& text, double* value);
 
 // The quality is saved with the formats of these indexes (the JPEG and
-// JPEG 2000 families); the others ignore it.
-inline bool FormatTakesQuality(int formatIndex) { return formatIndex >= 0 && formatIndex <= 4; }
+// JPEG 2000 families, WebP and AVIF); the others ignore it.
+inline bool FormatTakesQuality(int formatIndex) {
+    return (formatIndex >= 0 && formatIndex <= 4) || formatIndex == 10 || formatIndex == 11;
+}
 
 // The quality label's text: the whole part of the quality, never below 1.
 QString QualityLabelText(float quality);

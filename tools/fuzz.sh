@@ -61,6 +61,20 @@ if [[ ! -e "$seeds/image_read/plain.jpg" ]]; then
   rm "$s/plain.ppm"
   build-fuzz/bin/lumetra-batch --print-default-settings >"$seeds/settings_text/default.lumetra"
 fi
+# Seeds of the formats read through their own libraries (HEIC, AVIF, WebP,
+# JPEG XL), made by the libraries' own encoders; the TIFF seeds above are
+# read as DNG too (see fuzz/ImageReadFuzzer.cpp).
+if [[ ! -e "$seeds/image_read/plain.webp" ]]; then
+  s=$seeds/image_read
+  # The newer formats, made by their libraries' own encoders.
+  cwebp -quiet -q 80 "$s/plain.png" -o "$s/plain.webp"
+  cwebp -quiet -lossless "$s/translucent.png" -o "$s/translucent.webp"
+  avifenc -s 8 "$s/plain.png" "$s/plain.avif" >/dev/null
+  avifenc -s 8 --irot 1 "$s/translucent.png" "$s/turned.avif" >/dev/null
+  heif-enc -q 80 "$s/plain.jpg" -o "$s/plain.heic" >/dev/null
+  cjxl --quiet "$s/plain.png" "$s/plain.jxl"
+  cjxl --quiet "$s/turned.jpg" "$s/turned.jxl"
+fi
 
 declare -A inputs=([image_read]=image [settings_text]=settings)
 for target in "${targets[@]}"; do

@@ -34,7 +34,7 @@ faults=(
   "format extension not enforced|files/Export.cpp|s/(QString PathWithExtension\(const QString& path, const QString& extension\) \{)/\$1 return path;/|save|test_save_command"
   "JPEG quality ignored|files/JpegEncoder.cpp|s/quality = std::clamp\(quality, 0, 100\);/quality = 80;/|save|test_save"
   "Orientation not made normal|files/Metadata.cpp|s/(\(\*exif\)\[\"Exif.Image.Orientation\"\] = )uint16_t\(1\)/\${1}uint16_t(6)/|metadata|test_metadata"
-  "atomic write replaced by a direct write|files/AtomicFile.cpp|s/file.setDirectWriteFallback\(false\);/file.setDirectWriteFallback(true); QFile direct(path); if (direct.open(QIODevice::WriteOnly)) { direct.write(data.left(data.size() \/ 2)); direct.close(); }/|robustness|test_robustness lumetra-batch"
+  "atomic write replaced by a direct write|files/AtomicFile.cpp|s/(#include <QSaveFile>)/\$1\n#include <QFile>/; s/file.setDirectWriteFallback\(false\);/file.setDirectWriteFallback(true); QFile direct(path); if (direct.open(QIODevice::WriteOnly)) { direct.write(data.left(data.size() \/ 2)); direct.close(); }/|robustness|test_robustness lumetra-batch"
   "a reader's size limit lifted|files/ImageReader.cpp|s/return std::int64_t\(size.width\(\)\) \* std::int64_t\(size.height\(\)\) > maxPixels;/return false;/|open|test_open"
   "the owed pass after a merge skipped|editor/RenderScheduler.cpp|s/if \(overtaken\) fullWanted_ = true;/if (overtaken) fullWanted_ = false;/|render|test_render"
   "a stop request ignored by the kernels|render/Parallel.h|s/if \(stop && stop->load\(std::memory_order_relaxed\)\) continue;//|preview|test_preview"
@@ -94,7 +94,8 @@ for entry in "${faults[@]}"; do
   result=caught
   # shellcheck disable=SC2086
   if ! cmake --build "$build" -j"$(nproc)" --target $targets >/dev/null 2>&1; then
-    result="caught (does not build)"
+    # A fault that does not build proves nothing about the tests.
+    result="DOES NOT BUILD (fix the fault)"
   elif (cd "$build" && QT_QPA_PLATFORM=offscreen ctest -L "^$label\$" -j"$(nproc)" \
           --timeout 120 >/dev/null 2>&1); then
     result=MISSED
@@ -102,7 +103,7 @@ for entry in "${faults[@]}"; do
   git checkout --quiet -- "$file"
   restore=()
   printf '%2d  %-58s %-10s %s\n' "$number" "$name" "[$label]" "$result"
-  if [[ "$result" == MISSED ]]; then missed+=("$number $name"); else caught=$((caught + 1)); fi
+  if [[ "$result" == caught ]]; then caught=$((caught + 1)); else missed+=("$number $name: $result"); fi
 done
 
 # The last build holds the last fault: build the unchanged code again.

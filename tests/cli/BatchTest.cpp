@@ -53,7 +53,8 @@ TEST_F(BatchTool, WritesEveryFormat) {
     } formats[] = {{"jpg", "\xFF\xD8"},        {"jpeg", "\xFF\xD8"},       {"jpe", "\xFF\xD8"},
                    {"jp2", QByteArray("\0\0\0\x0CjP", 6)}, {"jpx", QByteArray("\0\0\0\x0CjP", 6)},
                    {"png", "\x89PNG"},          {"tiff", "II*"},            {"tif", "II*"},
-                   {"gif", "GIF8"},             {"bmp", "BM"}};
+                   {"gif", "GIF8"},             {"bmp", "BM"},
+                   {"webp", "RIFF"},            {"avif", QByteArray("\0\0\0", 3)}};
     for (const auto& f : formats) {
         const BatchRun run =
             Batch({"--settings", settings, "--format", f.ext, "--height", "20", "-o", out, good1});

@@ -59,14 +59,20 @@ TEST_F(Export, FormatAndQualityRecordWithoutRenderingAndFollowARestoredState) {
     vc.comboFormat->setCurrentIndex(5);  // PNG: no quality
     vc.OnFormatSelected();
     EXPECT_FALSE(vc.sliderQuality->isEnabled());
+    vc.comboFormat->setCurrentIndex(11);  // AVIF
+    vc.OnFormatSelected();
+    EXPECT_TRUE(vc.sliderQuality->isEnabled());
+    vc.comboFormat->setCurrentIndex(9);  // BMP
+    vc.OnFormatSelected();
+    EXPECT_FALSE(vc.sliderQuality->isEnabled());
     vc.comboFormat->setCurrentIndex(4);  // JPX
     vc.OnFormatSelected();
     EXPECT_TRUE(vc.sliderQuality->isEnabled());
     vc.sliderQuality->moveTo(37.9f);
     EXPECT_EQ(vc.labelQuality->text(), "37");
-    EXPECT_EQ(vc.stateImagesPath.size(), states + 3);
+    EXPECT_EQ(vc.stateImagesPath.size(), states + 5);
     vc.checkKeepExifInfo->click();  // recorded only when saving
-    EXPECT_EQ(vc.stateImagesPath.size(), states + 3);
+    EXPECT_EQ(vc.stateImagesPath.size(), states + 5);
     EXPECT_EQ(passes.count(), 0);
 
     EditSettings s;

@@ -119,7 +119,7 @@ TEST(Panel, PopUpsHoldTheirListsInOrder) {
               QStringList({"Bottom Left", "Bottom Right", "Top Left", "Top Right", "Center"}));
     EXPECT_EQ(items(vc.comboImagePosition), items(vc.comboTextPosition));
     EXPECT_EQ(items(vc.comboFormat), QStringList({"JPG", "JPEG", "JPE", "JP2", "JPX", "PNG",
-                                                  "TIFF", "TIF", "GIF", "BMP"}));
+                                                  "TIFF", "TIF", "GIF", "BMP", "WEBP", "AVIF"}));
 }
 
 }  // namespace

@@ -177,7 +177,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadText{"a float with a comma", [](QString t) { return ReplaceLine(t, 3, "1,5"); }},
         BadText{"an empty float", [](QString t) { return ReplaceLine(t, 109, ""); }},
         BadText{"font index 25", [](QString t) { return ReplaceLine(t, 85, "25"); }},
-        BadText{"format index 10", [](QString t) { return ReplaceLine(t, 108, "10"); }},
+        BadText{"format index 12", [](QString t) { return ReplaceLine(t, 108, "12"); }},
         BadText{"position index -2", [](QString t) { return ReplaceLine(t, 91, "-2"); }},
         BadText{"check box state 2", [](QString t) { return ReplaceLine(t, 10, "2"); }},
         BadText{"check box state 1.0", [](QString t) { return ReplaceLine(t, 11, "1.0"); }},

@@ -54,10 +54,6 @@ inline bool InUnitRange(const Image& image) {
     return true;
 }
 
-inline bool SamePixel(const Rgba& p, const Rgba& q) {
-    return p.r == q.r && p.g == q.g && p.b == q.b && p.a == q.a;
-}
-
 // A picture made from a function of the pixel position.
 inline Image Painted(int w, int h, const std::function<Rgba(int x, int y)>& paint) {
     Image image = Image::CreateUninitialised(w, h);

@@ -7,7 +7,6 @@
 #include <QComboBox>
 #include <cmath>
 #include <functional>
-#include <limits>
 #include <utility>
 #include <vector>
 
@@ -27,9 +26,7 @@ const Image& Logo() {
     return logo;
 }
 
-// One stage of a pass: its box (none for the adjustments, which always
-// run), panel values that make it change the picture, and what the stage
-// must then do on its own.
+// Its box (none: the adjustments), values that change the picture, what it must give.
 struct Stage {
     const char* box;
     std::function<void(EditSettings&)> set;
@@ -190,20 +187,8 @@ TEST(Pipeline, ShadowAndStrokeCountAsOnInAnyStateButOff) {
     }
 }
 
-TEST(Pipeline, OilPaintingSliderIsCutTowardZero) {
-    EXPECT_EQ(OilPaintRadiusFromSlider(4.9f), 4u);
-    EXPECT_EQ(OilPaintRadiusFromSlider(0.99f), 0u);
-    EXPECT_EQ(OilPaintRadiusFromSlider(-2.5f), 0u);
-    EXPECT_EQ(OilPaintRadiusFromSlider(std::nanf("")), 0u);
-    EXPECT_EQ(OilPaintRadiusFromSlider(INFINITY), std::numeric_limits<unsigned>::max());
-}
-
-// Code that does not clamp to the controls' ranges (tests, benchmarks, a
-// future caller) can hand the pipeline any number. Every stage, with each of
-// its values alone and with all of them at once far beyond their ranges,
-// infinite or NaN, must still give a picture whose every channel is a number
-// in 0..1; in the sanitizer build no float-to-int conversion may overflow on
-// the way. The stages are the panel's groups, read from the field table.
+// Each ranged value of every group, alone and all at once, infinite or NaN:
+// every channel a number in 0..1 (and no overflowing conversion under UBSan).
 TEST(Pipeline, EveryStageTakesValuesFarBeyondItsRange) {
     const Image source = Image::FromQImage(test::PhotoLike(24, 16, true));
     const Image logo = Image::FromQImage(test::PhotoLike(6, 4, true));

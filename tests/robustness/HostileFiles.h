@@ -44,7 +44,8 @@ struct HostileFile {
 std::vector<HostileFile> HostileCorpus();
 
 // A sound file of each format the corpus cuts: "jpg", "progressive.jpg",
-// "png", "tif", "gif", "bmp", "jp2"; all show the same 96 x 64 picture.
+// "png", "tif", "gif", "bmp", "jp2", "webp", "avif", "heic", "jxl", "dng";
+// all but the raw file show the same 96 x 64 picture.
 QByteArray SoundFile(const QString& kind);
 
 }  // namespace lumetra::test

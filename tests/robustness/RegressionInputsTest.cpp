@@ -1,11 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Inputs that once broke a reader (found by fuzzing, kept small under
-// tests/robustness/inputs/) are read again on every run: pictures through
-// the picture reader, settings texts through the settings text reader. A
-// file whose name starts with "refused-" must be refused: reading it once
-// went wrong in a way that only refusing it prevents (a tile part of a few
-// bytes claiming 4 GB, which the lenient decoder allocated). What reads,
-// the header probe takes.
+// Files kept under tests/robustness/inputs/ and read again on every run.
+// image/ holds pictures for the picture reader and the header probe;
+// settings/ holds settings texts for the settings text reader. They come
+// from fuzzing (tools/fuzz.sh, whose targets are in fuzz/; the script seeds
+// the fuzzers with these files too), and are named by where they come from:
+//   refused-<what it does>.<ext>  an input that broke a reader, to be
+//       refused: refused-j2k-tile-part-claims-4gb.j2k is a 153-byte
+//       codestream whose tile part claims 4 GB, which the lenient decoder
+//       once allocated;
+//   fuzz-corpus-<SHA-1 of its bytes>  an input libFuzzer kept in its corpus
+//       for reaching new code, named as libFuzzer names it;
+//   default.lumetra  the default settings text, the fuzzer's seed.
+// A picture reads or is refused with a reason, and what reads the probe
+// takes at the same size; a settings text is read whole and writes back to
+// a text that reads the same, or is rejected.
 #include <gtest/gtest.h>
 
 #include <QDir>

@@ -5,13 +5,13 @@
 // source's properties stops without a word.
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <functional>
 
 #include "files/CustomImageView.h"
 #include "files/FileTestTools.h"
@@ -24,30 +24,9 @@ namespace {
 
 const QByteArray kCameraName("VanishCam 3000");
 
-// A JPEG whose Exif block names the camera (IFD0 Make, ASCII).
-QByteArray JpegWithMake() {
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    test::PhotoLike(90, 60).save(&buffer, "jpeg", 95);
-    const QByteArray name = kCameraName + '\0';
-    QByteArray tiff("II*\0\x08\0\0\0\x01\0", 10);               // header, IFD0 with one entry
-    tiff += QByteArray("\x0F\x01\x02\0", 4);                    // Make, ASCII
-    tiff += char(name.size()) + QByteArray("\0\0\0", 3);        // count
-    tiff += QByteArray("\x1A\0\0\0", 4) + QByteArray(4, '\0');  // value at 26; no next IFD
-    tiff += name;
-    const QByteArray body = QByteArray("Exif\0\0", 6) + tiff;
-    QByteArray app1("\xFF\xE1", 2);
-    app1 += char((body.size() + 2) >> 8);
-    app1 += char((body.size() + 2) & 0xFF);
-    return jpeg.left(2) + app1 + body + jpeg.mid(2);
-}
-
-enum class Vanish { Deleted, ReplacedByText, MadeUnreadable };
-
 struct VanishCase {
     const char* label;
-    Vanish how;
+    std::function<bool(const QString& source)> vanish;
 };
 
 class SourceVanishes : public ::testing::TestWithParam<VanishCase> {
@@ -55,21 +34,7 @@ class SourceVanishes : public ::testing::TestWithParam<VanishCase> {
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         source = dir.filePath("shot.jpg");
-        ASSERT_TRUE(test::WriteBytes(source, JpegWithMake()));
-    }
-    void Vanish() {
-        switch (GetParam().how) {
-            case Vanish::Deleted:
-                ASSERT_TRUE(QFile::remove(source));
-                break;
-            case Vanish::ReplacedByText:
-                ASSERT_TRUE(test::WriteBytes(source, "this is no longer a photo\n"));
-                break;
-            case Vanish::MadeUnreadable:
-                ASSERT_TRUE(test::PermissionBitsBind()) << "file permissions do not bind";
-                ASSERT_TRUE(QFile::setPermissions(source, QFileDevice::WriteOwner));
-                break;
-        }
+        ASSERT_TRUE(test::WriteBytes(source, test::CameraJpeg(kCameraName)));
     }
     QString Save(const QString& name) {
         editor.dialogs->saveAnswers.enqueue(test::FakeDialogs::Choose(dir.filePath(name)));
@@ -95,7 +60,7 @@ TEST_P(SourceVanishes, ThePassEndsCleanlyAndSavingWritesTheShownResult) {
     ASSERT_TRUE(test::ReadBytes(dir.filePath("before.jpg")).contains(kCameraName));
 
     const QImage shown = vc.imageView->image();
-    Vanish();
+    ASSERT_TRUE(GetParam().vanish(source));
     QSignalSpy messages(&vc, &ViewController::statusMessage);
     vc.sliderBrightness->moveTo(0.3f);
     ASSERT_TRUE(editor.WaitUntilIdle());
@@ -124,13 +89,18 @@ TEST_P(SourceVanishes, ThePassEndsCleanlyAndSavingWritesTheShownResult) {
         << "the saved picture is not the shown one";
 }
 
-INSTANTIATE_TEST_SUITE_P(WhileEditing, SourceVanishes,
-                         ::testing::Values(VanishCase{"Deleted", Vanish::Deleted},
-                                           VanishCase{"ReplacedByText", Vanish::ReplacedByText},
-                                           VanishCase{"MadeUnreadable", Vanish::MadeUnreadable}),
-                         [](const ::testing::TestParamInfo<VanishCase>& info) {
-                             return info.param.label;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    WhileEditing, SourceVanishes,
+    ::testing::Values(
+        VanishCase{"Deleted", [](const QString& path) { return QFile::remove(path); }},
+        VanishCase{"ReplacedByText",
+                   [](const QString& path) { return test::WriteBytes(path, "no photo now\n"); }},
+        VanishCase{"MadeUnreadable",
+                   [](const QString& path) {
+                       return test::PermissionBitsBind() &&
+                              QFile::setPermissions(path, QFileDevice::WriteOwner);
+                   }}),
+    [](const ::testing::TestParamInfo<VanishCase>& info) { return info.param.label; });
 
 }  // namespace
 }  // namespace lumetra

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/TestImages.h"
 
+#include <algorithm>
+#include <vector>
+
 #include <QElapsedTimer>
 #include <QImageWriter>
 #include <QSignalSpy>
@@ -94,6 +97,78 @@ ViewController::RenderFunction GatedRender::Function() {
         gate.acquire();
         return RunRenderPass(path, settings, logo);
     };
+}
+
+QByteArray MakeDng(int width, int height, int orientation, QSize claimed) {
+    if (!claimed.isValid()) claimed = QSize(width, height);
+    struct Entry {
+        quint16 tag, type;
+        quint32 count;
+        QByteArray value;  // little-endian, padded to 4 bytes inline
+    };
+    const auto le = [](quint64 v, int n) {
+        QByteArray b;
+        for (int i = 0; i < n; ++i) b.append(char(v >> (8 * i) & 0xFF));
+        return b;
+    };
+    const auto shorts = [&](std::initializer_list<int> v) {
+        QByteArray b;
+        for (int x : v) b += le(quint64(x), 2);
+        return b;
+    };
+    const auto rationals = [&](std::initializer_list<int> v, int denominator) {
+        QByteArray b;
+        for (int x : v) b += le(quint32(qint32(x)), 4) + le(quint32(denominator), 4);
+        return b;
+    };
+    QByteArray pixels;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const bool red = y % 2 == 0 && x % 2 == 0, blue = y % 2 == 1 && x % 2 == 1;
+            const int level = 2000 + 40 * x + (red ? 8000 : blue ? 1000 : 4000);
+            pixels += le(quint64(std::min(level, 65535)), 2);
+        }
+    std::vector<Entry> entries = {
+        {254, 4, 1, le(0, 4)},
+        {256, 4, 1, le(quint64(claimed.width()), 4)},
+        {257, 4, 1, le(quint64(claimed.height()), 4)},
+        {258, 3, 1, shorts({16})},
+        {259, 3, 1, shorts({1})},
+        {262, 3, 1, shorts({32803})},
+        {271, 2, 13, QByteArray("Lumetra Test", 13)},
+        {273, 4, 1, QByteArray()},  // the strip's offset, set below
+        {274, 3, 1, shorts({orientation})},
+        {277, 3, 1, shorts({1})},
+        {278, 4, 1, le(quint64(claimed.height()), 4)},
+        {279, 4, 1, le(quint64(pixels.size()), 4)},
+        {284, 3, 1, shorts({1})},
+        {33421, 3, 2, shorts({2, 2})},
+        {33422, 1, 4, QByteArray("\0\1\1\2", 4)},
+        {50706, 1, 4, QByteArray("\1\4\0\0", 4)},
+        {50708, 2, 13, QByteArray("Lumetra Test", 13)},
+        {50721, 10, 9, rationals({10000, 0, 0, 0, 10000, 0, 0, 0, 10000}, 10000)},
+        {50728, 5, 3, rationals({5000, 10000, 8000}, 10000)},
+        {50778, 3, 1, shorts({21})},
+    };
+    const quint32 ifdSize = 2 + quint32(entries.size()) * 12 + 4;
+    quint32 extraAt = 8 + ifdSize;
+    QByteArray ifd = le(entries.size(), 2), extra;
+    for (Entry& e : entries) {
+        if (e.tag == 273) e.value = le(0, 4);
+        QByteArray value = e.value;
+        if (value.size() > 4) {
+            value = le(extraAt + quint32(extra.size()), 4);
+            extra += e.value;
+            if (extra.size() % 2) extra.append('\0');
+        }
+        ifd += le(e.tag, 2) + le(e.type, 2) + le(e.count, 4) + value.leftJustified(4, '\0');
+    }
+    ifd += le(0, 4);
+    const quint32 stripAt = extraAt + quint32(extra.size());
+    // The strip offset entry is the eighth.
+    const qsizetype stripEntry = 2 + 7 * 12 + 8;
+    ifd.replace(stripEntry, 4, le(stripAt, 4));
+    return QByteArray("II*\0", 4) + le(8, 4) + ifd + extra + pixels;
 }
 
 }  // namespace lumetra::test

@@ -56,4 +56,10 @@ struct GatedRender {
     void Release(int passes = 1) { gate.release(passes); }
 };
 
+// A small camera raw file: an uncompressed 16-bit Bayer (RGGB) DNG of
+// width x height photosites in one strip, with the Exif Orientation
+// given, a Make of "Lumetra Test" and a plain colour matrix. The header can
+// be made to claim a larger size than its data holds.
+QByteArray MakeDng(int width, int height, int orientation, QSize claimed = QSize());
+
 }  // namespace lumetra::test
