@@ -34,7 +34,8 @@ TEST(BatchLook, TakesTheUsersLookThenTheShippedOneAndNamesAnUnknownOne) {
         EXPECT_TRUE(run.err.contains(message)) << run.err.toStdString();
         const QImage written = Pixels(out + "/in_processed.png");
         ASSERT_EQ(!written.isNull(), settings.has_value()) << look.toStdString();
-        if (settings) EXPECT_EQ(written, Rendered(input, *settings)) << look.toStdString();
+        if (!settings) continue;
+        EXPECT_EQ(written, Rendered(input, *settings)) << look.toStdString();
     }
 }
 
