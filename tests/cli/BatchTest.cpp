@@ -75,6 +75,7 @@ TEST_F(BatchTool, EachInputGetsTheEditorsPixelsInAnOutputOfItsOwn) {
     const QString c = WriteImageFile(dir, "c/X.png", PhotoLike(30, 20));
     const QString inOut = WriteImageFile(dir, "out/x_processed-2.png", PhotoLike(9, 9));
     const QByteArray inOutBytes = Bytes(inOut);
+    ASSERT_TRUE(WriteBytes(out + "/x_processed.png", "mine"));  // --overwrite replaces it
     EditSettings held = png;
     held.checkSepia = held.checkSwirl = held.check3DTransform = held.checkTextWatermark = 1;
     held.textFieldText = "Batch";
