@@ -51,6 +51,8 @@ faults=(
   "oil painting slider rounded|render/RenderPipeline.cpp|s/return static_cast<unsigned>\(value\);/return static_cast<unsigned>(value + 0.5f);/|render|test_render"
   "logo opacity not a percentage|render/RenderPipeline.cpp|s/double\(s.stepperImageOpacity \/ 100.f\)/double(s.stepperImageOpacity \/ 10.f)/|render|test_render"
   "rotated canvas rounded instead of cut|render/Geometry.cpp|s/const int outW = int\(std::min\(canvasW, kMaxCanvasSide\)\);/const int outW = int(std::lround(std::min(canvasW, kMaxCanvasSide)));/|geometry|test_geometry"
+  "the batch tool's default jobs rule inverted|cli/BatchJob.cpp|s/largestPixels > kSmallPhotoPixels\)/largestPixels <= kSmallPhotoPixels)/|batch|test_batch lumetra-batch"
+  "an output template's {dir} ignoring --base|cli/BatchJob.cpp|s/options.baseFolder.isEmpty\(\) \? QDir::currentPath\(\) : options.baseFolder/QDir::currentPath()/|batch|test_batch lumetra-batch"
 )
 
 build=build-mutants

@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Preloaded into lumetra-batch by the parallel-run test, to kill a job
-// halfway through writing its result: the first write() into a file under
-// $LUMETRA_TEST_KILL_DIR writes half its bytes, and the process then kills
-// itself with SIGKILL, which nothing can catch or clean up after. Only the
-// process that creates the file $LUMETRA_TEST_KILL_ONCE is killed, so one
-// job of a whole run dies and its retry succeeds.
+// Preloaded into lumetra-batch by the parallel-run test: the first write() of
+// all the jobs into a file under $LUMETRA_TEST_KILL_DIR (the job that creates
+// $LUMETRA_TEST_KILL_ONCE) writes half its bytes, then the job dies by SIGKILL.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -19,23 +16,18 @@ extern "C" ssize_t write(int fd, const void* buffer, size_t count) {
     static const Write next = reinterpret_cast<Write>(dlsym(RTLD_NEXT, "write"));
     const char* folder = std::getenv("LUMETRA_TEST_KILL_DIR");
     const char* once = std::getenv("LUMETRA_TEST_KILL_ONCE");
-    if (fd > 2 && count > 1 && folder && once) {
-        char link[64];
-        char target[4096];
-        std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-        const ssize_t length = readlink(link, target, sizeof target - 1);
-        if (length > 0) {
-            target[length] = '\0';
-            const size_t prefix = std::strlen(folder);
-            if (std::strncmp(target, folder, prefix) == 0 && target[prefix] == '/') {
-                const int marker = open(once, O_WRONLY | O_CREAT | O_EXCL, 0600);
-                if (marker >= 0) {
-                    close(marker);
-                    next(fd, buffer, count / 2);
-                    kill(getpid(), SIGKILL);
-                }
-            }
-        }
+    char link[64], target[4096];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const ssize_t length =
+        fd > 2 && count > 1 && folder && once ? readlink(link, target, sizeof target - 1) : -1;
+    if (length > 0) target[length] = '\0';
+    const size_t prefix = folder ? std::strlen(folder) : 0;
+    int marker = -1;
+    if (length > 0 && std::strncmp(target, folder, prefix) == 0 && target[prefix] == '/' &&
+        (marker = open(once, O_WRONLY | O_CREAT | O_EXCL, 0600)) >= 0) {
+        close(marker);
+        next(fd, buffer, count / 2);
+        kill(getpid(), SIGKILL);
     }
     return next(fd, buffer, count);
 }

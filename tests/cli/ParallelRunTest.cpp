@@ -4,49 +4,17 @@
 // run resumed from the job log; then every output is there once, complete.
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 
 #include "cli/BatchRun.h"
-#include "files/ImageReader.h"
-#include "render/RenderPipeline.h"
-#include "settings/SettingsFile.h"
-#include "support/TestImages.h"
 
-namespace lumetra {
+namespace lumetra::test {
 namespace {
-
-// The results under out/ by relative path, sorted.
-QStringList Outputs(const QTemporaryDir& dir) {
-    QStringList files;
-    for (QDirIterator it(dir.filePath("out"), {"*_processed.png"}, QDir::Files,
-                         QDirIterator::Subdirectories);
-         it.hasNext();)
-        files << QDir(dir.filePath("out")).relativeFilePath(it.next());
-    files.sort();
-    return files;
-}
-
-// Each job's input, exit value and signal from parallel's job log.
-QStringList JobLog(const QString& path) {
-    QFile file(path);
-    QStringList jobs;
-    if (!file.open(QIODevice::ReadOnly)) return jobs;
-    for (const QByteArray& line : file.readAll().split('\n').mid(1)) {
-        const QStringList fields = QString::fromUtf8(line).split(u'\t');
-        if (fields.size() > 8)
-            jobs << fields[8].split(u' ').last() + " " + fields[6] + " " + fields[7];
-    }
-    return jobs;
-}
 
 TEST(ParallelRun, AJobKilledHalfwayLeavesNothingAndTheResumedRunCompletesEveryOutput) {
     const QString parallel = QStandardPaths::findExecutable("parallel");
-    if (parallel.isEmpty() || !test::Run(parallel, {"--version"}).out.startsWith("GNU parallel"))
+    if (parallel.isEmpty() || !test::Run({parallel, "--version"}).out.startsWith("GNU parallel"))
         GTEST_SKIP() << "GNU parallel is not installed (tools/debian-packages.txt lists it)";
     QTemporaryDir dir;
     for (const char* folder : {"in/a", "in/b/c", "out", "home"}) QDir(dir.path()).mkpath(folder);
@@ -54,15 +22,20 @@ TEST(ParallelRun, AJobKilledHalfwayLeavesNothingAndTheResumedRunCompletesEveryOu
     settings.checkSepia = settings.checkVignette = 1;
     settings.comboFormat = 5;  // PNG: exact pixels
     ASSERT_TRUE(WriteSettingsFile(dir.filePath("look.lumetra"), settings));
-    QStringList inputs, outputs;
+    QStringList inputs, outputs;  // outputs under out/
     for (int i = 0; i < 26; ++i) {
         const QString path = QString(i % 2 ? "a/p%1" : "b/c/p%1").arg(i, 2, 10, QChar(u'0'));
         inputs << "in/" + path + ".png";
         outputs << path + "_processed.png";
-        test::WriteImageFile(dir, inputs.last(), test::PhotoLike(40 + i, 30 + i % 7));
+        WriteImageFile(dir, inputs.last(), PhotoLike(40 + i, 30 + i % 7));
     }
-    outputs.sort();
-
+    const auto jobLog = [&] {  // each job's input, exit value and signal
+        QStringList jobs;
+        for (const QByteArray& line : Bytes(dir.filePath("jobs.log")).split('\n').mid(1))
+            if (const QList<QByteArray> fields = line.split('\t'); fields.size() > 8)
+                jobs << QString(fields[8].split(' ').last() + ' ' + fields[6] + ' ' + fields[7]);
+        return jobs;
+    };
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("PARALLEL_HOME", dir.filePath("home"));
     environment.insert("LD_PRELOAD", LUMETRA_KILL_ON_WRITE);
@@ -71,42 +44,33 @@ TEST(ParallelRun, AJobKilledHalfwayLeavesNothingAndTheResumedRunCompletesEveryOu
     environment.insert("ASAN_OPTIONS",
                        environment.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
     const auto runParallel = [&](const QStringList& resume) {
-        return test::Run(
-            parallel,
-            QStringList{"--will-cite", "-j2", "--joblog", "jobs.log"} + resume +
-                QStringList{test::BatchProgram(), "--settings", "look.lumetra", "--base", "in",
-                            "--output-template", "'out/{dir}/{name}_processed.{ext}'", ":::"} +
-                inputs,
-            environment, dir.path());
+        const QStringList batch{BatchProgram(), "--settings", "look.lumetra", "--base", "in",
+                                "--output-template", "'out/{dir}/{name}_processed.{ext}'", ":::"};
+        return test::Run(QStringList{parallel, "--will-cite", "-j2", "--joblog", "jobs.log"} +
+                             resume + batch + inputs,
+                         environment, dir.path());
     };
 
-    const test::BatchRun first = runParallel({});
+    const BatchRun first = runParallel({});
     EXPECT_EQ(first.status, 1) << "parallel counts the failed jobs\n" << first.err.toStdString();
-    const QStringList killed = JobLog(dir.filePath("jobs.log")).filter(QRegularExpression(" 9$"));
+    const QStringList killed = jobLog().filter(QRegularExpression(" 9$"));
     ASSERT_EQ(killed.size(), 1) << "one job dies by SIGKILL";
-    EXPECT_EQ(JobLog(dir.filePath("jobs.log")).filter(" 0 0").size(), inputs.size() - 1);
-    const QString killedOutput =
-        killed[0].section(u' ', 0, 0).mid(3).replace(".png", "_processed.png");
-    QStringList written = Outputs(dir);
-    EXPECT_FALSE(written.contains(killedOutput)) << "a half-written file stands in its place";
-    EXPECT_EQ(written.size(), inputs.size() - 1);
-
-    const test::BatchRun resumed = runParallel({"--resume-failed"});
-    EXPECT_EQ(resumed.status, 0) << resumed.err.toStdString();
-    const QStringList log = JobLog(dir.filePath("jobs.log"));
-    ASSERT_EQ(log.size(), inputs.size() + 1) << "only the killed job runs again";
-    EXPECT_EQ(log.last(), killed[0].section(u' ', 0, 0) + " 0 0");
-    ASSERT_EQ(Outputs(dir), outputs);
-    for (qsizetype i = 0; i < inputs.size(); ++i) {
-        const QString output =
-            dir.filePath("out/" + inputs[i].mid(3).replace(".png", "_processed.png"));
-        const Image want =
-            RenderPipeline(ReadImageFile(dir.filePath(inputs[i])).image, settings, Image());
-        EXPECT_EQ(ReadImageFile(output).image.toQImage().convertToFormat(QImage::Format_RGBA8888),
-                  want.toQImage().convertToFormat(QImage::Format_RGBA8888))
+    EXPECT_EQ(jobLog().filter(" 0 0").size(), inputs.size() - 1);
+    const QString killedInput = killed[0].section(u' ', 0, 0);
+    for (const QString& output : outputs)  // no half-written file stands in the killed one's place
+        EXPECT_EQ(QFile::exists(dir.filePath("out/" + output)),
+                  "in/" + output.chopped(14) + ".png" != killedInput)
             << output.toStdString();
-    }
+
+    const BatchRun resumed = runParallel({"--resume-failed"});
+    EXPECT_EQ(resumed.status, 0) << resumed.err.toStdString();
+    ASSERT_EQ(jobLog().size(), inputs.size() + 1) << "only the killed job runs again";
+    EXPECT_EQ(jobLog().last(), killedInput + " 0 0");
+    for (qsizetype i = 0; i < inputs.size(); ++i)
+        EXPECT_EQ(Pixels(dir.filePath("out/" + outputs[i])),
+                  Rendered(dir.filePath(inputs[i]), settings))
+            << outputs[i].toStdString();
 }
 
 }  // namespace
-}  // namespace lumetra
+}  // namespace lumetra::test

@@ -4,30 +4,22 @@
 // applied, applied as a change Undo takes back, and the panel's commands.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include "editor/LooksPanel.h"
-#include "files/CustomImageView.h"
 #include "settings/Looks.h"
-#include "settings/SettingsText.h"
 #include "support/TestImages.h"
 
-#ifndef LUMETRA_SHIPPED_LOOKS
-#error "the tests need the folder of the shipped looks"
-#endif
-
-namespace lumetra {
+namespace lumetra::test {
 namespace {
 
-QStringList Names(const QList<Look>& looks) {
+QStringList Names(const LookStore& store) {
     QStringList names;
-    for (const Look& look : looks) names << look.name + (look.builtIn ? "*" : "");
+    for (const Look& look : store.List()) names << look.name + (look.builtIn ? "*" : "");
     return names;
 }
 
@@ -36,130 +28,97 @@ bool WriteText(const QString& path, const QByteArray& bytes) {
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-TEST(Looks, TheShippedLooksAllRead) {
-    const QList<Look> shipped = LookStore(QString(), {LUMETRA_SHIPPED_LOOKS}).List();
-    ASSERT_GE(shipped.size(), 5);
-    for (const Look& look : shipped) {
-        EXPECT_TRUE(look.ok()) << look.name.toStdString() << ": " << look.error.toStdString();
-        EXPECT_TRUE(look.builtIn);
-        // Each changes something.
-        EXPECT_FALSE(look.ok() && look.file->settings == EditSettings()) << look.name.toStdString();
-    }
-}
-
 TEST(Looks, KeptAsSettingsFilesTheUsersFirstABrokenOneListedWithItsError) {
     QTemporaryDir user, shipped;
     const LookStore store(user.filePath("looks"), {shipped.path()});
     EditSettings warm;
     warm.checkSepia = 1;
-    warm.sliderSepiaIntensity = 0.5f;
     QString error;
     ASSERT_TRUE(store.Save("Warm", warm, &error)) << error.toStdString();
-    // The file is exactly a settings text, as --settings and Import read it.
-    const std::optional<SettingsFile> file = ReadSettingsFile(user.filePath("looks/Warm.lumetra"));
-    ASSERT_TRUE(file);
-    EXPECT_TRUE(file->settings == warm);
-
-    ASSERT_TRUE(WriteText(shipped.filePath("Warm.lumetra"), WriteSettingsText(EditSettings()).toUtf8()));
-    ASSERT_TRUE(WriteText(shipped.filePath("Alpha.lumetra"), WriteSettingsText(EditSettings()).toUtf8()));
-    ASSERT_TRUE(WriteText(user.filePath("looks/Broken.lumetra"), "not a look\n"));
-    EXPECT_EQ(Names(store.List()), QStringList({"Broken", "Warm", "Alpha*"}));
+    // Exactly a settings file, as --settings and Import read it.
+    EXPECT_TRUE(ReadSettingsFile(user.filePath("looks/Warm.lumetra")).value().settings == warm);
+    ASSERT_TRUE(WriteSettingsFile(shipped.filePath("Warm.lumetra"), EditSettings()) &&
+                WriteSettingsFile(shipped.filePath("Alpha.lumetra"), EditSettings()) &&
+                WriteText(user.filePath("looks/Broken.lumetra"), "not a look\n"));
+    EXPECT_EQ(Names(store), QStringList({"Broken", "Warm", "Alpha*"}));
     const std::optional<Look> broken = store.Find("Broken");
-    ASSERT_TRUE(broken);
-    EXPECT_FALSE(broken->ok());
-    EXPECT_FALSE(broken->error.isEmpty());
+    EXPECT_TRUE(broken && !broken->ok() && !broken->error.isEmpty());
     EXPECT_TRUE(store.Find("Warm")->file->settings == warm) << "the user's look must win";
-
     // Renaming never replaces another; removing takes only the user's own.
     EXPECT_FALSE(store.Rename("Warm", "Broken", &error));
     ASSERT_TRUE(store.Rename("Warm", "Sepia print", &error)) << error.toStdString();
-    EXPECT_EQ(Names(store.List()), QStringList({"Broken", "Sepia print", "Alpha*", "Warm*"}));
+    EXPECT_EQ(Names(store), QStringList({"Broken", "Sepia print", "Alpha*", "Warm*"}));
     EXPECT_FALSE(store.Remove("Alpha", &error));
     ASSERT_TRUE(store.Remove("Sepia print", &error)) << error.toStdString();
-    EXPECT_FALSE(QFileInfo::exists(user.filePath("looks/Sepia print.lumetra")));
-
-    for (const QString bad : {"", " ", ".hidden", "a/b", "two\nlines"}) {
-        EXPECT_FALSE(LookStore::NameError(bad).isEmpty()) << bad.toStdString();
-        EXPECT_FALSE(store.Save(bad, warm, &error)) << bad.toStdString();
-    }
+    EXPECT_EQ(Names(store), QStringList({"Broken", "Alpha*", "Warm*"}));
+    for (const QString bad : {"", " ", ".hidden", "a/b", "two\nlines"})
+        EXPECT_TRUE(!LookStore::NameError(bad).isEmpty() && !store.Save(bad, warm, &error))
+            << bad.toStdString();
 }
 
 class LooksInTheWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        photo = test::WriteImageFile(dir, "p.jpg", test::PhotoLike(1200, 800), "jpeg");
-        ASSERT_TRUE(editor.Open(photo));
-        QDir().mkpath(dir.filePath("looks"));
+        ASSERT_TRUE(editor.Open(WriteImageFile(dir, "p.png", PhotoLike(120, 80))));
     }
     QTemporaryDir dir;
-    QString photo;
-    test::Editor editor;
+    Editor editor;
+    ViewController& vc = *editor.controller;
 };
 
 TEST_F(LooksInTheWindow, ApplyingALookIsOneChangeUndoTakesBackAndKeepsTheOutputSize) {
-    ViewController& vc = *editor.controller;
-    vc.textFieldWidth->setText("600");
+    vc.textFieldWidth->setText("60");
     vc.OnWidthChanged();  // recorded
-    const EditSettings before = vc.CurrentSettings();
     EditSettings look;
     look.checkBlackWhite = 1;
-    look.comboFormat = 5;
-    look.textFieldWidth = "10";
-    look.textFieldHeight = "10";
+    look.comboFormat = 5;  // export settings come with the look, but not its size
+    look.textFieldWidth = look.textFieldHeight = "10";
     vc.ApplyLook(look);
     ASSERT_TRUE(editor.WaitUntilIdle());
-    EXPECT_EQ(vc.CurrentSettings().checkBlackWhite, 1);
-    EXPECT_EQ(vc.CurrentSettings().comboFormat, 5) << "export settings come with the look";
-    EXPECT_EQ(vc.textFieldWidth->text(), "1200") << "the photo's size, not the look's";
+    EXPECT_TRUE(vc.CurrentSettings().checkBlackWhite == 1 && vc.CurrentSettings().comboFormat == 5);
+    EXPECT_EQ(vc.textFieldWidth->text(), "120") << "the photo's size, not the look's";
     vc.OnUndo();
     ASSERT_TRUE(editor.WaitUntilIdle());
-    EXPECT_EQ(vc.CurrentSettings().checkBlackWhite, 0);
-    EXPECT_EQ(vc.CurrentSettings().comboFormat, before.comboFormat);
-
+    EXPECT_TRUE(vc.CurrentSettings().checkBlackWhite == 0 && vc.CurrentSettings().comboFormat != 5);
     // With nothing rendered after it (no photo), the size the user set stays.
     vc.OnFileNew();
-    vc.textFieldWidth->setText("600");
+    vc.textFieldWidth->setText("60");
     vc.ApplyLook(look);
-    EXPECT_EQ(vc.textFieldWidth->text(), "600");
-    EXPECT_EQ(vc.CurrentSettings().checkBlackWhite, 1);
+    EXPECT_TRUE(vc.textFieldWidth->text() == "60" && vc.CurrentSettings().checkBlackWhite == 1);
 }
 
-TEST_F(LooksInTheWindow, ThePanelSavesAsksBeforeReplacingAndShowsThumbnails) {
-    ViewController& vc = *editor.controller;
-    ASSERT_TRUE(WriteText(dir.filePath("looks/Broken.lumetra"), "broken\n"));
+TEST_F(LooksInTheWindow, ThePanelShowsEveryShippedLookAsksBeforeReplacingNeverAppliesABrokenOne) {
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("looks")) &&
+                WriteText(dir.filePath("looks/Broken.lumetra"), "broken\n"));
     LooksPanel panel(&vc, LookStore(dir.filePath("looks"), {LUMETRA_SHIPPED_LOOKS}));
     QSignalSpy thumbnails(&vc, &ViewController::lookThumbnailReady);
-    const int shipped = panel.list()->count() - 1;
+    const QList<Look> shipped = LookStore(QString(), {LUMETRA_SHIPPED_LOOKS}).List();
+    ASSERT_EQ(panel.list()->count(), shipped.size() + 1);
+    for (const Look& look : shipped)  // each reads and changes something
+        EXPECT_TRUE(look.ok() && !(look.file->settings == EditSettings())) << qPrintable(look.name);
     // Every readable look gets its thumbnail of the open photo.
-    for (int i = 0; i < 50 && thumbnails.count() < shipped; ++i) thumbnails.wait(200);
-    EXPECT_EQ(thumbnails.count(), shipped);
+    for (int i = 0; i < 50 && thumbnails.count() < shipped.size(); ++i) thumbnails.wait(200);
+    EXPECT_EQ(thumbnails.count(), shipped.size());
     EXPECT_FALSE(thumbnails.first().at(1).value<QImage>().isNull());
 
     vc.sliderContrast->moveTo(1.5f);
     ASSERT_TRUE(editor.WaitUntilIdle());
-    editor.dialogs->textAnswers.enqueue(QStringLiteral("Punchy"));
+    editor.dialogs->textAnswers << QString("Punchy") << QString("Punchy");
     panel.SaveLook();
-    EXPECT_EQ(panel.list()->count(), shipped + 2);
-    // Saving under the same name asks first; "No" keeps the old look.
+    EXPECT_EQ(panel.list()->count(), shipped.size() + 2);
     vc.sliderContrast->moveTo(2.5f);
-    editor.dialogs->textAnswers.enqueue(QStringLiteral("Punchy"));
-    editor.dialogs->yesNoAnswers.enqueue(false);
+    editor.dialogs->yesNoAnswers.enqueue(false);  // "No" keeps the old look
     panel.SaveLook();
     ASSERT_EQ(editor.dialogs->questions.size(), 3);
-    EXPECT_TRUE(ReadSettingsFile(dir.filePath("looks/Punchy.lumetra"))->settings.sliderContrast ==
-                1.5f);
-
-    // A broken look is never applied.
     ASSERT_TRUE(editor.WaitUntilIdle());
     const EditSettings before = vc.CurrentSettings();
     QSignalSpy started(&vc, &ViewController::renderPassStarted);
     panel.ApplyLook("Broken");
-    EXPECT_EQ(started.count(), 0);
-    EXPECT_TRUE(vc.CurrentSettings() == before);
+    EXPECT_TRUE(started.isEmpty() && vc.CurrentSettings() == before);
     panel.ApplyLook("Punchy");
     ASSERT_TRUE(editor.WaitUntilIdle());
     EXPECT_EQ(vc.sliderContrast->floatValue(), 1.5f);
 }
 
 }  // namespace
-}  // namespace lumetra
+}  // namespace lumetra::test
