@@ -39,12 +39,6 @@ QByteArray ExifBlock(int orientation) {
     return b;
 }
 
-QString Tool(const QString& program, const QStringList& arguments) {
-    bool ok = false;
-    const QString out = RunTool(program, arguments, &ok);
-    return ok ? out : QStringLiteral("<%1 failed>").arg(program);
-}
-
 bool Ran(const QString& program, const QStringList& arguments) {
     bool ok = false;
     RunTool(program, arguments, &ok);
@@ -201,7 +195,9 @@ TEST_F(Formats, TurnUprightByTheirOrientation) {
 
 // Exiftool's Make and Orientation (as a number) of a file.
 QString MakeAndOrientation(const QString& path) {
-    return Tool("exiftool", {"-s3", "-Make", "-Orientation#", path}).simplified();
+    bool ok = false;
+    const QString out = RunTool("exiftool", {"-s3", "-Make", "-Orientation#", path}, &ok);
+    return ok ? out.simplified() : QStringLiteral("<exiftool failed>");
 }
 
 TEST_F(Formats, CarryTheirExifOverWithTheOrientationMadeNormal) {
@@ -271,28 +267,17 @@ TEST_F(Formats, SaveWebpAndAvifThatReadBackWithAlpha) {
     }
 }
 
-TEST_F(Formats, RefuseARawFileCutShortOrLyingAboutItsSize) {
+// A raw file cut short, its header alone or claiming a huge size are in
+// the hostile corpus; here a sound one and one claiming more than it holds.
+TEST_F(Formats, OpenASoundRawFileUprightAndRefuseOneLyingAboutItsSize) {
     ASSERT_TRUE(WriteBytes(Path("sound.dng"), test::MakeDng(48, 32, 8)));
     const ReadResult sound = ReadImageFile(Path("sound.dng"));
     ASSERT_TRUE(sound.ok()) << sound.error.toStdString();
     EXPECT_EQ(QSize(sound.image.width(), sound.image.height()), QSize(32, 48));
-    const QByteArray dng = test::MakeDng(48, 32, 1);
-    const struct {
-        const char* file;
-        QByteArray bytes;
-    } hostile[] = {
-        {"cut.dng", dng.left(dng.size() / 2)},
-        {"header.dng", dng.left(40)},
-        {"lying.dng", test::MakeDng(32, 20, 1, QSize(100000, 100000))},
-        {"larger.dng", test::MakeDng(32, 20, 1, QSize(480, 320))},
-    };
-    for (const auto& h : hostile) {
-        SCOPED_TRACE(h.file);
-        ASSERT_TRUE(WriteBytes(Path(h.file), h.bytes));
-        const ReadResult read = ReadImageFile(Path(h.file));
-        EXPECT_FALSE(read.ok());
-        EXPECT_FALSE(read.error.isEmpty());
-    }
+    ASSERT_TRUE(WriteBytes(Path("larger.dng"), test::MakeDng(32, 20, 1, QSize(480, 320))));
+    const ReadResult larger = ReadImageFile(Path("larger.dng"));
+    EXPECT_FALSE(larger.ok());
+    EXPECT_FALSE(larger.error.isEmpty());
 }
 
 TEST(FormatLists, NewExtensionsFollowTheTenInAnyCase) {

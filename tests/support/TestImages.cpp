@@ -67,11 +67,6 @@ Editor::Editor()
 
 Editor::~Editor() { WaitUntilIdle(); }
 
-bool Editor::WaitForPass(int timeoutMs) {
-    QSignalSpy spy(controller.get(), &ViewController::renderPassFinished);
-    return spy.wait(timeoutMs);
-}
-
 bool Editor::WaitUntilIdle(int timeoutMs) {
     QElapsedTimer timer;
     timer.start();

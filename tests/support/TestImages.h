@@ -40,7 +40,6 @@ struct Editor {
     std::unique_ptr<ViewController> controller;
 
     // Waits until the next completion step has run; false on timeout.
-    bool WaitForPass(int timeoutMs = 20000);
     // Waits until no pass is running any more.
     bool WaitUntilIdle(int timeoutMs = 20000);
     // Opens a file through the open dialog and waits for its pass.
