@@ -9,10 +9,10 @@ namespace lumetra {
 
 class AppDelegate : public QObject {
     Q_OBJECT
-public:
+  public:
     using QObject::QObject;
 
-public slots:
+  public slots:
     void applicationDidFinishLaunching() {}
     void applicationWillTerminate() {}
     bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }

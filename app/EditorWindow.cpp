@@ -44,7 +44,8 @@ void EditorWindow::BuildMenus() {
     QMenu* file = menuBar()->addMenu(tr("&File"));
     QAction* newAction = file->addAction(tr("&New"), controller_, &ViewController::OnFileNew);
     newAction->setShortcut(QKeySequence::New);
-    QAction* open = file->addAction(tr("&Open Image…"), controller_, &ViewController::OnSelectImage);
+    QAction* open =
+        file->addAction(tr("&Open Image…"), controller_, &ViewController::OnSelectImage);
     open->setShortcut(QKeySequence::Open);
     QAction* save = file->addAction(tr("&Save Image…"), controller_, &ViewController::OnSaveImage);
     save->setShortcut(QKeySequence::Save);
@@ -62,8 +63,8 @@ void EditorWindow::BuildMenus() {
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
     QAction* undo = edit->addAction(tr("&Undo"), controller_, &ViewController::OnUndo);
     undo->setShortcut(QKeySequence::Undo);
-    undo->setIcon(QIcon::fromTheme(QStringLiteral("edit-undo"),
-                                   style()->standardIcon(QStyle::SP_ArrowBack)));
+    undo->setIcon(
+        QIcon::fromTheme(QStringLiteral("edit-undo"), style()->standardIcon(QStyle::SP_ArrowBack)));
     QAction* redo = edit->addAction(tr("&Redo"), controller_, &ViewController::OnRedo);
     // Ctrl+Shift+Z everywhere, with the platform's own Redo keys as well.
     QList<QKeySequence> redoKeys = {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)};
@@ -111,8 +112,7 @@ void EditorWindow::BuildMenus() {
     view->addAction(showLooks);
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
-    help->addAction(tr("How to &Rotate Images"), controller_,
-                    &ViewController::OnHowToRotateImages);
+    help->addAction(tr("How to &Rotate Images"), controller_, &ViewController::OnHowToRotateImages);
     help->addAction(tr("How to Add &Artistic Effects to Images"), controller_,
                     &ViewController::OnHowToAddArtisticEffectsToImages);
     help->addSeparator();

@@ -15,12 +15,12 @@ class ViewController;
 
 class EditorWindow : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     explicit EditorWindow(std::shared_ptr<Dialogs> dialogs = nullptr, QWidget* parent = nullptr);
 
     ViewController* controller() const { return controller_; }
 
-private:
+  private:
     void BuildMenus();
 
     ViewController* controller_;

@@ -15,7 +15,8 @@ namespace lumetra::bench {
 
 const QString& PhotoJpegPath() {
     static const QString path = [] {
-        const QString file = QDir::temp().filePath(QStringLiteral("lumetra-bench-6000x4000-q90.jpg"));
+        const QString file =
+            QDir::temp().filePath(QStringLiteral("lumetra-bench-6000x4000-q90.jpg"));
         if (QFileInfo(file).size() > 0) return file;
         QImage image(kPhotoWidth, kPhotoHeight, QImage::Format_RGB32);
         std::uint32_t seed = 1;

@@ -26,10 +26,10 @@ void Run(benchmark::State& state, const char* checkBox) {
 
 // Each stage at the panel's defaults, switched on by its check box, run by
 // the pipeline as a pass runs it.
-#define LUMETRA_EFFECT(name, checkBox)        \
-    BENCHMARK_CAPTURE(Run, name, checkBox)    \
-        ->Unit(benchmark::kMillisecond)       \
-        ->UseRealTime()                       \
+#define LUMETRA_EFFECT(name, checkBox)     \
+    BENCHMARK_CAPTURE(Run, name, checkBox) \
+        ->Unit(benchmark::kMillisecond)    \
+        ->UseRealTime()                    \
         ->MeasureProcessCPUTime()
 
 LUMETRA_EFFECT(Cartoon, "checkCartoon");

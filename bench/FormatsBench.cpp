@@ -33,7 +33,9 @@ namespace {
 const QString kFolder = QStringLiteral("/dev/shm/lumetra-bench-formats");
 const QString kThreads = QString::number(std::max(1, QThread::idealThreadCount()));
 
-QString InFolder(const QString& name) { return QDir(kFolder).filePath(name); }
+QString InFolder(const QString& name) {
+    return QDir(kFolder).filePath(name);
+}
 
 bool Run(const QString& program, const QStringList& arguments) {
     QProcess process;
@@ -77,12 +79,20 @@ void WriteDng(const QString& path) {
         quint16 tag, type;
         quint32 count, value;
     };
-    const Entry entries[] = {{254, 4, 1, 0},     {256, 4, 1, quint32(w)}, {257, 4, 1, quint32(h)},
-                             {258, 3, 1, 16},    {259, 3, 1, 1},          {262, 3, 1, 32803},
-                             {271, 2, 4, 0x00574152},                     // "RAW"
-                             {273, 4, 1, 0},     {277, 3, 1, 1},          {278, 4, 1, quint32(h)},
-                             {279, 4, 1, quint32(pixels.size())},         {33421, 3, 2, 0x00020002},
-                             {33422, 1, 4, 0x02010100},                   {50706, 1, 4, 0x00000401}};
+    const Entry entries[] = {{254, 4, 1, 0},
+                             {256, 4, 1, quint32(w)},
+                             {257, 4, 1, quint32(h)},
+                             {258, 3, 1, 16},
+                             {259, 3, 1, 1},
+                             {262, 3, 1, 32803},
+                             {271, 2, 4, 0x00574152},  // "RAW"
+                             {273, 4, 1, 0},
+                             {277, 3, 1, 1},
+                             {278, 4, 1, quint32(h)},
+                             {279, 4, 1, quint32(pixels.size())},
+                             {33421, 3, 2, 0x00020002},
+                             {33422, 1, 4, 0x02010100},
+                             {50706, 1, 4, 0x00000401}};
     const quint32 count = sizeof entries / sizeof entries[0];
     const quint32 dataAt = 8 + 2 + count * 12 + 4;
     le(&f, count, 2);
@@ -106,8 +116,8 @@ QString Converted(const QString& extension) {
     if (extension == "webp")
         Run("cwebp", {"-quiet", "-q", "80", "-m", "4", InFolder("photo.ppm"), "-o", out});
     else if (extension == "avif")
-        Run("avifenc", {"-s", "8", "--min", "13", "--max", "13", "-j", kThreads,
-                        InFolder("photo.png"), out});
+        Run("avifenc",
+            {"-s", "8", "--min", "13", "--max", "13", "-j", kThreads, InFolder("photo.png"), out});
     else if (extension == "heic")
         Run("heif-enc", {"-q", "80", PhotoJpegPath(), "-o", out});
     else if (extension == "jxl")
@@ -141,8 +151,10 @@ void Tool(benchmark::State& state, const char* extension) {
         e == "webp"   ? QStringList{path, "-mt"}
         : e == "avif" ? QStringList{"-j", kThreads, "--info", path}
         : e == "heic" ? QStringList{path, InFolder("decoded.y4m")}
-        : e == "jxl"  ? QStringList{path, InFolder("decoded.ppm"), "--num_threads=" + kThreads}
-                      : QStringList{"-w", "-6", "-g", "2.4", "12.92", "-mem", "-Z", InFolder("decoded.ppm"), path};
+        : e == "jxl"
+            ? QStringList{path, InFolder("decoded.ppm"), "--num_threads=" + kThreads}
+            : QStringList{"-w", "-6", "-g", "2.4", "12.92", "-mem", "-Z", InFolder("decoded.ppm"),
+                          path};
     for (auto _ : state) {
         if (!Run(program, arguments)) {
             state.SkipWithError("the tool failed");
@@ -171,12 +183,13 @@ void Encoder(benchmark::State& state, const char* extension) {
     const bool webp = QString(extension) == "webp";
     const QString out = InFolder(QStringLiteral("encoded.") + extension);
     for (auto _ : state) {
-        const bool ok = webp ? Run("cwebp", {"-quiet", "-q", "80", "-m", QString::number(kWebpMethod),
-                                             "-mt", InFolder("photo.ppm"), "-o", out})
-                             : Run("avifenc", {"-s", QString::number(kAvifEncoderSpeed), "--min",
-                                               QString::number(AvifQuantizer(0.8)), "--max",
-                                               QString::number(AvifQuantizer(0.8)), "-j", kThreads,
-                                               InFolder("photo.png"), out});
+        const bool ok =
+            webp ? Run("cwebp", {"-quiet", "-q", "80", "-m", QString::number(kWebpMethod), "-mt",
+                                 InFolder("photo.ppm"), "-o", out})
+                 : Run("avifenc", {"-s", QString::number(kAvifEncoderSpeed), "--min",
+                                   QString::number(AvifQuantizer(0.8)), "--max",
+                                   QString::number(AvifQuantizer(0.8)), "-j", kThreads,
+                                   InFolder("photo.png"), out});
         if (!ok) {
             state.SkipWithError("the encoder failed");
             break;
@@ -185,8 +198,8 @@ void Encoder(benchmark::State& state, const char* extension) {
     state.counters["bytes"] = double(QFileInfo(out).size());
 }
 
-#define LUMETRA_OPEN_PAIR(Name, extension)                                                    \
-    BENCHMARK_CAPTURE(Open, Name, extension)->Unit(benchmark::kMillisecond)->UseRealTime();   \
+#define LUMETRA_OPEN_PAIR(Name, extension)                                                  \
+    BENCHMARK_CAPTURE(Open, Name, extension)->Unit(benchmark::kMillisecond)->UseRealTime(); \
     BENCHMARK_CAPTURE(Tool, Name, extension)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 LUMETRA_OPEN_PAIR(Heic, "heic")
@@ -197,7 +210,10 @@ LUMETRA_OPEN_PAIR(Dng, "dng")
 BENCHMARK_CAPTURE(Save, Webp, 10)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(Encoder, Webp, "webp")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(Save, Avif, 11)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
-BENCHMARK_CAPTURE(Encoder, Avif, "avif")->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK_CAPTURE(Encoder, Avif, "avif")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(2);
 
 }  // namespace
 }  // namespace lumetra::bench

@@ -10,13 +10,13 @@
 #include <stdexcept>
 
 #include "BenchSupport.h"
-#include "settings/EditSettings.h"
-#include "files/RenderJob.h"
-#include "files/ImageReader.h"
-#include "render/FontFamilies.h"
 #include "files/ImageFiles.h"
+#include "files/ImageReader.h"
+#include "files/RenderJob.h"
+#include "render/FontFamilies.h"
 #include "render/ImageTools.h"
 #include "render/RenderPipeline.h"
+#include "settings/EditSettings.h"
 
 namespace lumetra::bench {
 namespace {
@@ -73,11 +73,11 @@ Job Save(const char* name, const char* description, int formatIndex, const char*
 
 EditSettings EveryStageOn() {
     EditSettings s;
-    for (int* check : {&s.checkBlackWhite, &s.checkSepia, &s.checkCartoon, &s.checkOilPainting,
-                       &s.checkVignette, &s.checkPixellate, &s.checkHalftone, &s.checkBlur,
-                       &s.checkCircleBlur, &s.checkFocusBlur, &s.checkMotionBlur,
-                       &s.checkZoomBlur, &s.check3DTransform, &s.checkRotate, &s.checkSwirl,
-                       &s.checkGlassSphere, &s.checkTextWatermark, &s.checkImageWatermark})
+    for (int* check :
+         {&s.checkBlackWhite, &s.checkSepia, &s.checkCartoon, &s.checkOilPainting, &s.checkVignette,
+          &s.checkPixellate, &s.checkHalftone, &s.checkBlur, &s.checkCircleBlur, &s.checkFocusBlur,
+          &s.checkMotionBlur, &s.checkZoomBlur, &s.check3DTransform, &s.checkRotate, &s.checkSwirl,
+          &s.checkGlassSphere, &s.checkTextWatermark, &s.checkImageWatermark})
         *check = 1;
     return s;
 }
@@ -108,15 +108,15 @@ Image TextStage(Image image, const EditSettings& s) {
 
 std::vector<Job> MakeJobs() {
     std::vector<Job> jobs;
-    jobs.push_back({"decode", "JPEG decode of the photo, file to 8-bit picture", [] {
-                        return Work([] { Sink() = ReadImageFile(PhotoJpegPath()).image; });
-                    }});
-    jobs.push_back({"pass-defaults", "render pass at the panel's defaults, file to shown QImage", [] {
-                        return Work([] {
-                            RenderResult r = RunRenderPass(PhotoJpegPath(), EditSettings(), Image());
-                            if (!r.ok()) throw std::runtime_error("pass failed");
-                        });
-                    }});
+    jobs.push_back({"decode", "JPEG decode of the photo, file to 8-bit picture",
+                    [] { return Work([] { Sink() = ReadImageFile(PhotoJpegPath()).image; }); }});
+    jobs.push_back(
+        {"pass-defaults", "render pass at the panel's defaults, file to shown QImage", [] {
+             return Work([] {
+                 RenderResult r = RunRenderPass(PhotoJpegPath(), EditSettings(), Image());
+                 if (!r.ok()) throw std::runtime_error("pass failed");
+             });
+         }});
     jobs.push_back({"pass-all", "render pass with every stage on (panel defaults, a logo)", [] {
                         return Work([] {
                             RenderResult r = RunRenderPass(PhotoJpegPath(), EveryStageOn(), Logo());
@@ -141,37 +141,27 @@ std::vector<Job> MakeJobs() {
                             std::memcpy(target->row(0), photo.row(0), bytes);
                         });
                     }});
-    jobs.push_back(Colour("brightness", "brightness 0.1", [](const Image& i) {
-        return ImageTools::BrightnessImage(i, 0.1f);
-    }));
-    jobs.push_back(Colour("exposure", "exposure 0.5", [](const Image& i) {
-        return ImageTools::ExposureImage(i, 0.5f);
-    }));
-    jobs.push_back(Colour("contrast", "contrast 1.3", [](const Image& i) {
-        return ImageTools::ContrastImage(i, 1.3f);
-    }));
-    jobs.push_back(Colour("saturation", "saturation 1.4", [](const Image& i) {
-        return ImageTools::SaturationImage(i, 1.4f);
-    }));
-    jobs.push_back(Colour("gamma", "gamma 1.8", [](const Image& i) {
-        return ImageTools::GammaImage(i, 1.8f);
-    }));
-    jobs.push_back(Colour("hue", "hue 45", [](const Image& i) {
-        return ImageTools::HueImage(i, 45.f);
-    }));
-    jobs.push_back(Colour("rgb", "colour balance 0.9, 1, 1.2", [](const Image& i) {
-        return ImageTools::RGBImage(i, 0.9f, 1.f, 1.2f);
-    }));
-    jobs.push_back(Colour("grayscale", "black and white", [](const Image& i) {
-        return ImageTools::GrayscaleImage(i);
-    }));
-    jobs.push_back(Colour("sepia", "sepia 0.8", [](const Image& i) {
-        return ImageTools::SepiaImage(i, 0.8f);
-    }));
-    jobs.push_back(Colour("colour-all", "the seven colour stages moved and sepia, as a pass runs them",
-                          [](const Image& i) {
-                              return RenderPipeline(i, ColourStagesMoved(), Image());
-                          }));
+    jobs.push_back(Colour("brightness", "brightness 0.1",
+                          [](const Image& i) { return ImageTools::BrightnessImage(i, 0.1f); }));
+    jobs.push_back(Colour("exposure", "exposure 0.5",
+                          [](const Image& i) { return ImageTools::ExposureImage(i, 0.5f); }));
+    jobs.push_back(Colour("contrast", "contrast 1.3",
+                          [](const Image& i) { return ImageTools::ContrastImage(i, 1.3f); }));
+    jobs.push_back(Colour("saturation", "saturation 1.4",
+                          [](const Image& i) { return ImageTools::SaturationImage(i, 1.4f); }));
+    jobs.push_back(Colour("gamma", "gamma 1.8",
+                          [](const Image& i) { return ImageTools::GammaImage(i, 1.8f); }));
+    jobs.push_back(
+        Colour("hue", "hue 45", [](const Image& i) { return ImageTools::HueImage(i, 45.f); }));
+    jobs.push_back(Colour("rgb", "colour balance 0.9, 1, 1.2",
+                          [](const Image& i) { return ImageTools::RGBImage(i, 0.9f, 1.f, 1.2f); }));
+    jobs.push_back(Colour("grayscale", "black and white",
+                          [](const Image& i) { return ImageTools::GrayscaleImage(i); }));
+    jobs.push_back(Colour("sepia", "sepia 0.8",
+                          [](const Image& i) { return ImageTools::SepiaImage(i, 0.8f); }));
+    jobs.push_back(
+        Colour("colour-all", "the seven colour stages moved and sepia, as a pass runs them",
+               [](const Image& i) { return RenderPipeline(i, ColourStagesMoved(), Image()); }));
     jobs.push_back(Colour("vignette-float", "vignette at its default on the float frame",
                           [](const Image& i) { return ImageTools::VignetteImage(i, 0.f); }));
     jobs.push_back({"blend", "watermark blend of a whole-frame overlay into the float frame", [] {
@@ -204,18 +194,18 @@ std::vector<Job> MakeJobs() {
     jobs.push_back(Effect("glasssphere", "glass sphere", "checkGlassSphere"));
     jobs.push_back(Effect("rotate45", "rotation by 45 degrees", "checkRotate"));
     // The same moving effects after an earlier stage, which hands them floats.
-    jobs.push_back(Colour("swirl-float", "swirl on the float frame", [](const Image& i) {
-        return ImageTools::SwirlImage(i, 0.5f, 1.f);
-    }));
-    jobs.push_back(Colour("glasssphere-float", "glass sphere on the float frame", [](const Image& i) {
-        return ImageTools::GlassSphereImage(i, 0.25f, 0.71f);
-    }));
+    jobs.push_back(Colour("swirl-float", "swirl on the float frame",
+                          [](const Image& i) { return ImageTools::SwirlImage(i, 0.5f, 1.f); }));
+    jobs.push_back(
+        Colour("glasssphere-float", "glass sphere on the float frame",
+               [](const Image& i) { return ImageTools::GlassSphereImage(i, 0.25f, 0.71f); }));
     jobs.push_back(Colour("rotate45-float", "rotation by 45 degrees of the float frame",
                           [](const Image& i) { return ImageTools::RotateImage(i, 45.0); }));
     jobs.push_back({"text", "text watermark at the panel's defaults, as a pass runs it", [] {
                         auto work = std::make_shared<Image>(PhotoAsDecoded());
                         work->detach();
-                        return Work([work] { Sink() = TextStage(std::move(*work), EditSettings()); });
+                        return Work(
+                            [work] { Sink() = TextStage(std::move(*work), EditSettings()); });
                     }});
     jobs.push_back(Save("save-jpeg", "save as JPEG quality 80", 0, "jpg"));
     jobs.push_back(Save("save-png", "save as PNG", 5, "png"));
@@ -227,7 +217,9 @@ std::vector<Job> MakeJobs() {
 
 }  // namespace
 
-void ForgetResult() { Sink() = Image(); }
+void ForgetResult() {
+    Sink() = Image();
+}
 
 qint64& SavedFileBytes() {
     static qint64 bytes = -1;

@@ -115,10 +115,10 @@ void SliderToPreview(benchmark::State& state, std::vector<const char*> stages) {
     WaitUntilIdle(vc);
 }
 
-#define LUMETRA_STAGE_ROW(box)                            \
-    BENCHMARK_CAPTURE(SliderToPreview, box, {#box})       \
-        ->UseManualTime()                                 \
-        ->Unit(benchmark::kMillisecond)                   \
+#define LUMETRA_STAGE_ROW(box)                      \
+    BENCHMARK_CAPTURE(SliderToPreview, box, {#box}) \
+        ->UseManualTime()                           \
+        ->Unit(benchmark::kMillisecond)             \
         ->Iterations(10)
 LUMETRA_STAGE_ROW(checkBlackWhite);
 LUMETRA_STAGE_ROW(checkSepia);
@@ -202,9 +202,9 @@ void LookThumbnails(benchmark::State& state) {
     OpenEditor editor({});
     ViewController& vc = editor.vc;
     std::vector<EditSettings> looks;
-    for (const char* box : {"checkBlackWhite", "checkSepia", "checkCartoon", "checkOilPainting",
-                            "checkVignette", "checkBlur", "checkFocusBlur", "checkSwirl",
-                            "checkGlassSphere", "checkTextWatermark"}) {
+    for (const char* box :
+         {"checkBlackWhite", "checkSepia", "checkCartoon", "checkOilPainting", "checkVignette",
+          "checkBlur", "checkFocusBlur", "checkSwirl", "checkGlassSphere", "checkTextWatermark"}) {
         EditSettings look;
         SetField(look, *FindField(box), 1);
         looks.push_back(look);

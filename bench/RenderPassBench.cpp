@@ -10,8 +10,8 @@
 #include <functional>
 
 #include "BenchSupport.h"
-#include "files/RenderJob.h"
 #include "files/ImageReader.h"
+#include "files/RenderJob.h"
 #include "render/BufferPool.h"
 #include "render/ImageTools.h"
 
@@ -78,24 +78,38 @@ void Colour(benchmark::State& state, const std::function<Image(const Image&)>& o
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(bytes) * 2);
 }
 
-BENCHMARK_CAPTURE(Colour, Brightness, [](const Image& i) { return ImageTools::BrightnessImage(i, 0.1f); })
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(Colour, Exposure, [](const Image& i) { return ImageTools::ExposureImage(i, 0.5f); })
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(Colour, Contrast, [](const Image& i) { return ImageTools::ContrastImage(i, 1.3f); })
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(Colour, Saturation, [](const Image& i) { return ImageTools::SaturationImage(i, 1.4f); })
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(Colour, Brightness,
+                  [](const Image& i) { return ImageTools::BrightnessImage(i, 0.1f); })
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Colour, Exposure,
+                  [](const Image& i) { return ImageTools::ExposureImage(i, 0.5f); })
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Colour, Contrast,
+                  [](const Image& i) { return ImageTools::ContrastImage(i, 1.3f); })
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Colour, Saturation,
+                  [](const Image& i) { return ImageTools::SaturationImage(i, 1.4f); })
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(Colour, Gamma, [](const Image& i) { return ImageTools::GammaImage(i, 1.8f); })
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(Colour, Hue, [](const Image& i) { return ImageTools::HueImage(i, 45.f); })
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(Colour, RGB, [](const Image& i) { return ImageTools::RGBImage(i, 0.9f, 1.f, 1.2f); })
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Colour, RGB,
+                  [](const Image& i) { return ImageTools::RGBImage(i, 0.9f, 1.f, 1.2f); })
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(Colour, Grayscale, [](const Image& i) { return ImageTools::GrayscaleImage(i); })
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK_CAPTURE(Colour, Sepia, [](const Image& i) { return ImageTools::SepiaImage(i, 0.8f); })
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 }  // namespace lumetra::bench

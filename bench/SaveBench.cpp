@@ -11,8 +11,8 @@
 #include <QTemporaryDir>
 
 #include "BenchSupport.h"
-#include "files/ImageReader.h"
 #include "files/ImageFiles.h"
+#include "files/ImageReader.h"
 #include "render/ImageTools.h"
 
 namespace lumetra::bench {

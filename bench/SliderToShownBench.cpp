@@ -14,9 +14,9 @@
 #include <stdexcept>
 
 #include "BenchSupport.h"
-#include "settings/SettingsFields.h"
 #include "editor/ViewController.h"
 #include "editor/widgets/FloatSlider.h"
+#include "settings/SettingsFields.h"
 
 namespace lumetra::bench {
 namespace {
@@ -75,12 +75,14 @@ void SliderToShown(benchmark::State& state, std::initializer_list<const char*> e
 }
 
 // A blur, a per-pixel effect and a geometric one.
-BENCHMARK_CAPTURE(SliderToShown, BlurVignetteGlassSphere, {"checkBlur", "checkVignette", "checkGlassSphere"})
+BENCHMARK_CAPTURE(SliderToShown, BlurVignetteGlassSphere,
+                  {"checkBlur", "checkVignette", "checkGlassSphere"})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(5);
 // The three slowest effects at their defaults.
-BENCHMARK_CAPTURE(SliderToShown, ZoomBlurCartoonFocusBlur, {"checkZoomBlur", "checkCartoon", "checkFocusBlur"})
+BENCHMARK_CAPTURE(SliderToShown, ZoomBlurCartoonFocusBlur,
+                  {"checkZoomBlur", "checkCartoon", "checkFocusBlur"})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(5);

@@ -8,10 +8,9 @@
 //   SharedPhoto/...: on a picture the caller keeps, so the frame is copied.
 #include <benchmark/benchmark.h>
 
-
 #include "BenchSupport.h"
-#include "files/RenderJob.h"
 #include "files/ImageReader.h"
+#include "files/RenderJob.h"
 #include "render/FontFamilies.h"
 #include "render/ImageTools.h"
 

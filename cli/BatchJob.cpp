@@ -59,7 +59,8 @@ std::optional<BatchPlan> MakePlan(const Options& options, QString* error) {
     if (!options.logoFile.isEmpty()) {
         const ReadResult logo = ReadImageFile(options.logoFile);
         if (!logo.ok()) {
-            *error = QStringLiteral("cannot read the logo %1: %2").arg(options.logoFile, logo.error);
+            *error =
+                QStringLiteral("cannot read the logo %1: %2").arg(options.logoFile, logo.error);
             return std::nullopt;
         }
         plan.logo = logo.image;
@@ -85,8 +86,7 @@ std::optional<BatchPlan> MakePlan(const Options& options, QString* error) {
     plan.overwrite = options.overwrite;
     plan.width = options.width;
     plan.height = options.height;
-    for (const QString& input : options.inputs)
-        plan.inputs << QFileInfo(input).absoluteFilePath();
+    for (const QString& input : options.inputs) plan.inputs << QFileInfo(input).absoluteFilePath();
     plan.outputs = PlanOutputPaths(plan, &plan.outputErrors);
     return plan;
 }
@@ -182,8 +182,8 @@ JobResult ProcessPhoto(const BatchPlan& plan, const QString& inputPath, const QS
         }
     }
     if (output.exists() && !plan.overwrite) {
-        result.message =
-            QStringLiteral("%1 already exists (give --overwrite to replace it)").arg(result.outputPath);
+        result.message = QStringLiteral("%1 already exists (give --overwrite to replace it)")
+                             .arg(result.outputPath);
         return result;
     }
 
@@ -200,7 +200,8 @@ JobResult ProcessPhoto(const BatchPlan& plan, const QString& inputPath, const QS
         return result;
     }
     if (!rendered.ok()) {
-        result.message = QStringLiteral("%1 could not be rendered: %2").arg(inputPath, rendered.error);
+        result.message =
+            QStringLiteral("%1 could not be rendered: %2").arg(inputPath, rendered.error);
         return result;
     }
     if (!rendered.damage.isEmpty()) {
@@ -213,7 +214,8 @@ JobResult ProcessPhoto(const BatchPlan& plan, const QString& inputPath, const QS
     // given height the width, as typing them would; then the save's own two
     // steps run, width then height, as in the editor.
     const QSize size = rendered.image.size();
-    QString width = plan.width ? QString::number(*plan.width, 'g', 17) : QString::number(size.width());
+    QString width =
+        plan.width ? QString::number(*plan.width, 'g', 17) : QString::number(size.width());
     QString height =
         plan.height ? QString::number(*plan.height, 'g', 17) : QString::number(size.height());
     if (IsOn(s.checkKeepAspect)) {
@@ -245,8 +247,7 @@ JobResult ProcessPhoto(const BatchPlan& plan, const QString& inputPath, const QS
 namespace lumetra::batch {
 
 int DefaultJobs(qsizetype inputs, qint64 largestPixels, int cores) {
-    if (inputs < 2 || cores < 2 || largestPixels < 0 || largestPixels > kSmallPhotoPixels)
-        return 1;
+    if (inputs < 2 || cores < 2 || largestPixels < 0 || largestPixels > kSmallPhotoPixels) return 1;
     return int(std::min<qsizetype>(inputs, cores));
 }
 

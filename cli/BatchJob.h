@@ -6,8 +6,8 @@
 #include <QString>
 
 #include "cli/BatchOptions.h"
-#include "settings/EditSettings.h"
 #include "render/Image.h"
+#include "settings/EditSettings.h"
 
 namespace lumetra::batch {
 

@@ -28,7 +28,8 @@ QString UsageText() {
         "  --settings FILE         the settings file (File > Export Settings in Lumetra)\n"
         "  --look NAME             a look: one of yours, else one shipped with Lumetra\n"
         "  --logo PATH             the logo for the logo watermark\n"
-        "  --format EXT            jpg, jpeg, jpe, jp2, jpx, png, tiff, tif, gif, bmp, webp or avif\n"
+        "  --format EXT            jpg, jpeg, jpe, jp2, jpx, png, tiff, tif, gif, bmp, webp or "
+        "avif\n"
         "  --quality N             1 to 100, for the JPEG, JPEG 2000, WebP and AVIF formats\n"
         "  --width W, --height H   output size in pixels (with keep aspect, one is enough)\n"
         "  --keep-exif             carry the source's EXIF data and date over\n"
@@ -106,7 +107,8 @@ std::optional<Options> ParseOptions(const QStringList& arguments, QString* error
         } else if (name == QLatin1String("--print-default-settings")) {
             options.printDefaultSettings = true;
         } else if (name == QLatin1String("--settings")) {
-            if (!value(&options.settingsFile)) return fail(QStringLiteral("--settings needs a file"));
+            if (!value(&options.settingsFile))
+                return fail(QStringLiteral("--settings needs a file"));
         } else if (name == QLatin1String("--look")) {
             if (!value(&options.lookName) || options.lookName.isEmpty())
                 return fail(QStringLiteral("--look needs a name"));
@@ -136,7 +138,8 @@ std::optional<Options> ParseOptions(const QStringList& arguments, QString* error
         } else if (name == QLatin1String("--width") || name == QLatin1String("--height")) {
             double size = 0.0;
             if (!value(&v) || !ParsePositive(v, &size))
-                return fail(QStringLiteral("%1 needs a number of pixels from 1 to 1000000").arg(name));
+                return fail(
+                    QStringLiteral("%1 needs a number of pixels from 1 to 1000000").arg(name));
             (name == QLatin1String("--width") ? options.width : options.height) = size;
         } else if (name == QLatin1String("--keep-exif")) {
             if (options.keepExif == false)

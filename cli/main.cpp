@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // lumetra-batch: applies a Lumetra settings file to many photos.
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -11,7 +12,6 @@
 #include <cstdlib>
 #include <mutex>
 #include <optional>
-#include <unistd.h>
 
 #include "cli/BatchJob.h"
 #include "cli/BatchOptions.h"
@@ -31,7 +31,7 @@ void Print(FILE* stream, const QString& text) {
 // Progress on standard error: a line per photo, and a bar when standard
 // error is a terminal.
 class Progress {
-public:
+  public:
     explicit Progress(int total) : total_(total), terminal_(isatty(STDERR_FILENO) != 0) {}
 
     void Done(const QString& input, const JobResult& result) {
@@ -40,24 +40,31 @@ public:
         if (terminal_) Print(stderr, QStringLiteral("\r\033[K"));
         if (result.ok && result.damaged)
             Print(stderr, QStringLiteral("[%1/%2] DAMAGED %3: %4; what could be read went to %5\n")
-                              .arg(done_).arg(total_).arg(input, result.message, result.outputPath));
+                              .arg(done_)
+                              .arg(total_)
+                              .arg(input, result.message, result.outputPath));
         else if (result.ok)
             Print(stderr, QStringLiteral("[%1/%2] %3 -> %4\n")
-                              .arg(done_).arg(total_).arg(input, result.outputPath));
+                              .arg(done_)
+                              .arg(total_)
+                              .arg(input, result.outputPath));
         else
             Print(stderr, QStringLiteral("[%1/%2] FAILED %3: %4\n")
-                              .arg(done_).arg(total_).arg(input, result.message));
+                              .arg(done_)
+                              .arg(total_)
+                              .arg(input, result.message));
         if (terminal_ && done_ < total_) {
             const int width = 30;
             const int filled = done_ * width / total_;
             Print(stderr, QStringLiteral("[%1%2] %3/%4")
                               .arg(QString(filled, u'#'), QString(width - filled, u'.'))
-                              .arg(done_).arg(total_));
+                              .arg(done_)
+                              .arg(total_));
         }
         std::fflush(stderr);
     }
 
-private:
+  private:
     std::mutex mutex_;
     const int total_;
     const bool terminal_;
@@ -72,7 +79,7 @@ private:
 // folder the variable does name is left to Qt, which reports any real
 // problem with it.
 class PrivateRuntimeFolder {
-public:
+  public:
     PrivateRuntimeFolder() {
         if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) return;
         folder_.emplace(QDir::tempPath() + QStringLiteral("/lumetra-batch-XXXXXX"));
@@ -80,7 +87,7 @@ public:
     }
     void Remove() { folder_.reset(); }
 
-private:
+  private:
     std::optional<QTemporaryDir> folder_;
 };
 
@@ -153,10 +160,14 @@ int main(int argc, char** argv) {
         jobs << QtConcurrent::run(&pool, [&, input, output, planError] {
             SetWorkerThreadsOfThisThread(threads);
             JobResult result;
-            if (planError.isEmpty()) result = ProcessPhoto(*plan, input, output);
-            else result.message = planError;
-            if (!result.ok) ++failed;
-            else if (result.damaged) ++damaged;
+            if (planError.isEmpty())
+                result = ProcessPhoto(*plan, input, output);
+            else
+                result.message = planError;
+            if (!result.ok)
+                ++failed;
+            else if (result.damaged)
+                ++damaged;
             progress.Done(input, result);
         });
     }

@@ -17,7 +17,7 @@ class QWidget;
 namespace lumetra {
 
 class Dialogs {
-public:
+  public:
     enum class AlertStyle { Warning, Informational };
 
     // What an open or save dialog gave back.
@@ -42,8 +42,7 @@ public:
     // Choose where to save, under a dialog title, proposing a file name with
     // the one extension.
     virtual FileChoice ChooseFileToSave(QWidget* parent, const QString& title,
-                                        const QString& proposedName,
-                                        const QString& extension) = 0;
+                                        const QString& proposedName, const QString& extension) = 0;
     // Choose a colour, starting from `current`; nothing when cancelled. The
     // colour is always opaque: the settings keep no alpha.
     virtual std::optional<RgbaColor> ChooseColor(QWidget* parent, const RgbaColor& current) = 0;
@@ -53,15 +52,15 @@ public:
 
 // The real thing: QMessageBox, QFileDialog, QColorDialog, QDesktopServices.
 class QtDialogs : public Dialogs {
-public:
+  public:
     void Alert(QWidget* parent, const QString& text, AlertStyle style) override;
     bool AskYesNo(QWidget* parent, const QString& text) override;
     std::optional<QString> AskText(QWidget* parent, const QString& title, const QString& label,
                                    const QString& initial) override;
     FileChoice ChooseFileToOpen(QWidget* parent, const QString& title,
                                 const QStringList& extensions) override;
-    FileChoice ChooseFileToSave(QWidget* parent, const QString& title,
-                                const QString& proposedName, const QString& extension) override;
+    FileChoice ChooseFileToSave(QWidget* parent, const QString& title, const QString& proposedName,
+                                const QString& extension) override;
     std::optional<RgbaColor> ChooseColor(QWidget* parent, const RgbaColor& current) override;
     void OpenUrl(const QUrl& url) override;
 };

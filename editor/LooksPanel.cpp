@@ -8,8 +8,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "editor/ViewController.h"
 #include "editor/RenderScheduler.h"
+#include "editor/ViewController.h"
 
 namespace lumetra {
 
@@ -124,8 +124,8 @@ void LooksPanel::ApplyLook(const QString& name) {
     for (const Look& look : looks_) {
         if (look.name != name) continue;
         if (!look.ok()) {
-            emit controller_->statusMessage(tr("The look %1 cannot be read: %2")
-                                                .arg(look.name, look.error));
+            emit controller_->statusMessage(
+                tr("The look %1 cannot be read: %2").arg(look.name, look.error));
             return;
         }
         controller_->ApplyLook(look.file->settings);
@@ -145,8 +145,8 @@ void LooksPanel::SaveLook() {
         return;
     }
     if (store_.UserHas(trimmed) &&
-        !dialogs.AskYesNo(this, tr("A look named “%1” exists already. Do you want to replace it?")
-                                    .arg(trimmed)))
+        !dialogs.AskYesNo(
+            this, tr("A look named “%1” exists already. Do you want to replace it?").arg(trimmed)))
         return;
     QString error;
     if (!store_.Save(trimmed, controller_->CurrentSettings(), &error)) {

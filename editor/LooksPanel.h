@@ -22,7 +22,7 @@ class ViewController;
 
 class LooksPanel : public QWidget {
     Q_OBJECT
-public:
+  public:
     LooksPanel(ViewController* controller, LookStore store, QWidget* parent = nullptr);
 
     // Reads the looks again and asks for their thumbnails.
@@ -39,7 +39,7 @@ public:
     void DeleteLook();
     void ApplyLook(const QString& name);
 
-private:
+  private:
     void OnThumbnail(const QString& name, const QImage& picture);
     void UpdateButtons();
     const Look* Selected() const;

@@ -13,8 +13,10 @@
 namespace lumetra {
 
 class OutletTable {
-public:
-    void Register(std::string_view name, QWidget** slot) { slots_.emplace(std::string(name), slot); }
+  public:
+    void Register(std::string_view name, QWidget** slot) {
+        slots_.emplace(std::string(name), slot);
+    }
     // Connects the outlet of that name to the widget; false when none has it.
     bool Bind(std::string_view name, QWidget* widget) {
         const auto it = slots_.find(std::string(name));
@@ -28,7 +30,7 @@ public:
     }
     std::size_t size() const { return slots_.size(); }
 
-private:
+  private:
     std::map<std::string, QWidget**, std::less<>> slots_;
 };
 
@@ -36,13 +38,13 @@ private:
 // bases are built before any member, so every outlet finds the table ready
 // whatever the order in which the members are declared.
 class OutletHost {
-protected:
+  protected:
     OutletTable outlets_;
 };
 
 template <class W>
 class Outlet {
-public:
+  public:
     Outlet(OutletTable& table, std::string_view name) { table.Register(name, &widget_); }
     Outlet(const Outlet&) = delete;
     Outlet& operator=(const Outlet&) = delete;
@@ -51,7 +53,7 @@ public:
     W* operator->() const { return get(); }
     operator W*() const { return get(); }
 
-private:
+  private:
     QWidget* widget_ = nullptr;
 };
 
@@ -59,4 +61,7 @@ private:
 
 // Declares the outlet `name` of widget class `type` in a class derived from
 // OutletHost.
-#define LUMETRA_OUTLET(type, name) ::lumetra::Outlet<type> name{outlets_, #name}
+#define LUMETRA_OUTLET(type, name) \
+    ::lumetra::Outlet<type> name { \
+        outlets_, #name            \
+    }

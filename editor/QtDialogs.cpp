@@ -98,6 +98,8 @@ std::optional<RgbaColor> QtDialogs::ChooseColor(QWidget* parent, const RgbaColor
     return RgbaColor{chosen.redF(), chosen.greenF(), chosen.blueF(), 1.0};
 }
 
-void QtDialogs::OpenUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
+void QtDialogs::OpenUrl(const QUrl& url) {
+    QDesktopServices::openUrl(url);
+}
 
 }  // namespace lumetra

@@ -53,14 +53,14 @@ struct RenderHandOver;
 
 class RenderScheduler : public QObject {
     Q_OBJECT
-public:
+  public:
     // `gather` gives the inputs of a pass that is about to start, or nothing
     // when there is nothing to render (no picture is open). It is called on
     // the owner's thread, at every start, preview or full.
     using Gather = std::function<std::optional<RenderInputs>()>;
     // Renders a preview of the reduced copy (tests replace it).
-    using PreviewFunction = std::function<RenderResult(const PreviewSource&, const EditSettings&,
-                                                       const Image& logo)>;
+    using PreviewFunction =
+        std::function<RenderResult(const PreviewSource&, const EditSettings&, const Image& logo)>;
     explicit RenderScheduler(Gather gather, QObject* parent = nullptr);
     // Stops a running pass, waits for it and ends the worker thread.
     ~RenderScheduler() override;
@@ -99,7 +99,7 @@ public:
     // The thumbnails' width in pixels.
     static constexpr int kThumbnailWidth = 160;
 
-signals:
+  signals:
     // A full pass has been handed to the worker.
     void passStarted();
     // A full pass has come back. `shown` is false when its result is not to
@@ -111,7 +111,7 @@ signals:
     // A thumbnail has come back.
     void thumbnailReady(const QString& key, const QImage& picture);
 
-private:
+  private:
     enum class Job { None, Preview, Full, Thumbnail };
     struct ThumbnailRequest {
         QString key;
@@ -125,7 +125,7 @@ private:
     Gather gather_;
     PreviewFunction previewFunction_;
     PreviewSource preview_;
-    PreviewSource thumbnailSource_;  // the reduced copy reduced to thumbnail width
+    PreviewSource thumbnailSource_;             // the reduced copy reduced to thumbnail width
     std::vector<ThumbnailRequest> thumbnails_;  // waiting, oldest first
     QString runningThumbnail_;
     Job running_ = Job::None;

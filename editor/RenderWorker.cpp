@@ -5,7 +5,9 @@
 
 namespace lumetra {
 
-RenderWorker::~RenderWorker() { Stop(); }
+RenderWorker::~RenderWorker() {
+    Stop();
+}
 
 void RenderWorker::Stop() {
     {

@@ -18,13 +18,13 @@ constexpr int kPollMs = 15;
 // keys, shortcuts, the wheel and drops. Painting, timers and the window
 // system's other events go on.
 class InputHold : public QObject {
-public:
+  public:
     InputHold() { QCoreApplication::instance()->installEventFilter(this); }
     ~InputHold() override { QCoreApplication::instance()->removeEventFilter(this); }
     InputHold(const InputHold&) = delete;
     InputHold& operator=(const InputHold&) = delete;
 
-protected:
+  protected:
     bool eventFilter(QObject*, QEvent* event) override {
         switch (event->type()) {
             case QEvent::MouseButtonPress:

@@ -13,7 +13,7 @@ namespace lumetra {
 
 class SaveCommand : public QObject {
     Q_OBJECT
-public:
+  public:
     using QObject::QObject;
 
     // Runs `work` on its own thread and returns once it has finished. The
@@ -26,7 +26,7 @@ public:
     // True while work runs.
     bool running() const { return wait_ != nullptr; }
 
-private:
+  private:
     QEventLoop* wait_ = nullptr;
 };
 

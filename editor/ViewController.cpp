@@ -10,8 +10,8 @@
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QGraphicsOpacityEffect>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -21,11 +21,11 @@
 #include <charconv>
 #include <cmath>
 
-#include "settings/SettingsText.h"
 #include "files/CustomImageView.h"
-#include "render/BufferPool.h"
 #include "files/ImageFiles.h"
+#include "render/BufferPool.h"
 #include "render/ImageTools.h"
+#include "settings/SettingsText.h"
 
 namespace lumetra {
 
@@ -266,7 +266,9 @@ void ViewController::OpenHelpPage(const QString& page) {
     dialogs_->OpenUrl(url);
 }
 
-void ViewController::OnHowToRotateImages() { OpenHelpPage(QStringLiteral("rotating-images.html")); }
+void ViewController::OnHowToRotateImages() {
+    OpenHelpPage(QStringLiteral("rotating-images.html"));
+}
 
 void ViewController::OnHowToAddArtisticEffectsToImages() {
     OpenHelpPage(QStringLiteral("artistic-effects.html"));
@@ -279,8 +281,8 @@ QString ViewController::FloatToFormattedString(float value) {
     // 0.12); a small negative number that rounds to zero is shown as zero,
     // without a sign.
     char buffer[64];
-    const auto written = std::to_chars(buffer, buffer + sizeof buffer, double(value),
-                                       std::chars_format::fixed, 2);
+    const auto written =
+        std::to_chars(buffer, buffer + sizeof buffer, double(value), std::chars_format::fixed, 2);
     if (written.ec != std::errc()) return QStringLiteral("0");
     const QString text = QString::fromLatin1(buffer, written.ptr - buffer);
     return text == QLatin1String("-0.00") ? QStringLiteral("0.00") : text;

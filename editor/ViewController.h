@@ -8,10 +8,10 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <QTimer>
 #include <QImage>
 #include <QSizeF>
 #include <QStringList>
+#include <QTimer>
 #include <QVariantMap>
 #include <QWidget>
 #include <functional>
@@ -19,17 +19,17 @@
 #include <optional>
 
 #include "editor/Dialogs.h"
-#include "settings/EditSettings.h"
 #include "editor/Outlet.h"
-#include "files/RenderJob.h"
 #include "editor/RenderScheduler.h"
 #include "editor/SaveCommand.h"
-#include "settings/SettingsFields.h"
 #include "editor/widgets/ColorWell.h"
 #include "editor/widgets/FloatSlider.h"
 #include "editor/widgets/Stepper.h"
 #include "files/Export.h"
+#include "files/RenderJob.h"
 #include "render/Image.h"
+#include "settings/EditSettings.h"
+#include "settings/SettingsFields.h"
 #include "viewport/ViewportMath.h"
 
 class QCheckBox;
@@ -49,7 +49,7 @@ class CustomImageView;
 
 class ViewController : public QWidget, protected OutletHost {
     Q_OBJECT
-public:
+  public:
     // The controller asks the user through `dialogs` (the Qt dialogs when
     // none is given). It builds the panel; viewDidLoad() then sets it up.
     explicit ViewController(std::shared_ptr<Dialogs> dialogs = nullptr, QWidget* parent = nullptr);
@@ -63,7 +63,7 @@ public:
     QString originalImagePath;
     QString originalImageName;
     QSizeF originalImageSize{0, 0};
-    Image logo;                     // the logo watermark's picture
+    Image logo;  // the logo watermark's picture
     // A render pass is running; a request arrived during it (one more pass
     // is owed).
     bool updating() const { return scheduler_.updating(); }
@@ -110,7 +110,7 @@ public:
     // test shortens it) it gives them back to the system.
     void setIdleReleaseDelay(int milliseconds) { idleRelease_.setInterval(milliseconds); }
 
-signals:
+  signals:
     // A render pass has been handed to the worker.
     void renderPassStarted();
     // A render pass has come back and its completion step has run.
@@ -128,7 +128,7 @@ signals:
     // Saving became possible (a picture was opened) or impossible (New).
     void saveAvailabilityChanged(bool available);
 
-public slots:
+  public slots:
     // Start-up and the whole panel.
     void viewDidLoad();
     void ResetInterface();
@@ -308,12 +308,12 @@ public slots:
     void OnResetWidthHeight();
     void OnKeepExifInfoSelected();
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
 
-private:
+  private:
     // Asks where to save; the chosen path with the format's extension
     // enforced, or nothing when the user cancelled.
     std::optional<QString> ChooseSavePath(const QString& title, const QString& proposedName,
@@ -373,9 +373,9 @@ private:
     std::shared_ptr<Dialogs> dialogs_;
     RenderFunction renderFunction_;
     SaveFunction saveFunction_;
-    SaveCommand saveCommand_;         // the running save's thread and wait
-    bool quitAfterSave_ = false;      // Quit was asked for during a save
-    bool closeAfterSave_ = false;     // the window was asked to close during a save
+    SaveCommand saveCommand_;      // the running save's thread and wait
+    bool quitAfterSave_ = false;   // Quit was asked for during a save
+    bool closeAfterSave_ = false;  // the window was asked to close during a save
     RenderScheduler scheduler_;
     QImage originalPicture_;  // the unedited photo, at preview size, for Compare
     bool livePreview_ = true;
@@ -384,8 +384,7 @@ private:
     QPointF lastDragPosition_;
     int wheelAngle_ = 0;
 
-
-public:
+  public:
     // Outlets that are not settings.
     QTabWidget* tabView = nullptr;
     QFrame* boxImage = nullptr;

@@ -7,9 +7,9 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "files/Export.h"
 #include "editor/ViewController.h"
 #include "files/CustomImageView.h"
+#include "files/Export.h"
 
 namespace lumetra {
 
@@ -37,8 +37,12 @@ void ViewController::ApplyKeepAspect(bool fromWidth) {
     SaveCurrentState();
 }
 
-void ViewController::OnWidthChanged() { ApplyKeepAspect(true); }
-void ViewController::OnHeightChanged() { ApplyKeepAspect(false); }
+void ViewController::OnWidthChanged() {
+    ApplyKeepAspect(true);
+}
+void ViewController::OnHeightChanged() {
+    ApplyKeepAspect(false);
+}
 
 void ViewController::OnKeepAspectChecked() {
     if (checkKeepAspect->checkState() != Qt::Checked)

@@ -5,11 +5,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "settings/SettingsText.h"
 #include "editor/ViewController.h"
 #include "files/CustomImageView.h"
-#include "files/ImageReader.h"
 #include "files/Export.h"
+#include "files/ImageReader.h"
+#include "settings/SettingsText.h"
 
 namespace lumetra {
 namespace {
@@ -19,8 +19,8 @@ const QString kCouldNotLoad = QStringLiteral("The image could not be loaded.");
 }  // namespace
 
 std::optional<QString> ViewController::ChooseSavePath(const QString& title,
-                                                     const QString& proposedName,
-                                                     const QString& extension) {
+                                                      const QString& proposedName,
+                                                      const QString& extension) {
     const Dialogs::FileChoice choice =
         dialogs_->ChooseFileToSave(this, title, proposedName, extension);
     if (!choice.accepted || choice.path.isEmpty()) return std::nullopt;

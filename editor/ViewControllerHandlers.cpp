@@ -7,8 +7,8 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
-#include "settings/SettingsText.h"
 #include "editor/ViewController.h"
+#include "settings/SettingsText.h"
 
 namespace lumetra {
 
@@ -28,63 +28,173 @@ bool ViewController::DiffersFromCurrentState(const QWidget& control, const QStri
 }
 
 // Adjustment sliders and group boxes: always.
-void ViewController::OnBrightnessChanged() { UpdateImageEffect(); }
-void ViewController::OnExposureChanged() { UpdateImageEffect(); }
-void ViewController::OnContrastChanged() { UpdateImageEffect(); }
-void ViewController::OnSaturationChanged() { UpdateImageEffect(); }
-void ViewController::OnGammaChanged() { UpdateImageEffect(); }
-void ViewController::OnHueChanged() { UpdateImageEffect(); }
-void ViewController::OnRedChanged() { UpdateImageEffect(); }
-void ViewController::OnGreenChanged() { UpdateImageEffect(); }
-void ViewController::OnBlueChanged() { UpdateImageEffect(); }
-void ViewController::OnBlackAndWhiteChecked() { UpdateImageEffect(); }
-void ViewController::OnSepiaChecked() { UpdateImageEffect(); }
-void ViewController::OnCartoonChecked() { UpdateImageEffect(); }
-void ViewController::OnOilPaintingChecked() { UpdateImageEffect(); }
-void ViewController::OnVignetteChecked() { UpdateImageEffect(); }
-void ViewController::OnPixellateChecked() { UpdateImageEffect(); }
-void ViewController::OnHalftoneChecked() { UpdateImageEffect(); }
-void ViewController::OnBlurChecked() { UpdateImageEffect(); }
-void ViewController::OnCircleBlurChecked() { UpdateImageEffect(); }
-void ViewController::OnFocusBlurChecked() { UpdateImageEffect(); }
-void ViewController::OnMotionBlurChecked() { UpdateImageEffect(); }
-void ViewController::OnZoomBlurChecked() { UpdateImageEffect(); }
-void ViewController::On3DTransformChecked() { UpdateImageEffect(); }
-void ViewController::OnRotateChecked() { UpdateImageEffect(); }
-void ViewController::OnSwirlChecked() { UpdateImageEffect(); }
-void ViewController::OnGlassSphereChecked() { UpdateImageEffect(); }
-void ViewController::OnTextWatermarkChecked() { UpdateImageEffect(); }
-void ViewController::OnImageWatermarkChecked() { UpdateImageEffect(); }
+void ViewController::OnBrightnessChanged() {
+    UpdateImageEffect();
+}
+void ViewController::OnExposureChanged() {
+    UpdateImageEffect();
+}
+void ViewController::OnContrastChanged() {
+    UpdateImageEffect();
+}
+void ViewController::OnSaturationChanged() {
+    UpdateImageEffect();
+}
+void ViewController::OnGammaChanged() {
+    UpdateImageEffect();
+}
+void ViewController::OnHueChanged() {
+    UpdateImageEffect();
+}
+void ViewController::OnRedChanged() {
+    UpdateImageEffect();
+}
+void ViewController::OnGreenChanged() {
+    UpdateImageEffect();
+}
+void ViewController::OnBlueChanged() {
+    UpdateImageEffect();
+}
+void ViewController::OnBlackAndWhiteChecked() {
+    UpdateImageEffect();
+}
+void ViewController::OnSepiaChecked() {
+    UpdateImageEffect();
+}
+void ViewController::OnCartoonChecked() {
+    UpdateImageEffect();
+}
+void ViewController::OnOilPaintingChecked() {
+    UpdateImageEffect();
+}
+void ViewController::OnVignetteChecked() {
+    UpdateImageEffect();
+}
+void ViewController::OnPixellateChecked() {
+    UpdateImageEffect();
+}
+void ViewController::OnHalftoneChecked() {
+    UpdateImageEffect();
+}
+void ViewController::OnBlurChecked() {
+    UpdateImageEffect();
+}
+void ViewController::OnCircleBlurChecked() {
+    UpdateImageEffect();
+}
+void ViewController::OnFocusBlurChecked() {
+    UpdateImageEffect();
+}
+void ViewController::OnMotionBlurChecked() {
+    UpdateImageEffect();
+}
+void ViewController::OnZoomBlurChecked() {
+    UpdateImageEffect();
+}
+void ViewController::On3DTransformChecked() {
+    UpdateImageEffect();
+}
+void ViewController::OnRotateChecked() {
+    UpdateImageEffect();
+}
+void ViewController::OnSwirlChecked() {
+    UpdateImageEffect();
+}
+void ViewController::OnGlassSphereChecked() {
+    UpdateImageEffect();
+}
+void ViewController::OnTextWatermarkChecked() {
+    UpdateImageEffect();
+}
+void ViewController::OnImageWatermarkChecked() {
+    UpdateImageEffect();
+}
 
 // Controls inside a group: only while the group is on.
-void ViewController::OnSepiaIntensityChanged() { RenderIfOn(checkSepia); }
-void ViewController::OnCartoonBlurChanged() { RenderIfOn(checkCartoon); }
-void ViewController::OnCartoonThresholdChanged() { RenderIfOn(checkCartoon); }
-void ViewController::OnCartoonQuantizationChanged() { RenderIfOn(checkCartoon); }
-void ViewController::OnOilPaintingIntensityChanged() { RenderIfOn(checkOilPainting); }
-void ViewController::OnVignetteRadiusChanged() { RenderIfOn(checkVignette); }
-void ViewController::OnPixellatePixelSizeChanged() { RenderIfOn(checkPixellate); }
-void ViewController::OnHalftoneDotSizeChanged() { RenderIfOn(checkHalftone); }
-void ViewController::OnBlurIntensityChanged() { RenderIfOn(checkBlur); }
-void ViewController::OnCircleBlurIntensityChanged() { RenderIfOn(checkCircleBlur); }
-void ViewController::OnCircleBlurRadiusChanged() { RenderIfOn(checkCircleBlur); }
-void ViewController::OnFocusBlurIntensityChanged() { RenderIfOn(checkFocusBlur); }
-void ViewController::OnFocusBlurRadiusChanged() { RenderIfOn(checkFocusBlur); }
-void ViewController::OnFocusBlurEdgeChanged() { RenderIfOn(checkFocusBlur); }
-void ViewController::OnMotionBlurIntensityChanged() { RenderIfOn(checkMotionBlur); }
-void ViewController::OnMotionBlurAngleChanged() { RenderIfOn(checkMotionBlur); }
-void ViewController::OnZoomBlurIntensityChanged() { RenderIfOn(checkZoomBlur); }
-void ViewController::OnRotateAngleChanged() { RenderIfOn(checkRotate); }
-void ViewController::OnSwirlRadiusChanged() { RenderIfOn(checkSwirl); }
-void ViewController::OnSwirlAngleChanged() { RenderIfOn(checkSwirl); }
-void ViewController::OnGlassSphereRadiusChanged() { RenderIfOn(checkGlassSphere); }
-void ViewController::OnGlassSphereRefractionChanged() { RenderIfOn(checkGlassSphere); }
-void ViewController::OnTextColorChanged() { RenderIfOn(checkTextWatermark); }
-void ViewController::OnTextFontTypeSelected() { RenderIfOn(checkTextWatermark); }
-void ViewController::OnTextShadowChecked() { RenderIfOn(checkTextWatermark); }
-void ViewController::OnTextPositionSelected() { RenderIfOn(checkTextWatermark); }
-void ViewController::OnTextStrokeChecked() { RenderIfOn(checkTextWatermark); }
-void ViewController::OnImagePositionSelected() { RenderIfOn(checkImageWatermark); }
+void ViewController::OnSepiaIntensityChanged() {
+    RenderIfOn(checkSepia);
+}
+void ViewController::OnCartoonBlurChanged() {
+    RenderIfOn(checkCartoon);
+}
+void ViewController::OnCartoonThresholdChanged() {
+    RenderIfOn(checkCartoon);
+}
+void ViewController::OnCartoonQuantizationChanged() {
+    RenderIfOn(checkCartoon);
+}
+void ViewController::OnOilPaintingIntensityChanged() {
+    RenderIfOn(checkOilPainting);
+}
+void ViewController::OnVignetteRadiusChanged() {
+    RenderIfOn(checkVignette);
+}
+void ViewController::OnPixellatePixelSizeChanged() {
+    RenderIfOn(checkPixellate);
+}
+void ViewController::OnHalftoneDotSizeChanged() {
+    RenderIfOn(checkHalftone);
+}
+void ViewController::OnBlurIntensityChanged() {
+    RenderIfOn(checkBlur);
+}
+void ViewController::OnCircleBlurIntensityChanged() {
+    RenderIfOn(checkCircleBlur);
+}
+void ViewController::OnCircleBlurRadiusChanged() {
+    RenderIfOn(checkCircleBlur);
+}
+void ViewController::OnFocusBlurIntensityChanged() {
+    RenderIfOn(checkFocusBlur);
+}
+void ViewController::OnFocusBlurRadiusChanged() {
+    RenderIfOn(checkFocusBlur);
+}
+void ViewController::OnFocusBlurEdgeChanged() {
+    RenderIfOn(checkFocusBlur);
+}
+void ViewController::OnMotionBlurIntensityChanged() {
+    RenderIfOn(checkMotionBlur);
+}
+void ViewController::OnMotionBlurAngleChanged() {
+    RenderIfOn(checkMotionBlur);
+}
+void ViewController::OnZoomBlurIntensityChanged() {
+    RenderIfOn(checkZoomBlur);
+}
+void ViewController::OnRotateAngleChanged() {
+    RenderIfOn(checkRotate);
+}
+void ViewController::OnSwirlRadiusChanged() {
+    RenderIfOn(checkSwirl);
+}
+void ViewController::OnSwirlAngleChanged() {
+    RenderIfOn(checkSwirl);
+}
+void ViewController::OnGlassSphereRadiusChanged() {
+    RenderIfOn(checkGlassSphere);
+}
+void ViewController::OnGlassSphereRefractionChanged() {
+    RenderIfOn(checkGlassSphere);
+}
+void ViewController::OnTextColorChanged() {
+    RenderIfOn(checkTextWatermark);
+}
+void ViewController::OnTextFontTypeSelected() {
+    RenderIfOn(checkTextWatermark);
+}
+void ViewController::OnTextShadowChecked() {
+    RenderIfOn(checkTextWatermark);
+}
+void ViewController::OnTextPositionSelected() {
+    RenderIfOn(checkTextWatermark);
+}
+void ViewController::OnTextStrokeChecked() {
+    RenderIfOn(checkTextWatermark);
+}
+void ViewController::OnImagePositionSelected() {
+    RenderIfOn(checkImageWatermark);
+}
 
 // Paired number fields: the stepper is what the render pass reads.
 void ViewController::OnPairedStepperChanged(QLineEdit* field, Stepper* stepper,
@@ -156,7 +266,9 @@ void ViewController::OnTextChanged() {
 }
 
 // Every reported keystroke of a text field renders.
-void ViewController::controlTextDidChange() { UpdateImageEffect(); }
+void ViewController::controlTextDidChange() {
+    UpdateImageEffect();
+}
 
 // The 3D matrix: the steppers write their cells' texts.
 void ViewController::OnMatrixStepperChanged(QLineEdit* field, Stepper* stepper) {
@@ -164,8 +276,8 @@ void ViewController::OnMatrixStepperChanged(QLineEdit* field, Stepper* stepper) 
     RenderIfOn(check3DTransform);
 }
 
-#define LUMETRA_MATRIX_HANDLER(rc)                                               \
-    void ViewController::On3DMatrixM##rc##Changed() {                            \
+#define LUMETRA_MATRIX_HANDLER(rc)                                                  \
+    void ViewController::On3DMatrixM##rc##Changed() {                               \
         OnMatrixStepperChanged(textField3DTransformM##rc, stepper3DTransformM##rc); \
     }
 LUMETRA_MATRIX_HANDLER(11)
@@ -191,13 +303,15 @@ void ViewController::ResetGroup(Group group) {
     const GroupSpec& spec = GroupOf(group);
     bool differs = false;
     for (const FieldSpec& field : SettingsFields()) {
-        if (field.group != group || (spec.checkBox && std::string_view(field.name) == spec.checkBox))
+        if (field.group != group ||
+            (spec.checkBox && std::string_view(field.name) == spec.checkBox))
             continue;
         if (ReadControl(field) != field.defaultValue) differs = true;
     }
     if (!differs) return;
     for (const FieldSpec& field : SettingsFields()) {
-        if (field.group != group || (spec.checkBox && std::string_view(field.name) == spec.checkBox))
+        if (field.group != group ||
+            (spec.checkBox && std::string_view(field.name) == spec.checkBox))
             continue;
         WriteControl(field, field.defaultValue);
     }
@@ -208,23 +322,59 @@ void ViewController::ResetGroup(Group group) {
         RenderIfOn(static_cast<QCheckBox*>(outlets_.Find(spec.checkBox)));
 }
 
-void ViewController::OnResetAdjustments() { ResetGroup(Group::Adjustments); }
-void ViewController::OnResetSepia() { ResetGroup(Group::Sepia); }
-void ViewController::OnResetCartoon() { ResetGroup(Group::Cartoon); }
-void ViewController::OnResetOilPainting() { ResetGroup(Group::OilPainting); }
-void ViewController::OnResetVignette() { ResetGroup(Group::Vignette); }
-void ViewController::OnResetPixellate() { ResetGroup(Group::Pixellate); }
-void ViewController::OnResetHalftone() { ResetGroup(Group::Halftone); }
-void ViewController::OnResetBlur() { ResetGroup(Group::Blur); }
-void ViewController::OnResetCircleBlur() { ResetGroup(Group::CircleBlur); }
-void ViewController::OnResetFocusBlur() { ResetGroup(Group::FocusBlur); }
-void ViewController::OnResetMotionBlur() { ResetGroup(Group::MotionBlur); }
-void ViewController::OnResetZoomBlur() { ResetGroup(Group::ZoomBlur); }
-void ViewController::OnReset3DTransform() { ResetGroup(Group::Transform3D); }
-void ViewController::OnResetRotate() { ResetGroup(Group::Rotate); }
-void ViewController::OnResetSwirl() { ResetGroup(Group::Swirl); }
-void ViewController::OnResetGlassSphere() { ResetGroup(Group::GlassSphere); }
-void ViewController::OnResetTextWatermark() { ResetGroup(Group::TextWatermark); }
-void ViewController::OnResetImageWatermark() { ResetGroup(Group::ImageWatermark); }
+void ViewController::OnResetAdjustments() {
+    ResetGroup(Group::Adjustments);
+}
+void ViewController::OnResetSepia() {
+    ResetGroup(Group::Sepia);
+}
+void ViewController::OnResetCartoon() {
+    ResetGroup(Group::Cartoon);
+}
+void ViewController::OnResetOilPainting() {
+    ResetGroup(Group::OilPainting);
+}
+void ViewController::OnResetVignette() {
+    ResetGroup(Group::Vignette);
+}
+void ViewController::OnResetPixellate() {
+    ResetGroup(Group::Pixellate);
+}
+void ViewController::OnResetHalftone() {
+    ResetGroup(Group::Halftone);
+}
+void ViewController::OnResetBlur() {
+    ResetGroup(Group::Blur);
+}
+void ViewController::OnResetCircleBlur() {
+    ResetGroup(Group::CircleBlur);
+}
+void ViewController::OnResetFocusBlur() {
+    ResetGroup(Group::FocusBlur);
+}
+void ViewController::OnResetMotionBlur() {
+    ResetGroup(Group::MotionBlur);
+}
+void ViewController::OnResetZoomBlur() {
+    ResetGroup(Group::ZoomBlur);
+}
+void ViewController::OnReset3DTransform() {
+    ResetGroup(Group::Transform3D);
+}
+void ViewController::OnResetRotate() {
+    ResetGroup(Group::Rotate);
+}
+void ViewController::OnResetSwirl() {
+    ResetGroup(Group::Swirl);
+}
+void ViewController::OnResetGlassSphere() {
+    ResetGroup(Group::GlassSphere);
+}
+void ViewController::OnResetTextWatermark() {
+    ResetGroup(Group::TextWatermark);
+}
+void ViewController::OnResetImageWatermark() {
+    ResetGroup(Group::ImageWatermark);
+}
 
 }  // namespace lumetra

@@ -1,16 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The edit history: every completed pass and every export change records the
 // panel as a settings text; Undo and Redo put an earlier or later text back.
-#include <QLabel>
 #include <QComboBox>
+#include <QLabel>
 
+#include "editor/ViewController.h"
 #include "settings/History.h"
 #include "settings/SettingsText.h"
-#include "editor/ViewController.h"
 
 namespace lumetra {
 
-void ViewController::SaveState() { stateImagesPath.append(WriteSettingsText(CurrentSettings())); }
+void ViewController::SaveState() {
+    stateImagesPath.append(WriteSettingsText(CurrentSettings()));
+}
 
 void ViewController::SaveCurrentState() {
     history::Record(stateImagesPath, currenState, numberOfStates, needToSaveState,
@@ -32,7 +34,9 @@ void ViewController::RecordPassState() {
     SaveCurrentState();
 }
 
-void ViewController::NoteUserChange() { needToSaveState = true; }
+void ViewController::NoteUserChange() {
+    needToSaveState = true;
+}
 
 bool ViewController::ApplyStateText(const QString& text, bool record) {
     std::optional<EditSettings> settings = ReadSettingsText(text);
@@ -49,10 +53,16 @@ bool ViewController::ApplyStateText(const QString& text, bool record) {
     return true;
 }
 
-void ViewController::LoadStateWithData(const QString& text) { ApplyStateText(text, false); }
+void ViewController::LoadStateWithData(const QString& text) {
+    ApplyStateText(text, false);
+}
 
-bool ViewController::CanUndo() const { return history::CanUndo(stateImagesPath, currenState); }
-bool ViewController::CanRedo() const { return history::CanRedo(stateImagesPath, currenState); }
+bool ViewController::CanUndo() const {
+    return history::CanUndo(stateImagesPath, currenState);
+}
+bool ViewController::CanRedo() const {
+    return history::CanRedo(stateImagesPath, currenState);
+}
 
 void ViewController::StepHistory(int step) {
     // A change whose pass is still running has no state yet: it gets one

@@ -18,13 +18,13 @@
 #include <QSplitter>
 #include <QTabWidget>
 #include <QToolButton>
-#include <QValidator>
 #include <QVBoxLayout>
+#include <QValidator>
 #include <string>
 
-#include "settings/SettingsText.h"
 #include "editor/ViewController.h"
 #include "files/CustomImageView.h"
+#include "settings/SettingsText.h"
 
 namespace lumetra {
 namespace {
@@ -52,7 +52,7 @@ const std::vector<TabSpec>& Tabs() {
 // Keeps a text field to one line: a newline character typed or pasted into
 // it becomes a space, as it would otherwise split the settings text.
 class SingleLineValidator : public QValidator {
-public:
+  public:
     using QValidator::QValidator;
     State validate(QString& input, int&) const override {
         input = SingleLine(std::move(input));
@@ -102,9 +102,8 @@ QWidget* ViewController::MakeControl(const FieldSpec& field) {
         }
         case FieldKind::ColorWell: {
             auto* well = new ColorWell(this);
-            well->setChooser([this](const RgbaColor& current) {
-                return dialogs_->ChooseColor(this, current);
-            });
+            well->setChooser(
+                [this](const RgbaColor& current) { return dialogs_->ChooseColor(this, current); });
             control = well;
             break;
         }

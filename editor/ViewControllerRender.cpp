@@ -13,12 +13,14 @@
 #include "editor/ViewController.h"
 #include "files/CustomImageView.h"
 #include "files/ImageReader.h"
-#include "render/ImageTools.h"
 #include "render/BufferPool.h"
+#include "render/ImageTools.h"
 
 namespace lumetra {
 
-void ViewController::UpdateImageEffect() { scheduler_.Request(); }
+void ViewController::UpdateImageEffect() {
+    scheduler_.Request();
+}
 
 std::optional<RenderInputs> ViewController::GatherRenderInputs() {
     // Nothing is rendered while no picture is shown (after New, or before
@@ -73,8 +75,8 @@ void ViewController::PreparePreview(const QString& path, const Image& full) {
     PreviewSource thumbnails;
     if (!originalPicture_.isNull()) {
         const Image original = Image::FromQImage(originalPicture_);
-        const double factor = std::min(1.0, double(RenderScheduler::kThumbnailWidth) /
-                                                double(original.width()));
+        const double factor =
+            std::min(1.0, double(RenderScheduler::kThumbnailWidth) / double(original.width()));
         thumbnails.picture = Image::FromQImage(
             ImageTools::ResizeImage(original, std::max(1.0, std::round(original.width() * factor)),
                                     std::max(1.0, std::round(original.height() * factor)))

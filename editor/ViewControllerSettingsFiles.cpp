@@ -12,8 +12,9 @@
 namespace lumetra {
 
 void ViewController::OnExportSettings() {
-    const QString name = originalImageName.isEmpty() ? QStringLiteral("settings")
-                                                      : originalImageName + QStringLiteral("_settings");
+    const QString name = originalImageName.isEmpty()
+                             ? QStringLiteral("settings")
+                             : originalImageName + QStringLiteral("_settings");
     const std::optional<QString> path =
         ChooseSavePath(tr("Export Settings"), name + QStringLiteral(".") + kSettingsFileExtension,
                        kSettingsFileExtension);

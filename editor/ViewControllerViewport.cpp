@@ -22,8 +22,12 @@ void ViewController::ApplyZoomStep(double step) {
     UpdatePanCursor();
 }
 
-void ViewController::OnZoomIn() { ApplyZoomStep(viewport::kZoomInStep); }
-void ViewController::OnZoomOut() { ApplyZoomStep(viewport::kZoomOutStep); }
+void ViewController::OnZoomIn() {
+    ApplyZoomStep(viewport::kZoomInStep);
+}
+void ViewController::OnZoomOut() {
+    ApplyZoomStep(viewport::kZoomOutStep);
+}
 
 void ViewController::OnResetZoom() {
     if (imageView->hasImage()) ResetZoom();

@@ -32,7 +32,9 @@ struct ImageFree {
 };
 using Decoder = std::unique_ptr<avifDecoder, DecoderFree>;
 
-int Threads() { return std::max(1, QThread::idealThreadCount()); }
+int Threads() {
+    return std::max(1, QThread::idealThreadCount());
+}
 
 QString Why(avifResult result) {
     return QStringLiteral("The image could not be decoded: %1")
@@ -138,8 +140,8 @@ EmbeddedProperties AvifProperties(const QByteArray& data) {
             properties.exif = ExifAfterOffset(properties.exif);
     }
     if (image->xmp.size > 0)
-        properties.xmp = QByteArray(reinterpret_cast<const char*>(image->xmp.data),
-                                    qsizetype(image->xmp.size));
+        properties.xmp =
+            QByteArray(reinterpret_cast<const char*>(image->xmp.data), qsizetype(image->xmp.size));
     return properties;
 }
 
@@ -155,9 +157,8 @@ QByteArray EncodeAvif(const QImage& bitmap, double quality, QString* error) {
     };
     if (!IsSaveBitmap(bitmap)) return fail(QStringLiteral("There is no RGBA bitmap to encode."));
     const bool alpha = HasTransparentPixels(bitmap);
-    std::unique_ptr<avifImage, ImageFree> image(
-        avifImageCreate(uint32_t(bitmap.width()), uint32_t(bitmap.height()), 8,
-                        AVIF_PIXEL_FORMAT_YUV420));
+    std::unique_ptr<avifImage, ImageFree> image(avifImageCreate(
+        uint32_t(bitmap.width()), uint32_t(bitmap.height()), 8, AVIF_PIXEL_FORMAT_YUV420));
     if (!image) return fail(QStringLiteral("Not enough memory."));
     // The bitmap is sRGB: say so in the code points, as a browser reads them.
     image->colorPrimaries = AVIF_COLOR_PRIMARIES_BT709;

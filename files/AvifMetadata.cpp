@@ -17,8 +17,8 @@ namespace lumetra {
 namespace {
 
 struct Box {
-    qsizetype start = 0;   // of its header
-    qsizetype body = 0;    // of its contents
+    qsizetype start = 0;  // of its header
+    qsizetype body = 0;   // of its contents
     qsizetype end = 0;
     QByteArray type;
 };
@@ -237,7 +237,8 @@ std::optional<QByteArray> RebuiltMeta(const QByteArray& b, const Box& meta,
             contents.append(WriteIloc(*iloc));
         } else if (child.type == "iref") {
             if (std::uint8_t(b[child.body]) != 0) return std::nullopt;  // 16-bit ids only
-            contents.append(MakeBox("iref", b.mid(child.body, child.end - child.body) + references));
+            contents.append(
+                MakeBox("iref", b.mid(child.body, child.end - child.body) + references));
         } else {
             contents.append(b.mid(child.start, child.end - child.start));
         }
@@ -279,8 +280,8 @@ QByteArray AvifWithProperties(const QByteArray& avif, const QByteArray& exif,
         items.append({largestId + 1, "Exif", {}, payload});
     }
     if (!xmp.isEmpty())
-        items.append({largestId + 1 + std::uint64_t(items.size()), "mime",
-                      "application/rdf+xml", xmp});
+        items.append(
+            {largestId + 1 + std::uint64_t(items.size()), "mime", "application/rdf+xml", xmp});
 
     // A first pass with the meta box's size as it will be, then the real one.
     const std::optional<QByteArray> sized =

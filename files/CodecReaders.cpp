@@ -9,8 +9,7 @@
 namespace lumetra {
 namespace {
 
-bool StartsWith(const QByteArray& head, const char* signature, qsizetype length,
-                qsizetype at = 0) {
+bool StartsWith(const QByteArray& head, const char* signature, qsizetype length, qsizetype at = 0) {
     return head.size() >= at + length && std::memcmp(head.constData() + at, signature, length) == 0;
 }
 
@@ -42,13 +41,13 @@ CodecFormat FormatOfFtyp(const QByteArray& head) {
 
 // Raw formats whose first bytes are their own.
 bool LooksLikeOwnRaw(const QByteArray& head) {
-    return StartsWith(head, "FUJIFILMCCD-RAW", 15) ||      // RAF
+    return StartsWith(head, "FUJIFILMCCD-RAW", 15) ||       // RAF
            StartsWith(head, "II\x1A\0\0\0HEAPCCDR", 14) ||  // CRW
            StartsWith(head, "IIRO", 4) || StartsWith(head, "IIRS", 4) ||
-           StartsWith(head, "MMOR", 4) ||                   // ORF
-           StartsWith(head, "IIU\0", 4) ||                  // RW2, RWL
-           StartsWith(head, "\0MRM", 4) ||                  // MRW
-           StartsWith(head, "FOVb", 4);                     // X3F
+           StartsWith(head, "MMOR", 4) ||   // ORF
+           StartsWith(head, "IIU\0", 4) ||  // RW2, RWL
+           StartsWith(head, "\0MRM", 4) ||  // MRW
+           StartsWith(head, "FOVb", 4);     // X3F
 }
 
 // Pictures that are never raw, whatever the file's name says.
@@ -61,22 +60,20 @@ bool LooksLikeOtherFormat(const QByteArray& head) {
 }  // namespace
 
 const QStringList& RawExtensions() {
-    static const QStringList extensions = {
-        "dng", "cr2", "cr3", "crw", "nef", "nrw", "arw", "srf", "sr2", "raf", "orf", "rw2",
-        "pef", "srw", "kdc", "dcr", "mrw", "3fr", "erf", "mef", "mos", "x3f", "iiq", "rwl"};
+    static const QStringList extensions = {"dng", "cr2", "cr3", "crw", "nef", "nrw", "arw", "srf",
+                                           "sr2", "raf", "orf", "rw2", "pef", "srw", "kdc", "dcr",
+                                           "mrw", "3fr", "erf", "mef", "mos", "x3f", "iiq", "rwl"};
     return extensions;
 }
 
 CodecFormat CodecFormatOf(const QByteArray& head, const QString& path) {
     if (const CodecFormat iso = FormatOfFtyp(head); iso != CodecFormat::None) return iso;
     if (StartsWith(head, "RIFF", 4) && StartsWith(head, "WEBP", 4, 8)) return CodecFormat::Webp;
-    if (StartsWith(head, "\xFF\x0A", 2) ||
-        StartsWith(head, "\0\0\0\x0CJXL \x0D\x0A\x87\x0A", 12))
+    if (StartsWith(head, "\xFF\x0A", 2) || StartsWith(head, "\0\0\0\x0CJXL \x0D\x0A\x87\x0A", 12))
         return CodecFormat::Jxl;
     if (LooksLikeOwnRaw(head)) return CodecFormat::Raw;
     const QString extension = QFileInfo(path).suffix().toLower();
-    if (RawExtensions().contains(extension) && !LooksLikeOtherFormat(head))
-        return CodecFormat::Raw;
+    if (RawExtensions().contains(extension) && !LooksLikeOtherFormat(head)) return CodecFormat::Raw;
     return CodecFormat::None;
 }
 

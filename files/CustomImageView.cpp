@@ -5,8 +5,8 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QUrl>
 #include <cmath>
 
@@ -15,8 +15,7 @@
 namespace lumetra {
 
 CustomImageView::CustomImageView(QWidget* parent)
-    : QWidget(parent),
-      acceptedTypes_(SourceExtensions()) {
+    : QWidget(parent), acceptedTypes_(SourceExtensions()) {
     setAttribute(Qt::WA_OpaquePaintEvent, false);
     setAcceptDrops(true);
     setAccessibleName(tr("Preview"));
@@ -149,6 +148,5 @@ void CustomImageView::dropEvent(QDropEvent* event) {
         event->ignore();
     }
 }
-
 
 }  // namespace lumetra

@@ -18,7 +18,7 @@ namespace lumetra {
 
 class CustomImageView : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit CustomImageView(QWidget* parent = nullptr);
 
     // The extensions a dropped file may have, lower case.
@@ -62,17 +62,17 @@ public:
     // Where the picture sits inside the view, keeping its proportions.
     QRectF pictureRect() const;
 
-signals:
+  signals:
     // A file was dropped and accepted: {"path": its path}.
     void dragPerformed(const QVariantMap& userInfo);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-private:
+  private:
     QStringList acceptedTypes_;
     QImage image_;
     QImage display_;

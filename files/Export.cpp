@@ -24,7 +24,9 @@ QString NameWithoutExtension(const QString& path) {
     return dot > 0 ? name.left(dot) : name;
 }
 
-QString FormatExtension(int formatIndex) { return FormatTitles().value(formatIndex).toLower(); }
+QString FormatExtension(int formatIndex) {
+    return FormatTitles().value(formatIndex).toLower();
+}
 
 QString ProcessedFileName(const QString& sourceName, const QString& extension, int copy) {
     const QString suffix =

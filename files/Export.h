@@ -54,8 +54,8 @@ QImage DrawAtOutputSize(const QImage& shown, double width, double height);
 
 // Encodes a picture in the format of a format pop-up index at a quality of
 // 0..1 and writes it atomically; false when nothing was written.
-using SaveFunction = std::function<bool(const QImage& picture, const QString& path,
-                                        int formatIndex, double quality)>;
+using SaveFunction = std::function<bool(const QImage& picture, const QString& path, int formatIndex,
+                                        double quality)>;
 
 struct ExportRequest {
     QImage picture;  // the finished result
@@ -63,7 +63,7 @@ struct ExportRequest {
     double height = 0;
     QString path;
     int formatIndex = 0;
-    double quality = 0.8;  // the quality slider / 100
+    double quality = 0.8;   // the quality slider / 100
     bool keepExif = false;  // carry the source's properties and date over
     QString sourcePath;
 };

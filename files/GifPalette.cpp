@@ -34,7 +34,7 @@ struct Cell {
 // The picture's exact colours while there are at most 256 of them: a
 // picture with so few (a graphic, a logo) keeps them all exactly.
 class ExactColours {
-public:
+  public:
     static constexpr int kMax = 256;
     bool overflowed() const { return overflowed_; }
     int count() const { return count_; }
@@ -65,7 +65,7 @@ public:
         return colours;
     }
 
-private:
+  private:
     static constexpr int kSlotBits = 10;
     static constexpr int kSlots = 1 << kSlotBits;
     std::uint32_t slots_[kSlots] = {};
@@ -223,7 +223,7 @@ namespace {
 // it) and the colour picks among them. A palette colour therefore always
 // maps to itself.
 class NearestEntry {
-public:
+  public:
     explicit NearestEntry(const GifPalette& palette) : palette_(palette) {
         for (int i = 0; i < int(palette.colours.size()); ++i) {
             if (i == palette.transparent) continue;
@@ -256,7 +256,7 @@ public:
         return std::uint8_t(best);
     }
 
-private:
+  private:
     static constexpr std::uint32_t kListFlag = 0x80000000u;
     static constexpr int kSide = (1 << kCellBits) + 1;  // corners per axis
     static constexpr int kStep = 1 << kDropBits;

@@ -34,7 +34,8 @@ QString Why(const heif_error& error) {
     // libheif's own limits on a picture's size speak as the editor's do.
     if (error.subcode == heif_suberror_Security_limit_exceeded)
         return QStringLiteral("The image is too large (%1).").arg(QString::fromUtf8(error.message));
-    return QStringLiteral("The image could not be decoded: %1").arg(QString::fromUtf8(error.message));
+    return QStringLiteral("The image could not be decoded: %1")
+        .arg(QString::fromUtf8(error.message));
 }
 
 // The file's primary picture; null with the reason in *error.
@@ -45,7 +46,7 @@ Handle OpenPrimary(const QByteArray& data, Context* context, QString* error) {
         return {};
     }
     heif_error e = heif_context_read_from_memory_without_copy(context->get(), data.constData(),
-                                                             size_t(data.size()), nullptr);
+                                                              size_t(data.size()), nullptr);
     if (e.code != heif_error_Ok) {
         *error = Why(e);
         return {};
@@ -82,7 +83,8 @@ QSize HeifSize(const QByteArray& data, QString* error) {
     Context context;
     const Handle handle = OpenPrimary(data, &context, error);
     if (!handle) return {};
-    return QSize(heif_image_handle_get_width(handle.get()), heif_image_handle_get_height(handle.get()));
+    return QSize(heif_image_handle_get_width(handle.get()),
+                 heif_image_handle_get_height(handle.get()));
 }
 
 CodecPicture DecodeHeif(const QByteArray& data, std::int64_t maxPixels) {
@@ -133,8 +135,9 @@ CodecPicture DecodeHeif(const QByteArray& data, std::int64_t maxPixels) {
         for (int y = y0; y < y1; ++y)
             std::memcpy(pixels + y * lineBytes, plane + qsizetype(y) * stride, size_t(rowBytes));
     });
-    if (deep) SpreadToSixteenBits(&image, heif_image_get_bits_per_pixel_range(decoded.get(),
-                                                                              heif_channel_interleaved));
+    if (deep)
+        SpreadToSixteenBits(
+            &image, heif_image_get_bits_per_pixel_range(decoded.get(), heif_channel_interleaved));
     TakeColourSpace(handle.get(), &image);
     out.image = std::move(image);
     return out;
@@ -147,7 +150,8 @@ EmbeddedProperties HeifProperties(const QByteArray& data) {
     const Handle handle = OpenPrimary(data, &context, &error);
     if (!handle) return properties;
     heif_item_id ids[16];
-    const int count = heif_image_handle_get_list_of_metadata_block_IDs(handle.get(), nullptr, ids, 16);
+    const int count =
+        heif_image_handle_get_list_of_metadata_block_IDs(handle.get(), nullptr, ids, 16);
     for (int i = 0; i < count; ++i) {
         const QByteArray type = heif_image_handle_get_metadata_type(handle.get(), ids[i]);
         const QByteArray contentType =
@@ -158,7 +162,8 @@ EmbeddedProperties HeifProperties(const QByteArray& data) {
         const size_t size = heif_image_handle_get_metadata_size(handle.get(), ids[i]);
         if (size == 0 || size > (size_t(64) << 20)) continue;
         QByteArray block(qsizetype(size), '\0');
-        if (heif_image_handle_get_metadata(handle.get(), ids[i], block.data()).code != heif_error_Ok)
+        if (heif_image_handle_get_metadata(handle.get(), ids[i], block.data()).code !=
+            heif_error_Ok)
             continue;
         if (exif)
             properties.exif = ExifAfterOffset(block);

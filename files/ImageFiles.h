@@ -26,9 +26,9 @@ bool SaveImage(const QImage& image, const QString& path, int formatIndex, double
 // Carries the source file's Exif, IPTC and XMP over onto the saved file
 // (JPEG, PNG, TIFF, JPEG 2000, WebP and AVIF; GIF and BMP hold none and are left
 // alone), with the Orientation made normal where reading turned the
-// pixels upright (the tag and the pixels always agree), then gives the saved file the source's creation date. Silent
-// on failure and never damages the saved file; prints "ERROR" on
-// standard output when the date cannot be set.
+// pixels upright (the tag and the pixels always agree), then gives the saved file the source's
+// creation date. Silent on failure and never damages the saved file; prints "ERROR" on standard
+// output when the date cannot be set.
 void ChangeImageExifWithOriginalImagePath(const QString& sourcePath, const QString& savedPath);
 
 // The file's birth time where the file system reports one, else its

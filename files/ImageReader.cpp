@@ -2,11 +2,11 @@
 #include "files/ImageReader.h"
 
 #include <QColorSpace>
-#include <algorithm>
-#include <cmath>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <algorithm>
+#include <cmath>
 #include <exception>
 #include <mutex>
 
@@ -181,8 +181,8 @@ ReadResult Read(const QString& path, std::int64_t maxPixels, int jpegScaleDenomi
     const CodecFormat codec = CodecFormatOf(head, path);
     Decoded decoded = codec != CodecFormat::None ? ReadWithCodec(&file, codec, maxPixels)
                       : LooksLikeJpeg2000(head)  ? ReadJpeg2000(&file, maxPixels)
-                      : LooksLikeJpeg(head)   ? ReadJpeg(&file, maxPixels, jpegScaleDenominator)
-                                              : ReadWithQt(&file, maxPixels);
+                      : LooksLikeJpeg(head)      ? ReadJpeg(&file, maxPixels, jpegScaleDenominator)
+                                                 : ReadWithQt(&file, maxPixels);
     if (decoded.image.isNull()) {
         result.error = decoded.error.isEmpty() ? QStringLiteral("The image could not be decoded.")
                                                : decoded.error;
@@ -249,7 +249,8 @@ ProbeResult Probe(const QString& path, std::int64_t maxPixels) {
         if (!ReadAll(&file, maxPixels, &data, &result.error)) return result;
         const QSize size = CodecHeaderSize(codec, data, &result.error);
         if (!size.isValid() || size.isEmpty()) {
-            if (result.error.isEmpty()) result.error = QStringLiteral("The image header is damaged.");
+            if (result.error.isEmpty())
+                result.error = QStringLiteral("The image header is damaged.");
         } else if (AboveLimit(size, maxPixels)) {
             result.error = TooLarge(size.width(), size.height());
         } else {
@@ -274,8 +275,8 @@ ProbeResult Probe(const QString& path, std::int64_t maxPixels) {
 
 const QStringList& SourceExtensions() {
     static const QStringList extensions = [] {
-        QStringList list = {"jpg", "jpeg", "jpe", "jp2", "jpx", "png", "tiff", "tif", "gif",
-                            "bmp", "heic", "heif", "avif", "webp", "jxl"};
+        QStringList list = {"jpg", "jpeg", "jpe",  "jp2",  "jpx",  "png",  "tiff", "tif",
+                            "gif", "bmp",  "heic", "heif", "avif", "webp", "jxl"};
         list += RawExtensions();
         return list;
     }();

@@ -3,8 +3,8 @@
 // Nothing touches the disk until the whole file has been encoded.
 #include "files/AtomicFile.h"
 #include "files/ImageEncoders.h"
-#include "files/SaveBitmap.h"
 #include "files/ImageFiles.h"
+#include "files/SaveBitmap.h"
 #include "render/ImageTools.h"
 
 namespace lumetra {

@@ -246,8 +246,9 @@ JpegDecoded DecodeJpeg(const QByteArray& data, std::int64_t maxPixels, int scale
     auto d = std::make_unique<Decoding>();
     d->data = &data;
     d->maxPixels = maxPixels;
-    d->scaleDenominator =
-        scaleDenominator == 2 || scaleDenominator == 4 || scaleDenominator == 8 ? scaleDenominator : 1;
+    d->scaleDenominator = scaleDenominator == 2 || scaleDenominator == 4 || scaleDenominator == 8
+                              ? scaleDenominator
+                              : 1;
     d->cinfo.err = jpeg_std_error(&d->errors.base);
     d->errors.base.error_exit = OnError;
     d->errors.base.emit_message = OnMessage;

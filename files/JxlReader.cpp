@@ -39,8 +39,8 @@ bool Run(const QByteArray& data, JxlBasicInfo* info, CodecPicture* picture, Boxe
     JxlThreadParallelRunnerPtr runner;
     int events = JXL_DEC_BASIC_INFO;
     if (picture) {
-        runner = JxlThreadParallelRunnerMake(
-            nullptr, size_t(std::max(1, QThread::idealThreadCount())));
+        runner =
+            JxlThreadParallelRunnerMake(nullptr, size_t(std::max(1, QThread::idealThreadCount())));
         if (JxlDecoderSetParallelRunner(decoder.get(), JxlThreadParallelRunner, runner.get()) !=
             JXL_DEC_SUCCESS) {
             *error = QStringLiteral("libjxl could not be set up.");
@@ -102,11 +102,11 @@ bool Run(const QByteArray& data, JxlBasicInfo* info, CodecPicture* picture, Boxe
                 break;
             }
             case JXL_DEC_NEED_IMAGE_OUT_BUFFER: {
-                const QSize size = OrientedSize(QSize(int(info->xsize), int(info->ysize)),
-                                                int(info->orientation));
-                picture->image = QImage(size, format.data_type == JXL_TYPE_UINT16
-                                                  ? QImage::Format_RGBA64
-                                                  : QImage::Format_RGBA8888);
+                const QSize size =
+                    OrientedSize(QSize(int(info->xsize), int(info->ysize)), int(info->orientation));
+                picture->image =
+                    QImage(size, format.data_type == JXL_TYPE_UINT16 ? QImage::Format_RGBA64
+                                                                     : QImage::Format_RGBA8888);
                 if (picture->image.isNull()) {
                     *error = QStringLiteral("Not enough memory for the image.");
                     return false;

@@ -61,7 +61,7 @@ inline unsigned Magnitude(unsigned char v) {
 // bytes have the smallest sum of magnitudes. The four predictions are made
 // in one pass over the row, written so that the compiler vectorises it.
 class RowFilter {
-public:
+  public:
     RowFilter(int rowBytes, int pixelBytes)
         : size_(rowBytes), bpp_(pixelBytes), trial_(std::size_t(rowBytes) * 4) {}
 
@@ -107,12 +107,13 @@ public:
         int best = 0;
         for (int f = 1; f < 5; ++f)
             if (costs[f] < costs[best]) best = f;
-        const unsigned char* chosen = best == 0 ? raw : trial_.data() + std::size_t(best - 1) * size_;
+        const unsigned char* chosen =
+            best == 0 ? raw : trial_.data() + std::size_t(best - 1) * size_;
         out[0] = static_cast<unsigned char>(best);
         std::memcpy(out + 1, chosen, std::size_t(size_));
     }
 
-private:
+  private:
     int size_;
     int bpp_;
     Bytes trial_;

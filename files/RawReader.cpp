@@ -31,7 +31,8 @@ const QString kDamaged =
     QStringLiteral("The image could not be decoded: the raw data is damaged or cut short.");
 
 QString Why(int code) {
-    return QStringLiteral("The image could not be decoded: %1").arg(QString::fromUtf8(libraw_strerror(code)));
+    return QStringLiteral("The image could not be decoded: %1")
+        .arg(QString::fromUtf8(libraw_strerror(code)));
 }
 
 // Opens the file held in data and checks what its header claims: a size

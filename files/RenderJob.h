@@ -7,16 +7,16 @@
 #include <QImage>
 #include <QString>
 
-#include "settings/EditSettings.h"
 #include "render/Image.h"
+#include "settings/EditSettings.h"
 
 namespace lumetra {
 
 struct RenderResult {
-    QImage image;    // null when the pass failed
-    QString error;   // why it failed, in words a user understands
+    QImage image;             // null when the pass failed
+    QString error;            // why it failed, in words a user understands
     bool unreadable = false;  // the failure was reading the source file
-    QString damage;  // the source file is damaged: what is wrong with it
+    QString damage;           // the source file is damaged: what is wrong with it
     // The result reduced to the size the view shows it at fit zoom, made
     // beside it so the window never has to shrink the full picture (null:
     // none was made).

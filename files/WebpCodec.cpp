@@ -40,7 +40,8 @@ QByteArray Chunk(WebPDemuxer* demux, const char* fourcc) {
     return bytes;
 }
 
-const QString kDamaged = QStringLiteral("The image could not be decoded: the WebP data is damaged.");
+const QString kDamaged =
+    QStringLiteral("The image could not be decoded: the WebP data is damaged.");
 
 }  // namespace
 
@@ -94,8 +95,8 @@ CodecPicture DecodeWebp(const QByteArray& data, std::int64_t maxPixels) {
         uint8_t* start = canvas.bits() + qsizetype(frame.y_offset) * stride + frame.x_offset * 4;
         config.output.u.RGBA.rgba = start;
         config.output.u.RGBA.stride = stride;
-        config.output.u.RGBA.size = size_t(stride) * size_t(frame.height - 1) +
-                                    size_t(frame.width) * 4;
+        config.output.u.RGBA.size =
+            size_t(stride) * size_t(frame.height - 1) + size_t(frame.width) * 4;
         decoded = WebPDecode(frame.fragment.bytes, frame.fragment.size, &config) == VP8_STATUS_OK;
         WebPFreeDecBuffer(&config.output);
     }
@@ -184,7 +185,8 @@ QByteArray WebpWithProperties(const QByteArray& webp, const QByteArray& exif,
     WebPDataInit(&assembled);
     ok = ok && WebPMuxAssemble(mux, &assembled) == WEBP_MUX_OK;
     QByteArray out;
-    if (ok) out = QByteArray(reinterpret_cast<const char*>(assembled.bytes), qsizetype(assembled.size));
+    if (ok)
+        out = QByteArray(reinterpret_cast<const char*>(assembled.bytes), qsizetype(assembled.size));
     WebPDataClear(&assembled);
     WebPMuxDelete(mux);
     return out;

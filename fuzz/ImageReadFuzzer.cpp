@@ -36,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ReadAs(path, data, size);
     // Raw files that are TIFF files inside (DNG, CR2, NEF, ...) are told by
     // their name: a TIFF is read once more as a camera raw file.
-    const QByteArray head(reinterpret_cast<const char*>(data), qsizetype(std::min<std::size_t>(size, 4)));
+    const QByteArray head(reinterpret_cast<const char*>(data),
+                          qsizetype(std::min<std::size_t>(size, 4)));
     if (head == QByteArray("II*\0", 4) || head == QByteArray("MM\0*", 4))
         ReadAs(path + QStringLiteral(".dng"), data, size);
     return 0;

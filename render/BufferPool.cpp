@@ -43,7 +43,7 @@ struct CachedBuffer {
 };
 
 class Pool {
-public:
+  public:
     float* Take(std::size_t floats) {
         std::lock_guard lock(mutex_);
         for (std::size_t i = 0; i < cached_.size(); ++i) {
@@ -94,7 +94,7 @@ public:
         return bytes;
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::vector<CachedBuffer> cached_;
 };
@@ -137,16 +137,20 @@ QImage AcquireImage(int width, int height, QImage::Format format) {
         // The frame is held by a shared pointer that the QImage's clean-up
         // lets go of; the pool takes it back from there.
         auto* holder = new std::shared_ptr<float[]>(AcquireFloatBuffer((bytes + 3) / 4));
-        return QImage(reinterpret_cast<uchar*>(holder->get()), width, height, rowBytes, format,
-                      [](void* info) { delete static_cast<std::shared_ptr<float[]>*>(info); },
-                      holder);
+        return QImage(
+            reinterpret_cast<uchar*>(holder->get()), width, height, rowBytes, format,
+            [](void* info) { delete static_cast<std::shared_ptr<float[]>*>(info); }, holder);
     } catch (const std::bad_alloc&) {
         return QImage();
     }
 }
 
-void ReleaseCachedBuffers() { ThePool().Clear(); }
+void ReleaseCachedBuffers() {
+    ThePool().Clear();
+}
 
-std::size_t CachedBufferBytes() { return ThePool().Bytes(); }
+std::size_t CachedBufferBytes() {
+    return ThePool().Bytes();
+}
 
 }  // namespace lumetra

@@ -74,8 +74,8 @@ struct SaturationRow {
         for (int x = 0; x < n; ++x) {
             const float* s = src + 4 * x;
             float* d = dst + 4 * x;
-            const float luma = ImageTools::kLumaR * s[0] + ImageTools::kLumaG * s[1] +
-                               ImageTools::kLumaB * s[2];
+            const float luma =
+                ImageTools::kLumaR * s[0] + ImageTools::kLumaG * s[1] + ImageTools::kLumaB * s[2];
             const float r = Clamp01(luma + (s[0] - luma) * saturation);
             const float g = Clamp01(luma + (s[1] - luma) * saturation);
             const float b = Clamp01(luma + (s[2] - luma) * saturation);
@@ -107,7 +107,8 @@ LUMETRA_INLINE void GammaRowBody(const float* src, float* dst, int n, float gamm
         const F out = simd::Clamp01(simd::Pow01<F, I>(in, g, zero));
         simd::Store(dst + i, alphaLanes ? in : out);
     }
-    for (; i < count; ++i) dst[i] = (i & 3) == 3 ? src[i] : Clamp01(FastPow01(src[i], gamma, atZero));
+    for (; i < count; ++i)
+        dst[i] = (i & 3) == 3 ? src[i] : Clamp01(FastPow01(src[i], gamma, atZero));
 }
 
 void GammaRow(const float* src, float* dst, int n, float gamma, float atZero) {
@@ -151,9 +152,12 @@ LUMETRA_TARGET_AVX2 void GammaRowAvx2(const float* src, float* dst, int n, float
         const __m256 v0 = _mm256_loadu_ps(s), v1 = _mm256_loadu_ps(s + 8);
         const __m256 v2 = _mm256_loadu_ps(s + 16), v3 = _mm256_loadu_ps(s + 24);
         // Red, green and blue of pixels 6 and 7 into lanes 3 and 7 of v0, v1, v2.
-        const __m256 w0 = power(_mm256_blend_ps(v0, _mm256_permutevar8x32_ps(v3, red), kAlphaLanes));
-        const __m256 w1 = power(_mm256_blend_ps(v1, _mm256_permutevar8x32_ps(v3, green), kAlphaLanes));
-        const __m256 w2 = power(_mm256_blend_ps(v2, _mm256_permutevar8x32_ps(v3, blue), kAlphaLanes));
+        const __m256 w0 =
+            power(_mm256_blend_ps(v0, _mm256_permutevar8x32_ps(v3, red), kAlphaLanes));
+        const __m256 w1 =
+            power(_mm256_blend_ps(v1, _mm256_permutevar8x32_ps(v3, green), kAlphaLanes));
+        const __m256 w2 =
+            power(_mm256_blend_ps(v2, _mm256_permutevar8x32_ps(v3, blue), kAlphaLanes));
         // Pixels 6 and 7 gathered back from lanes 3 and 7, with their alpha.
         const __m256i fromAlpha = _mm256_setr_epi32(3, 3, 3, 3, 7, 7, 7, 7);
         __m256 w3 = _mm256_blend_ps(v3, _mm256_permutevar8x32_ps(w0, fromAlpha), 0x11);

@@ -34,7 +34,9 @@ inline bool CpuHasAvx2() {
 #else
 #define LUMETRA_HAS_AVX2_VARIANT 0
 #define LUMETRA_TARGET_AVX2
-inline bool CpuHasAvx2() { return false; }
+inline bool CpuHasAvx2() {
+    return false;
+}
 #endif
 
 }  // namespace lumetra

@@ -88,13 +88,12 @@ LUMETRA_INLINE Px SpherePixel(const Pixels& src, const Sphere& sp, int x, float 
         rx = -along * nx;
         ry = -along * ny;
     }
-    const Px sample = fx::SampleClamped(src, (0.5f - rx) * float(sp.w) - 0.5f,
-                                        (0.5f - ry) * float(sp.h) - 0.5f);
+    const Px sample =
+        fx::SampleClamped(src, (0.5f - rx) * float(sp.w) - 0.5f, (0.5f - ry) * float(sp.h) - 0.5f);
     // Light grazing the rim, and a highlight.
     const float facing = std::clamp(nz, 0.f, 1.f);
     const float rim = 2.5f * (1.f - std::sqrt(std::sqrt(facing)));
-    const float l =
-        std::clamp(nx * kHighlightX + ny * kHighlightY + nz * kHighlightZ, 0.f, 1.f);
+    const float l = std::clamp(nx * kHighlightX + ny * kHighlightY + nz * kHighlightZ, 0.f, 1.f);
     const float l2 = l * l, l4 = l2 * l2, l8 = l4 * l4;
     const float light = rim + 0.8f * l8 * l4 * l2 * l;
     // The colour as the sphere shows it: the sample over black.
@@ -192,8 +191,8 @@ LUMETRA_TARGET_AVX2 void SphereRowsAvx2(const Pixels& src, const Picture& pic, I
                     continue;
                 }
                 const __m256 dn = _mm256_min_ps(_mm256_mul_ps(d, invR), one);
-                const __m256 depth =
-                    _mm256_mul_ps(r, _mm256_sqrt_ps(_mm256_max_ps(zero, _mm256_fnmadd_ps(dn, dn, one))));
+                const __m256 depth = _mm256_mul_ps(
+                    r, _mm256_sqrt_ps(_mm256_max_ps(zero, _mm256_fnmadd_ps(dn, dn, one))));
                 const __m256 norm = _mm256_sqrt_ps(_mm256_fmadd_ps(depth, depth, d2));
                 const __m256 valid = _mm256_cmp_ps(norm, zero, _CMP_GT_OQ);
                 const __m256 invNorm = _mm256_and_ps(valid, _mm256_div_ps(one, norm));
@@ -201,27 +200,33 @@ LUMETRA_TARGET_AVX2 void SphereRowsAvx2(const Pixels& src, const Picture& pic, I
                 const __m256 ny = _mm256_mul_ps(py, invNorm);
                 const __m256 nz = _mm256_blendv_ps(one, _mm256_mul_ps(depth, invNorm), valid);
                 // Refract the view ray (0, 0, -1) through the surface.
-                const __m256 k = _mm256_fnmadd_ps(_mm256_mul_ps(eta, eta),
-                                                  _mm256_fnmadd_ps(nz, nz, one), one);
+                const __m256 k =
+                    _mm256_fnmadd_ps(_mm256_mul_ps(eta, eta), _mm256_fnmadd_ps(nz, nz, one), one);
                 const __m256 refracts = _mm256_cmp_ps(k, zero, _CMP_GE_OQ);
                 const __m256 along = _mm256_and_ps(
-                    refracts, _mm256_fmsub_ps(eta, _mm256_sub_ps(zero, nz),
-                                              _mm256_sub_ps(zero, _mm256_sqrt_ps(_mm256_max_ps(k, zero)))));
+                    refracts,
+                    _mm256_fmsub_ps(eta, _mm256_sub_ps(zero, nz),
+                                    _mm256_sub_ps(zero, _mm256_sqrt_ps(_mm256_max_ps(k, zero)))));
                 const __m256 rx = _mm256_mul_ps(_mm256_sub_ps(zero, along), nx);
                 const __m256 ry = _mm256_mul_ps(_mm256_sub_ps(zero, along), ny);
-                const Px8 sample = Sample<Edge::Clamp>(pic, _mm256_fmsub_ps(_mm256_sub_ps(half, rx), wF, half),
-                                                       _mm256_fmsub_ps(_mm256_sub_ps(half, ry), hF, half));
+                const Px8 sample =
+                    Sample<Edge::Clamp>(pic, _mm256_fmsub_ps(_mm256_sub_ps(half, rx), wF, half),
+                                        _mm256_fmsub_ps(_mm256_sub_ps(half, ry), hF, half));
                 // Light grazing the rim, and a highlight.
                 const __m256 facing = Clamp01(nz);
-                const __m256 rim = _mm256_mul_ps(Splat8(2.5f), _mm256_sub_ps(one, _mm256_sqrt_ps(_mm256_sqrt_ps(facing))));
-                const __m256 l = Clamp01(_mm256_fmadd_ps(nx, Splat8(kHighlightX),
-                                                         _mm256_fmadd_ps(ny, Splat8(kHighlightY),
-                                                                         _mm256_mul_ps(nz, Splat8(kHighlightZ)))));
-                const __m256 l2 = _mm256_mul_ps(l, l), l4 = _mm256_mul_ps(l2, l2), l8 = _mm256_mul_ps(l4, l4);
+                const __m256 rim = _mm256_mul_ps(
+                    Splat8(2.5f), _mm256_sub_ps(one, _mm256_sqrt_ps(_mm256_sqrt_ps(facing))));
+                const __m256 l = Clamp01(
+                    _mm256_fmadd_ps(nx, Splat8(kHighlightX),
+                                    _mm256_fmadd_ps(ny, Splat8(kHighlightY),
+                                                    _mm256_mul_ps(nz, Splat8(kHighlightZ)))));
+                const __m256 l2 = _mm256_mul_ps(l, l), l4 = _mm256_mul_ps(l2, l2),
+                             l8 = _mm256_mul_ps(l4, l4);
                 const __m256 light = _mm256_fmadd_ps(
                     Splat8(0.8f), _mm256_mul_ps(_mm256_mul_ps(l8, l4), _mm256_mul_ps(l2, l)), rim);
                 // The colour as the sphere shows it: the sample over black.
-                const Px8 shown{Clamp01(_mm256_add_ps(sample.r, light)), Clamp01(_mm256_add_ps(sample.g, light)),
+                const Px8 shown{Clamp01(_mm256_add_ps(sample.r, light)),
+                                Clamp01(_mm256_add_ps(sample.g, light)),
                                 Clamp01(_mm256_add_ps(sample.b, light)), inside};
                 const __m256 drawn = _mm256_cmp_ps(inside, zero, _CMP_GT_OQ);
                 Store(dst + 4 * x, Select(drawn, shown, Px8{zero, zero, zero, zero}));

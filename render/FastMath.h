@@ -30,8 +30,8 @@ LUMETRA_INLINE float FastLog2(float x) {
     // ln(m) = 2 atanh(t), t = (m - 1) / (m + 1), |t| <= 0.172
     const float t = (m - 1.f) / (m + 1.f);
     const float t2 = t * t;
-    const float ln = t * (2.f + t2 * (0.666666667f + t2 * (0.4f + t2 * (0.285714286f +
-                                                                       t2 * 0.222222222f))));
+    const float ln =
+        t * (2.f + t2 * (0.666666667f + t2 * (0.4f + t2 * (0.285714286f + t2 * 0.222222222f))));
     return exponent + ln * 1.44269504f;
 }
 
@@ -41,7 +41,7 @@ LUMETRA_INLINE float FastExp2(float y) {
     y = y < 127.f ? y : 127.f;
     // Nearest integer: y + 128 is positive, so truncation rounds it down.
     const float n = float(int(y + 128.5f)) - 128.f;
-    const float f = y - n;                                        // [-0.5, 0.5]
+    const float f = y - n;  // [-0.5, 0.5]
     const float p =
         1.f + f * (0.693147181f +
                    f * (0.240226507f +
@@ -52,7 +52,9 @@ LUMETRA_INLINE float FastExp2(float y) {
 }
 
 // What x^g gives at x = 0: 0 for g > 0, 1 for g == 0, infinite for g < 0.
-LUMETRA_INLINE float PowAtZero(float g) { return g > 0.f ? 0.f : (g == 0.f ? 1.f : 3.4e38f); }
+LUMETRA_INLINE float PowAtZero(float g) {
+    return g > 0.f ? 0.f : (g == 0.f ? 1.f : 3.4e38f);
+}
 
 // x^g for x in 0..1 (the range every stage keeps), matching pow's special
 // cases there; atZero is PowAtZero(g), computed once by the caller.
@@ -63,7 +65,9 @@ LUMETRA_INLINE float FastPow01(float x, float g, float atZero) {
     return positive ? r : atZero;
 }
 
-LUMETRA_INLINE float FastPow01(float x, float g) { return FastPow01(x, g, PowAtZero(g)); }
+LUMETRA_INLINE float FastPow01(float x, float g) {
+    return FastPow01(x, g, PowAtZero(g));
+}
 
 // The largest argument FastSinCos reduces as it is.
 inline constexpr float kSinCosLimit = 1e5f;
@@ -83,10 +87,12 @@ LUMETRA_INLINE void FastSinCos(float x, float* sine, float* cosine) {
     // x - k pi / 2 in two steps, so that the reduction loses no precision.
     const float r = (x - k * 1.5707963705062866f) + k * 4.371139000186243e-08f;
     const float r2 = r * r;
-    const float s = r + r * r2 * (-1.6666654611e-1f + r2 * (8.3321608736e-3f + r2 * -1.9515295891e-4f));
-    const float c = 1.f - 0.5f * r2 +
-                    r2 * r2 * (4.166664568298827e-2f + r2 * (-1.388731625493765e-3f +
-                                                             r2 * 2.443315711809948e-5f));
+    const float s =
+        r + r * r2 * (-1.6666654611e-1f + r2 * (8.3321608736e-3f + r2 * -1.9515295891e-4f));
+    const float c =
+        1.f - 0.5f * r2 +
+        r2 * r2 *
+            (4.166664568298827e-2f + r2 * (-1.388731625493765e-3f + r2 * 2.443315711809948e-5f));
     const bool swap = (quadrant & 1) != 0;
     const float sAbs = swap ? c : s;
     const float cAbs = swap ? s : c;

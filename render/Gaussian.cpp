@@ -234,9 +234,8 @@ LUMETRA_INLINE void StripBody(const Image& rows, int x0, int count, const Coeffi
 void Row(const float* src, float* dst, int n, const Coefficients& k, D4* xs, D4* causal) {
     RowBody(src, dst, n, k, xs, causal);
 }
-void Strip(const Image& rows, int x0, int count, const Coefficients& k, StripState& s,
-           int regionX, int regionY, Image& target, const FinishRun& finish,
-           const Image* finishReads) {
+void Strip(const Image& rows, int x0, int count, const Coefficients& k, StripState& s, int regionX,
+           int regionY, Image& target, const FinishRun& finish, const Image* finishReads) {
     StripBody(rows, x0, count, k, s, regionX, regionY, target, finish, finishReads);
 }
 

@@ -54,8 +54,8 @@ void TurnRows(const Pixels& src, Image& out, const Turn& t, int y0, int y1) {
 #if LUMETRA_HAS_AVX2_VARIANT
 // TurnRows eight pixels at a time.
 template <class Pixels, class Picture>
-LUMETRA_TARGET_AVX2 void TurnRowsAvx2(const Pixels& src, const Picture& pic,
-                                      Image& out, const Turn& t, int y0, int y1) {
+LUMETRA_TARGET_AVX2 void TurnRowsAvx2(const Pixels& src, const Picture& pic, Image& out,
+                                      const Turn& t, int y0, int y1) {
     using namespace fx::avx2;
     const __m256 c = Splat8(t.c), s = Splat8(t.s);
     const __m256 zero = _mm256_setzero_ps();
@@ -74,9 +74,11 @@ LUMETRA_TARGET_AVX2 void TurnRowsAvx2(const Pixels& src, const Picture& pic,
                 const __m256 sx = _mm256_fmadd_ps(c, ox, rowX);
                 const __m256 sy = _mm256_fmadd_ps(s, ox, rowY);
                 // Points that no tap of the picture reaches show nothing.
-                const __m256 near = _mm256_and_ps(
-                    _mm256_and_ps(_mm256_cmp_ps(sx, minusOne, _CMP_GT_OQ), _mm256_cmp_ps(sx, wF, _CMP_LT_OQ)),
-                    _mm256_and_ps(_mm256_cmp_ps(sy, minusOne, _CMP_GT_OQ), _mm256_cmp_ps(sy, hF, _CMP_LT_OQ)));
+                const __m256 near =
+                    _mm256_and_ps(_mm256_and_ps(_mm256_cmp_ps(sx, minusOne, _CMP_GT_OQ),
+                                                _mm256_cmp_ps(sx, wF, _CMP_LT_OQ)),
+                                  _mm256_and_ps(_mm256_cmp_ps(sy, minusOne, _CMP_GT_OQ),
+                                                _mm256_cmp_ps(sy, hF, _CMP_LT_OQ)));
                 if (_mm256_movemask_ps(near) == 0) {
                     Store(dst + 4 * x, Px8{zero, zero, zero, zero});
                     continue;
@@ -131,11 +133,13 @@ Image ImageTools::RotateImage(const Image& image, double degrees) {
         fx::avx2::BytePicture bytes;
         fx::avx2::FloatPicture floats;
         if (CpuHasAvx2() && fx::avx2::ReadAsBytes(image, &bytes)) {
-            ParallelBands(outH, outW, [&](int y0, int y1) { TurnRowsAvx2(src, bytes, out, t, y0, y1); });
+            ParallelBands(outH, outW,
+                          [&](int y0, int y1) { TurnRowsAvx2(src, bytes, out, t, y0, y1); });
             return;
         }
         if (CpuHasAvx2() && fx::avx2::ReadAsFloats(image, &floats)) {
-            ParallelBands(outH, outW, [&](int y0, int y1) { TurnRowsAvx2(src, floats, out, t, y0, y1); });
+            ParallelBands(outH, outW,
+                          [&](int y0, int y1) { TurnRowsAvx2(src, floats, out, t, y0, y1); });
             return;
         }
 #endif
@@ -211,6 +215,8 @@ Image ImageTools::ResizeImage(const Image& image, double width, double height) {
     return out;
 }
 
-Image ImageTools::AntiAliasImage(const Image& image) { return image; }
+Image ImageTools::AntiAliasImage(const Image& image) {
+    return image;
+}
 
 }  // namespace lumetra

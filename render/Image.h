@@ -13,7 +13,7 @@
 namespace lumetra {
 
 class Image {
-public:
+  public:
     // The empty picture, 0 x 0.
     Image() = default;
 
@@ -73,7 +73,7 @@ public:
     // RGB32); false for R, G, B, A (RGBA8888, RGBX8888).
     bool eightBitIsBgra() const;
 
-private:
+  private:
     int width_ = 0;
     int height_ = 0;
     std::shared_ptr<float[]> pixels_;  // float storage

@@ -101,8 +101,10 @@ WatermarkOverlay ImageTools::CreateLogoWatermark(QSizeF size, const Image& logo,
     overlay.patch = PixelBoxOnCanvas(left, top, left + w, top + h, overlay.canvas);
     if (overlay.patch.isEmpty()) return overlay;
 
-    const ResampleAxis across = MakeResampleAxis(logo.width(), left, w, overlay.patch.x(), overlay.patch.width());
-    const ResampleAxis down = MakeResampleAxis(logo.height(), top, h, overlay.patch.y(), overlay.patch.height());
+    const ResampleAxis across =
+        MakeResampleAxis(logo.width(), left, w, overlay.patch.x(), overlay.patch.width());
+    const ResampleAxis down =
+        MakeResampleAxis(logo.height(), top, h, overlay.patch.y(), overlay.patch.height());
     overlay.pixels =
         ResampleLogo(logo, across, down, overlay.patch.width(), overlay.patch.height());
     return overlay;

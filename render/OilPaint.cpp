@@ -55,9 +55,13 @@ class Kuwahara {
   private:
     void BandBaseline(Image& out, int y0, int y1) const { BandBody(out, y0, y1); }
 #if LUMETRA_HAS_AVX2_VARIANT
-    LUMETRA_TARGET_AVX2 void BandAvx2(Image& out, int y0, int y1) const { BandBody(out, y0, y1); }
+    LUMETRA_TARGET_AVX2 void BandAvx2(Image& out, int y0, int y1) const {
+        BandBody(out, y0, y1);
+    }
 #else
-    void BandAvx2(Image& out, int y0, int y1) const { BandBody(out, y0, y1); }
+    void BandAvx2(Image& out, int y0, int y1) const {
+        BandBody(out, y0, y1);
+    }
 #endif
 
     LUMETRA_INLINE void BandBody(Image& out, int y0, int y1) const {
@@ -82,7 +86,8 @@ class Kuwahara {
         }
     }
 
-    LUMETRA_INLINE void AddRow(Sums& columns, int y, double sign, std::vector<float>& scratch) const {
+    LUMETRA_INLINE void AddRow(Sums& columns, int y, double sign,
+                               std::vector<float>& scratch) const {
         const float* src = image_.rowAsFloat(std::clamp(y, 0, h_ - 1), scratch.data());
         for (int x = 0; x < w_; ++x) {
             const D4 v = __builtin_convertvector(fx::Premultiply(fx::LoadPx(src + 4 * x)), D4);
@@ -111,7 +116,8 @@ class Kuwahara {
         }
     }
 
-    LUMETRA_INLINE void Choose(const Sums& up, const Sums& down, const float* src, float* dst) const {
+    LUMETRA_INLINE void Choose(const Sums& up, const Sums& down, const float* src,
+                               float* dst) const {
         const double inv = 1.0 / (double(r_ + 1) * double(r_ + 1));
         const std::size_t r = std::size_t(r_);
         for (int x = 0; x < w_; ++x) {

@@ -45,7 +45,7 @@ inline bool StopRequested() {
 
 // Makes `stop` the stop request of the work on this thread while alive.
 class StopScope {
-public:
+  public:
     explicit StopScope(const std::atomic<bool>* stop) : previous_(tStopRequest) {
         tStopRequest = stop;
     }
@@ -53,7 +53,7 @@ public:
     StopScope(const StopScope&) = delete;
     StopScope& operator=(const StopScope&) = delete;
 
-private:
+  private:
     const std::atomic<bool>* previous_;
 };
 

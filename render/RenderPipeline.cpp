@@ -111,9 +111,9 @@ Image RenderPipeline(Image source, const EditSettings& s, const Image& logo,
             k);
     if (IsOn(s.checkImageWatermark) && !stopped())
         image = ImageTools::LogoWatermarkImage(
-            std::move(image), logo, double(s.stepperImageScale / 100.f) * k,
-            s.comboImagePosition, double(px(s.stepperImageYOffset)),
-            double(px(s.stepperImageXOffset)), double(s.stepperImageOpacity / 100.f));
+            std::move(image), logo, double(s.stepperImageScale / 100.f) * k, s.comboImagePosition,
+            double(px(s.stepperImageYOffset)), double(px(s.stepperImageXOffset)),
+            double(s.stepperImageOpacity / 100.f));
 
     if (stopped()) return Image();
     return ImageTools::AntiAliasImage(image);

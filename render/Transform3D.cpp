@@ -121,7 +121,8 @@ bool MakePixelMap(const Homography& inverse, int w, int h, PixelMap* map) {
         for (const double y : {0.0, double(h - 1)}) {
             double X, Y, S;
             map->At(x, y, &X, &Y, &S);
-            if (!(std::abs(X) < kLimit && std::abs(Y) < kLimit && std::abs(S) < kLimit)) return false;
+            if (!(std::abs(X) < kLimit && std::abs(Y) < kLimit && std::abs(S) < kLimit))
+                return false;
         }
     for (const double* c : {map->cx, map->cy, map->cs})
         if (!(std::abs(c[0]) < kLimit)) return false;
@@ -206,9 +207,11 @@ LUMETRA_TARGET_AVX2 void TransformRowsAvx2(const Pixels& src, const Picture& pic
                 const __m256 sx = _mm256_load_ps(points.sx + i);
                 const __m256 sy = _mm256_load_ps(points.sy + i);
                 // Points that no tap of the picture reaches show nothing.
-                const __m256 near = _mm256_and_ps(
-                    _mm256_and_ps(_mm256_cmp_ps(sx, minusOne, _CMP_GT_OQ), _mm256_cmp_ps(sx, wF, _CMP_LT_OQ)),
-                    _mm256_and_ps(_mm256_cmp_ps(sy, minusOne, _CMP_GT_OQ), _mm256_cmp_ps(sy, hF, _CMP_LT_OQ)));
+                const __m256 near =
+                    _mm256_and_ps(_mm256_and_ps(_mm256_cmp_ps(sx, minusOne, _CMP_GT_OQ),
+                                                _mm256_cmp_ps(sx, wF, _CMP_LT_OQ)),
+                                  _mm256_and_ps(_mm256_cmp_ps(sy, minusOne, _CMP_GT_OQ),
+                                                _mm256_cmp_ps(sy, hF, _CMP_LT_OQ)));
                 if (_mm256_movemask_ps(near) == 0) {
                     Store(dst + 4 * i, Px8{zero, zero, zero, zero});
                     continue;
@@ -272,7 +275,8 @@ Image ImageTools::TransformImage(const Image& image, const Transform3D& t) {
     // z is 0 on the quad, so the third row and column play no part.
     const Homography forward{{{t.m11, t.m12, t.m14}, {t.m21, t.m22, t.m24}, {t.m41, t.m42, t.m44}}};
     Homography inverse;
-    if (!forward.Invert(inverse)) return Image::Create(w, h);  // the quad seen edge-on: nothing covered
+    if (!forward.Invert(inverse))
+        return Image::Create(w, h);  // the quad seen edge-on: nothing covered
     PixelMap map;
     if (!MakePixelMap(inverse, w, h, &map)) {
         Image out = Image::Create(w, h);

@@ -46,20 +46,22 @@ struct BytePicture {
     bool opaque;  // the fourth byte is not alpha: every pixel is opaque
 };
 
-LUMETRA_TARGET_AVX2 inline __m256 Splat8(float v) { return _mm256_set1_ps(v); }
+LUMETRA_TARGET_AVX2 inline __m256 Splat8(float v) {
+    return _mm256_set1_ps(v);
+}
 
 // The channel at byte `shift` of eight words, as 0..1.
 LUMETRA_TARGET_AVX2 inline __m256 ByteChannel(__m256i words, int shift) {
-    const __m256i bytes =
-        _mm256_and_si256(_mm256_srlv_epi32(words, _mm256_set1_epi32(shift)), _mm256_set1_epi32(0xff));
+    const __m256i bytes = _mm256_and_si256(_mm256_srlv_epi32(words, _mm256_set1_epi32(shift)),
+                                           _mm256_set1_epi32(0xff));
     return _mm256_mul_ps(_mm256_cvtepi32_ps(bytes), _mm256_set1_ps(1.f / 255.f));
 }
 
 // ByteChannel divided rather than multiplied by the reciprocal: exactly the
 // float the engine gives these bytes elsewhere.
 LUMETRA_TARGET_AVX2 inline __m256 ExactByteChannel(__m256i words, int shift) {
-    const __m256i bytes =
-        _mm256_and_si256(_mm256_srlv_epi32(words, _mm256_set1_epi32(shift)), _mm256_set1_epi32(0xff));
+    const __m256i bytes = _mm256_and_si256(_mm256_srlv_epi32(words, _mm256_set1_epi32(shift)),
+                                           _mm256_set1_epi32(0xff));
     return _mm256_div_ps(_mm256_cvtepi32_ps(bytes), _mm256_set1_ps(255.f));
 }
 
@@ -69,8 +71,8 @@ LUMETRA_TARGET_AVX2 inline __m256i ClampIndex(__m256i v, __m256i low, __m256i hi
 
 // All ones in the lanes where v is below 0 or above last.
 LUMETRA_TARGET_AVX2 inline __m256 OutsideIndex(__m256i v, __m256i last) {
-    return _mm256_castsi256_ps(
-        _mm256_or_si256(_mm256_cmpgt_epi32(_mm256_setzero_si256(), v), _mm256_cmpgt_epi32(v, last)));
+    return _mm256_castsi256_ps(_mm256_or_si256(_mm256_cmpgt_epi32(_mm256_setzero_si256(), v),
+                                               _mm256_cmpgt_epi32(v, last)));
 }
 
 // One channel of four taps, times their weights, summed.
@@ -129,8 +131,8 @@ LUMETRA_TARGET_AVX2 inline Taps BilinearTaps(int width, int height, std::ptrdiff
         wy1 = _mm256_andnot_ps(OutsideIndex(y1, lastY), wy1);
     }
     return {_mm256_add_epi32(r0, cx0), _mm256_add_epi32(r0, cx1), _mm256_add_epi32(r1, cx0),
-            _mm256_add_epi32(r1, cx1),   _mm256_mul_ps(wx0, wy0),  _mm256_mul_ps(wx1, wy0),
-            _mm256_mul_ps(wx0, wy1),     _mm256_mul_ps(wx1, wy1)};
+            _mm256_add_epi32(r1, cx1), _mm256_mul_ps(wx0, wy0),   _mm256_mul_ps(wx1, wy0),
+            _mm256_mul_ps(wx0, wy1),   _mm256_mul_ps(wx1, wy1)};
 }
 
 // The taps blended, premultiplied by alpha.
@@ -171,7 +173,8 @@ struct FloatPicture {
 };
 
 // One channel of eight pixels of a float picture.
-LUMETRA_TARGET_AVX2 inline __m256 FloatChannel(const FloatPicture& pic, __m256i pixels, int channel) {
+LUMETRA_TARGET_AVX2 inline __m256 FloatChannel(const FloatPicture& pic, __m256i pixels,
+                                               int channel) {
     return _mm256_i32gather_ps(pic.base + channel, _mm256_slli_epi32(pixels, 2), 4);
 }
 
@@ -285,7 +288,8 @@ LUMETRA_TARGET_AVX2 inline Px8 Select(__m256 mask, const Px8& on, const Px8& off
 
 // The gathers address pixels with 32-bit word indexes.
 inline bool FitsGather(std::ptrdiff_t rowPixels, int height) {
-    return rowPixels > 0 && height > 0 && rowPixels * std::ptrdiff_t(height) < (std::ptrdiff_t(1) << 31);
+    return rowPixels > 0 && height > 0 &&
+           rowPixels * std::ptrdiff_t(height) < (std::ptrdiff_t(1) << 31);
 }
 
 // The 8-bit picture `image` as the gathers read it; false for a float
@@ -295,8 +299,12 @@ inline bool ReadAsBytes(const Image& image, BytePicture* pic) {
     const QImage& bytes = image.eightBit();
     const std::ptrdiff_t rowPixels = bytes.bytesPerLine() / 4;
     if (bytes.bytesPerLine() % 4 != 0 || !FitsGather(rowPixels, image.height())) return false;
-    *pic = {reinterpret_cast<const int*>(bytes.constBits()), rowPixels, image.width(), image.height(),
-            image.eightBitIsBgra(), !bytes.hasAlphaChannel()};
+    *pic = {reinterpret_cast<const int*>(bytes.constBits()),
+            rowPixels,
+            image.width(),
+            image.height(),
+            image.eightBitIsBgra(),
+            !bytes.hasAlphaChannel()};
     return true;
 }
 
@@ -352,22 +360,25 @@ LUMETRA_TARGET_AVX2 inline void SinCos(__m256 x, __m256* sine, __m256* cosine) {
     const __m256 r = _mm256_fmadd_ps(k, _mm256_set1_ps(4.371139000186243e-08f),
                                      _mm256_fnmadd_ps(k, _mm256_set1_ps(1.5707963705062866f), x));
     const __m256 r2 = _mm256_mul_ps(r, r);
-    __m256 sp = _mm256_fmadd_ps(r2, _mm256_set1_ps(-1.9515295891e-4f), _mm256_set1_ps(8.3321608736e-3f));
+    __m256 sp =
+        _mm256_fmadd_ps(r2, _mm256_set1_ps(-1.9515295891e-4f), _mm256_set1_ps(8.3321608736e-3f));
     sp = _mm256_fmadd_ps(r2, sp, _mm256_set1_ps(-1.6666654611e-1f));
     const __m256 s = _mm256_fmadd_ps(_mm256_mul_ps(r, r2), sp, r);
     __m256 cp = _mm256_fmadd_ps(r2, _mm256_set1_ps(2.443315711809948e-5f),
                                 _mm256_set1_ps(-1.388731625493765e-3f));
     cp = _mm256_fmadd_ps(r2, cp, _mm256_set1_ps(4.166664568298827e-2f));
-    const __m256 c = _mm256_fmadd_ps(_mm256_mul_ps(r2, r2), cp,
-                                     _mm256_fnmadd_ps(_mm256_set1_ps(0.5f), r2, _mm256_set1_ps(1.f)));
+    const __m256 c = _mm256_fmadd_ps(
+        _mm256_mul_ps(r2, r2), cp, _mm256_fnmadd_ps(_mm256_set1_ps(0.5f), r2, _mm256_set1_ps(1.f)));
     const __m256 swap = _mm256_castsi256_ps(
         _mm256_cmpeq_epi32(_mm256_and_si256(quadrant, _mm256_set1_epi32(1)), _mm256_set1_epi32(1)));
     const __m256 sAbs = _mm256_blendv_ps(s, c, swap);
     const __m256 cAbs = _mm256_blendv_ps(c, s, swap);
     const __m256 signBit = _mm256_castsi256_ps(_mm256_set1_epi32(int(0x80000000u)));
-    const __m256 sNeg = _mm256_castsi256_ps(_mm256_slli_epi32(_mm256_and_si256(quadrant, _mm256_set1_epi32(2)), 30));
+    const __m256 sNeg = _mm256_castsi256_ps(
+        _mm256_slli_epi32(_mm256_and_si256(quadrant, _mm256_set1_epi32(2)), 30));
     const __m256 cNeg = _mm256_castsi256_ps(_mm256_slli_epi32(
-        _mm256_and_si256(_mm256_add_epi32(quadrant, _mm256_set1_epi32(1)), _mm256_set1_epi32(2)), 30));
+        _mm256_and_si256(_mm256_add_epi32(quadrant, _mm256_set1_epi32(1)), _mm256_set1_epi32(2)),
+        30));
     *sine = _mm256_xor_ps(sAbs, _mm256_and_ps(sNeg, signBit));
     *cosine = _mm256_xor_ps(cAbs, _mm256_and_ps(cNeg, signBit));
 }

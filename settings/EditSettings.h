@@ -77,14 +77,22 @@ struct EditSettings {
 
     // 3D transform: a stepper and its text field per cell, row digit first
     int check3DTransform;
-    float stepper3DTransformM11, stepper3DTransformM12, stepper3DTransformM13, stepper3DTransformM14;
-    float stepper3DTransformM21, stepper3DTransformM22, stepper3DTransformM23, stepper3DTransformM24;
-    float stepper3DTransformM31, stepper3DTransformM32, stepper3DTransformM33, stepper3DTransformM34;
-    float stepper3DTransformM41, stepper3DTransformM42, stepper3DTransformM43, stepper3DTransformM44;
-    QString textField3DTransformM11, textField3DTransformM12, textField3DTransformM13, textField3DTransformM14;
-    QString textField3DTransformM21, textField3DTransformM22, textField3DTransformM23, textField3DTransformM24;
-    QString textField3DTransformM31, textField3DTransformM32, textField3DTransformM33, textField3DTransformM34;
-    QString textField3DTransformM41, textField3DTransformM42, textField3DTransformM43, textField3DTransformM44;
+    float stepper3DTransformM11, stepper3DTransformM12, stepper3DTransformM13,
+        stepper3DTransformM14;
+    float stepper3DTransformM21, stepper3DTransformM22, stepper3DTransformM23,
+        stepper3DTransformM24;
+    float stepper3DTransformM31, stepper3DTransformM32, stepper3DTransformM33,
+        stepper3DTransformM34;
+    float stepper3DTransformM41, stepper3DTransformM42, stepper3DTransformM43,
+        stepper3DTransformM44;
+    QString textField3DTransformM11, textField3DTransformM12, textField3DTransformM13,
+        textField3DTransformM14;
+    QString textField3DTransformM21, textField3DTransformM22, textField3DTransformM23,
+        textField3DTransformM24;
+    QString textField3DTransformM31, textField3DTransformM32, textField3DTransformM33,
+        textField3DTransformM34;
+    QString textField3DTransformM41, textField3DTransformM42, textField3DTransformM43,
+        textField3DTransformM44;
 
     // Swirl, glass sphere and rotate
     int checkSwirl;
@@ -107,7 +115,9 @@ struct EditSettings {
 
 // A check box turns its stage on only when its state is exactly 1; off (0)
 // and mixed (-1) both leave the stage out.
-inline bool IsOn(int checkState) { return checkState == 1; }
+inline bool IsOn(int checkState) {
+    return checkState == 1;
+}
 
 // The sixteen matrix steppers in the order M11, M12, ... M44.
 std::array<float, 16> TransformMatrixCells(const EditSettings& settings);

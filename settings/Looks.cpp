@@ -56,8 +56,7 @@ LookStore LookStore::Standard() {
             !shipped.contains(looks))
             shipped << looks;
     }
-    return LookStore(data.isEmpty() ? QString() : data + QStringLiteral("/lumetra/looks"),
-                     shipped);
+    return LookStore(data.isEmpty() ? QString() : data + QStringLiteral("/lumetra/looks"), shipped);
 }
 
 QString LookStore::NameError(const QString& name) {
@@ -140,7 +139,8 @@ bool LookStore::Remove(const QString& name, QString* error) const {
     }
     QFile file(UserPath(name));
     if (file.moveToTrash() || file.remove()) return true;
-    Say(error, QStringLiteral("The look %1 could not be deleted: %2").arg(name, file.errorString()));
+    Say(error,
+        QStringLiteral("The look %1 could not be deleted: %2").arg(name, file.errorString()));
     return false;
 }
 

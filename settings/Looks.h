@@ -29,7 +29,7 @@ struct Look {
 };
 
 class LookStore {
-public:
+  public:
     // The user's folder and the folders of shipped looks, first one first.
     LookStore(QString userFolder, QStringList builtInFolders);
     // The standard places: the user's data folder and share/lumetra/looks
@@ -62,7 +62,7 @@ public:
     // character, or be longer than 100 characters.
     static QString NameError(const QString& name);
 
-private:
+  private:
     QString UserPath(const QString& name) const;
 
     QString userFolder_;

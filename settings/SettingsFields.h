@@ -46,16 +46,16 @@ using FieldMember = std::variant<float EditSettings::*, int EditSettings::*,
 using FieldValue = std::variant<float, int, QString, RgbaColor>;
 
 struct FieldSpec {
-    const char* name;       // the control's name, also the outlet's
+    const char* name;  // the control's name, also the outlet's
     FieldKind kind;
-    FieldMember member;     // where EditSettings keeps the value
-    int line;               // line in the settings text (a colour takes three)
+    FieldMember member;  // where EditSettings keeps the value
+    int line;            // line in the settings text (a colour takes three)
     Group group;
     FieldValue defaultValue;
-    const char* label;      // text shown next to the control
-    float minimum = 0.f;    // range of a slider or stepper
+    const char* label;    // text shown next to the control
+    float minimum = 0.f;  // range of a slider or stepper
     float maximum = 0.f;
-    float increment = 0.f;  // a stepper's step
+    float increment = 0.f;          // a stepper's step
     const char* partner = nullptr;  // a paired text field's stepper and back
     const char* action = nullptr;   // the controller's handler for the user's changes
 };

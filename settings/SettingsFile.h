@@ -26,7 +26,6 @@ std::optional<SettingsFile> ReadSettingsFile(const QString& path, QString* error
 // Writes the settings text of `settings` to path atomically: the file that
 // stood there is replaced only once the new one is complete. False, with
 // the reason in `error`, when it could not be written.
-bool WriteSettingsFile(const QString& path, const EditSettings& settings,
-                       QString* error = nullptr);
+bool WriteSettingsFile(const QString& path, const EditSettings& settings, QString* error = nullptr);
 
 }  // namespace lumetra

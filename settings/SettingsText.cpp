@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/SettingsText.h"
 
+#include <locale.h>
 #include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
-#include <locale.h>
 
 #include "settings/SettingsFields.h"
 
@@ -69,9 +69,13 @@ QString SingleLine(QString text) {
     return text;
 }
 
-QString FloatText(float value) { return GeneralText(value, 6); }
+QString FloatText(float value) {
+    return GeneralText(value, 6);
+}
 
-QString ColorComponentText(double value) { return GeneralText(value, 15); }
+QString ColorComponentText(double value) {
+    return GeneralText(value, 15);
+}
 
 QString WriteSettingsText(const EditSettings& settings) {
     QString text;

@@ -2,8 +2,8 @@
 #include "editor/widgets/ColorWell.h"
 
 #include <QPainter>
-#include <algorithm>
 #include <QStyleOptionButton>
+#include <algorithm>
 
 namespace lumetra {
 

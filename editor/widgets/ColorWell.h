@@ -14,7 +14,7 @@ namespace lumetra {
 
 class ColorWell : public QPushButton {
     Q_OBJECT
-public:
+  public:
     using Chooser = std::function<std::optional<RgbaColor>(const RgbaColor& current)>;
 
     explicit ColorWell(QWidget* parent = nullptr);
@@ -26,13 +26,13 @@ public:
     // Picks a colour as the user would (through the chooser).
     void choose();
 
-signals:
+  signals:
     void colorChanged();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     RgbaColor color_;
     Chooser chooser_;
 };

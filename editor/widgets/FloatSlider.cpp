@@ -60,7 +60,8 @@ void FloatSlider::setRange(float minimum, float maximum) {
 }
 
 void FloatSlider::setFloatValue(float value) {
-    if (!std::isnan(value)) value = value < minimum_ ? minimum_ : (value > maximum_ ? maximum_ : value);
+    if (!std::isnan(value))
+        value = value < minimum_ ? minimum_ : (value > maximum_ ? maximum_ : value);
     value_ = value;
     const QSignalBlocker block(track_);
     track_->setValue(trackPosition(value));
@@ -85,9 +86,13 @@ QString FloatSlider::valueText() const {
     return QString::number(double(value_), 'f', decimals);
 }
 
-void FloatSlider::setValueVisible(bool visible) { valueLabel_->setVisible(visible); }
+void FloatSlider::setValueVisible(bool visible) {
+    valueLabel_->setVisible(visible);
+}
 
-void FloatSlider::showValue() { valueLabel_->setText(valueText()); }
+void FloatSlider::showValue() {
+    valueLabel_->setText(valueText());
+}
 
 void FloatSlider::editValue() {
     if (editor_ || valueLabel_->isHidden() || !isEnabled()) return;

@@ -19,7 +19,7 @@ namespace lumetra {
 
 class FloatSlider : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit FloatSlider(QWidget* parent = nullptr);
 
     float floatValue() const { return value_; }
@@ -47,14 +47,14 @@ public:
     // The inline editor while it is open, else null.
     QLineEdit* valueEditor() const { return editor_; }
 
-signals:
+  signals:
     // The user moved the slider.
     void moved();
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void showValue();
     int trackPosition(float value) const;
     void closeEditor(bool apply);

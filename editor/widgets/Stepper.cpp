@@ -37,12 +37,17 @@ void Stepper::setRange(float minimum, float maximum) {
 }
 
 void Stepper::setFloatValue(float value) {
-    if (!std::isnan(value)) value = value < minimum_ ? minimum_ : (value > maximum_ ? maximum_ : value);
+    if (!std::isnan(value))
+        value = value < minimum_ ? minimum_ : (value > maximum_ ? maximum_ : value);
     value_ = value;
 }
 
-void Stepper::stepUp() { stepBy(increment_); }
-void Stepper::stepDown() { stepBy(-increment_); }
+void Stepper::stepUp() {
+    stepBy(increment_);
+}
+void Stepper::stepDown() {
+    stepBy(-increment_);
+}
 
 void Stepper::stepBy(float delta) {
     const float base = std::isnan(value_) ? 0.f : value_;

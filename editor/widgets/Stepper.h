@@ -12,7 +12,7 @@ namespace lumetra {
 
 class Stepper : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit Stepper(QWidget* parent = nullptr);
 
     float floatValue() const { return value_; }
@@ -31,10 +31,10 @@ public:
     QToolButton* upButton() const { return up_; }
     QToolButton* downButton() const { return down_; }
 
-signals:
+  signals:
     void stepped();
 
-private:
+  private:
     void stepBy(float delta);
 
     QToolButton* up_;

@@ -37,11 +37,12 @@ inline BatchRun Run(
     return run;
 }
 
-inline QString BatchProgram() { return QCoreApplication::applicationDirPath() + "/lumetra-batch"; }
+inline QString BatchProgram() {
+    return QCoreApplication::applicationDirPath() + "/lumetra-batch";
+}
 
-inline BatchRun Batch(
-    const QStringList& arguments,
-    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+inline BatchRun Batch(const QStringList& arguments, const QProcessEnvironment& environment =
+                                                        QProcessEnvironment::systemEnvironment()) {
     return Run(QStringList{BatchProgram()} + arguments, environment);
 }
 

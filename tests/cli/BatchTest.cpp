@@ -14,7 +14,7 @@ namespace lumetra::test {
 namespace {
 
 class BatchTool : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         good1 = WriteImageFile(dir, "one.png", PhotoLike(64, 40));
         png.comboFormat = 5;  // PNG: exact pixels
@@ -30,7 +30,8 @@ TEST_F(BatchTool, AnswersEachRunWithItsStatusAndNeverWritesOverAFileUnasked) {
     const QString inOut = out + "/one.png";  // its output is existing, also an input
     ASSERT_TRUE(WriteBytes(text, "text") && QDir().mkpath(out) && WriteBytes(existing, "mine") &&
                 QFile::copy(good1, inOut));
-    const std::tuple<QStringList, int, QString> cases[] = {  // arguments, status, what it says
+    const std::tuple<QStringList, int, QString> cases[] = {
+        // arguments, status, what it says
         {{"--print-default-settings"}, 0, WriteSettingsText(EditSettings())},
         {{"--help"}, 0, "Usage: lumetra-batch"},
         {{"-o", out, good1}, 2, "--settings FILE or --look NAME is required\n\nUsage:"},
@@ -50,11 +51,18 @@ TEST_F(BatchTool, WritesEveryFormat) {
     const struct {
         const char* ext;
         QByteArray magic;
-    } formats[] = {{"jpg", "\xFF\xD8"},        {"jpeg", "\xFF\xD8"},       {"jpe", "\xFF\xD8"},
-                   {"jp2", QByteArray("\0\0\0\x0CjP", 6)}, {"jpx", QByteArray("\0\0\0\x0CjP", 6)},
-                   {"png", "\x89PNG"},          {"tiff", "II*"},            {"tif", "II*"},
-                   {"gif", "GIF8"},             {"bmp", "BM"},
-                   {"webp", "RIFF"},            {"avif", QByteArray("\0\0\0", 3)}};
+    } formats[] = {{"jpg", "\xFF\xD8"},
+                   {"jpeg", "\xFF\xD8"},
+                   {"jpe", "\xFF\xD8"},
+                   {"jp2", QByteArray("\0\0\0\x0CjP", 6)},
+                   {"jpx", QByteArray("\0\0\0\x0CjP", 6)},
+                   {"png", "\x89PNG"},
+                   {"tiff", "II*"},
+                   {"tif", "II*"},
+                   {"gif", "GIF8"},
+                   {"bmp", "BM"},
+                   {"webp", "RIFF"},
+                   {"avif", QByteArray("\0\0\0", 3)}};
     for (const auto& f : formats) {
         const BatchRun run =
             Batch({"--settings", settings, "--format", f.ext, "--height", "20", "-o", out, good1});
@@ -80,7 +88,8 @@ TEST_F(BatchTool, EachInputGetsTheEditorsPixelsInAnOutputOfItsOwn) {
     held.checkSepia = held.checkSwirl = held.check3DTransform = held.checkTextWatermark = 1;
     held.textFieldText = "Batch";
     EditSettings written = held;
-    const std::tuple<float EditSettings::*, float, float> values[] = {  // a field, beyond, held
+    const std::tuple<float EditSettings::*, float, float> values[] = {
+        // a field, beyond, held
         {&EditSettings::sliderGamma, 6.f, 3.f},
         {&EditSettings::sliderSwirlAngle, 40.f, 5.f},
         {&EditSettings::stepper3DTransformM11, 25.f, 10.f}};
@@ -115,9 +124,9 @@ TEST_F(BatchTool, HeadlessRunPrintsOnlyProgressAndSummaryAndLeavesNoTemporaryFil
         environment.remove(name);
     environment.insert("TMPDIR", temp.path());
     const QString two = WriteImageFile(dir, "two.jpg", PhotoLike(50, 50), "jpeg");
-    const BatchRun run = Batch(
-        {"--settings", settings, "--width", "10", "--height", "30", "-o", out, good1, two},
-        environment);
+    const BatchRun run =
+        Batch({"--settings", settings, "--width", "10", "--height", "30", "-o", out, good1, two},
+              environment);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(Pixels(out + "/one_processed.png").size(), QSize(10, 30));
     const QRegularExpression expected(
@@ -160,9 +169,9 @@ TEST(OutputTemplate, PlannedOutputsNeverClash) {
     plan.outputFolder = "/r";
     plan.inputs = QStringList{"/p/a/x.jpg", "/p/a/x.tif", "/q/y.jpg", "/p/x.jpg", "/p/a/x.jpg"};
     QStringList errors;
-    EXPECT_EQ(batch::PlanOutputPaths(plan, &errors),
-              (QStringList{"/r/out/a/x.png", "/r/out/a/x.png", "", "/r/out/x.png",
-                           "/r/out/a/x.png"}));
+    EXPECT_EQ(
+        batch::PlanOutputPaths(plan, &errors),
+        (QStringList{"/r/out/a/x.png", "/r/out/a/x.png", "", "/r/out/x.png", "/r/out/a/x.png"}));
     const char* expected[] = {"", "also /p/a/x.jpg's", "outside the base", "", "also /p/a/x.jpg's"};
     for (int i = 0; i < 5; ++i)
         EXPECT_TRUE(*expected[i] ? errors[i].contains(expected[i]) : errors[i].isEmpty())
@@ -170,9 +179,11 @@ TEST(OutputTemplate, PlannedOutputsNeverClash) {
 }
 
 TEST(BatchJobs, OnePerCoreForManySmallPhotosElseOne) {
-    const qint64 cases[][4] = {  // inputs, pixels of the largest, cores, jobs
-        {200, 2'000'000, 2, 2},  {200, 2'000'000, 8, 8}, {3, 1'000'000, 8, 3}, {1, 2'000'000, 8, 1},
-        {200, 24'000'000, 8, 1}, {200, -1, 8, 1},        {200, 2'000'000, 1, 1}};
+    const qint64 cases[][4] = {// inputs, pixels of the largest, cores, jobs
+                               {200, 2'000'000, 2, 2},  {200, 2'000'000, 8, 8},
+                               {3, 1'000'000, 8, 3},    {1, 2'000'000, 8, 1},
+                               {200, 24'000'000, 8, 1}, {200, -1, 8, 1},
+                               {200, 2'000'000, 1, 1}};
     for (const auto& [inputs, largest, cores, jobs] : cases)
         EXPECT_EQ(batch::DefaultJobs(inputs, largest, int(cores)), jobs)
             << inputs << " inputs of " << largest << " pixels on " << cores << " cores";
@@ -180,8 +191,9 @@ TEST(BatchJobs, OnePerCoreForManySmallPhotosElseOne) {
 
 TEST(BatchOptions, ParsesEveryOption) {
     QString error;
-    const QString all = "--settings=a.lumetra --logo l.png --format TIF --quality 85 --width 800 "
-                        "--no-keep-exif --overwrite --jobs 2 -o out -- -odd-name.jpg";
+    const QString all =
+        "--settings=a.lumetra --logo l.png --format TIF --quality 85 --width 800 "
+        "--no-keep-exif --overwrite --jobs 2 -o out -- -odd-name.jpg";
     const auto o = batch::ParseOptions(all.split(' '), &error);
     ASSERT_TRUE(o) << error.toStdString();
     EXPECT_TRUE(o->settingsFile == "a.lumetra" && o->logoFile == "l.png" && o->formatIndex == 7 &&

@@ -44,8 +44,14 @@ TEST(ParallelRun, AJobKilledHalfwayLeavesNothingAndTheResumedRunCompletesEveryOu
     environment.insert("ASAN_OPTIONS",
                        environment.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
     const auto runParallel = [&](const QStringList& resume) {
-        const QStringList batch{BatchProgram(), "--settings", "look.lumetra", "--base", "in",
-                                "--output-template", "'out/{dir}/{name}_processed.{ext}'", ":::"};
+        const QStringList batch{BatchProgram(),
+                                "--settings",
+                                "look.lumetra",
+                                "--base",
+                                "in",
+                                "--output-template",
+                                "'out/{dir}/{name}_processed.{ext}'",
+                                ":::"};
         return test::Run(QStringList{parallel, "--will-cite", "-j2", "--joblog", "jobs.log"} +
                              resume + batch + inputs,
                          environment, dir.path());

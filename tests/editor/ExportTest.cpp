@@ -9,8 +9,12 @@ namespace lumetra {
 namespace {
 
 TEST(ExportText, QualityLabelShowsTheWholePartNeverBelowOne) {
-    for (const auto& [value, label] : {std::pair{1.f, "1"}, {0.f, "1"}, {0.5f, "1"}, {37.9f, "37"},
-                                       {100.f, "100"}, {std::nanf(""), "1"}})
+    for (const auto& [value, label] : {std::pair{1.f, "1"},
+                                       {0.f, "1"},
+                                       {0.5f, "1"},
+                                       {37.9f, "37"},
+                                       {100.f, "100"},
+                                       {std::nanf(""), "1"}})
         EXPECT_EQ(QualityLabelText(value), label) << value;
 }
 
@@ -22,9 +26,12 @@ TEST(ExportText, KeepAspectRoundsThePartnerHalvesAwayFromZero) {
         const char* typed;
         const char* partner;  // null: the partner stays as it was
     } const cases[] = {
-        {{300, 100}, {300, 100}, true, "100", "33"},  {{300, 100}, {300, 100}, false, "33", "99"},
-        {{400, 300}, {400, 300}, true, "200", "150"}, {{400, 300}, {400, 300}, false, "100", "133"},
-        {{300, 200}, {300, 200}, true, "3.75", "3"},  {{300, 200}, {300, 200}, true, "-3.75", "-3"},
+        {{300, 100}, {300, 100}, true, "100", "33"},
+        {{300, 100}, {300, 100}, false, "33", "99"},
+        {{400, 300}, {400, 300}, true, "200", "150"},
+        {{400, 300}, {400, 300}, false, "100", "133"},
+        {{300, 200}, {300, 200}, true, "3.75", "3"},
+        {{300, 200}, {300, 200}, true, "-3.75", "-3"},
         {{300, 200}, {300, 200}, true, "1e30", nullptr},
         {{300, 200}, {300, 200}, true, "inf", nullptr},
         {{300, 200}, {300, 200}, true, "wide", "0"},
@@ -40,7 +47,7 @@ TEST(ExportText, KeepAspectRoundsThePartnerHalvesAwayFromZero) {
 }
 
 class Export : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(editor.Open(test::WriteImageFile(dir, "p.png", test::PhotoLike(300, 100))));
     }

@@ -10,7 +10,7 @@ namespace lumetra {
 namespace {
 
 class Handlers : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(editor.Open(test::WriteImageFile(dir, "p.png", test::PhotoLike(24, 16))));
     }

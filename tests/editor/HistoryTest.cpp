@@ -48,7 +48,7 @@ TEST(History, SkipsOneRecordingWhenAskedAndRecordsRepeats) {
 }
 
 class EditorHistory : public ::testing::Test {
-protected:
+  protected:
     void Move(FloatSlider* slider, float value) {
         slider->moveTo(value);
         ASSERT_TRUE(editor.WaitUntilIdle());

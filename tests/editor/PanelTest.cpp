@@ -87,12 +87,12 @@ TEST(Panel, ControlsHaveTheirDocumentedRangesAndThePopUpsTheirLists) {
     EXPECT_EQ(items(vc.comboTextPosition),
               QStringList({"Bottom Left", "Bottom Right", "Top Left", "Top Right", "Center"}));
     EXPECT_EQ(items(vc.comboImagePosition), items(vc.comboTextPosition));
-    EXPECT_EQ(items(vc.comboFormat), QStringList({"JPG", "JPEG", "JPE", "JP2", "JPX", "PNG",
-                                                  "TIFF", "TIF", "GIF", "BMP", "WEBP", "AVIF"}));
+    EXPECT_EQ(items(vc.comboFormat), QStringList({"JPG", "JPEG", "JPE", "JP2", "JPX", "PNG", "TIFF",
+                                                  "TIF", "GIF", "BMP", "WEBP", "AVIF"}));
 }
 
 class PanelInput : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { vc.show(); }
     test::Editor editor;
     ViewController& vc = *editor.controller;
@@ -131,10 +131,11 @@ TEST_F(PanelInput, EveryWayOfMovingASliderSetsShowsAndTellsOnce) {
 TEST_F(PanelInput, AnExactValueIsTypedOverTheSlidersNumber) {
     FloatSlider* slider = vc.sliderRotateAngle;
     QSignalSpy moved(slider, &FloatSlider::moved);
-    const std::tuple<const char*, Qt::Key, float> cases[] = {
-        {"30", Qt::Key_Return, 30.f},   {" 45.5 ", Qt::Key_Enter, 45.5f},
-        {"9999", Qt::Key_Return, 360.f}, {"12", Qt::Key_Escape, 360.f},
-        {"twelve", Qt::Key_Return, 360.f}};
+    const std::tuple<const char*, Qt::Key, float> cases[] = {{"30", Qt::Key_Return, 30.f},
+                                                             {" 45.5 ", Qt::Key_Enter, 45.5f},
+                                                             {"9999", Qt::Key_Return, 360.f},
+                                                             {"12", Qt::Key_Escape, 360.f},
+                                                             {"twelve", Qt::Key_Return, 360.f}};
     for (const auto& [text, key, value] : cases) {
         QTest::mouseDClick(slider->valueLabel(), Qt::LeftButton);
         ASSERT_NE(slider->valueEditor(), nullptr) << text;
@@ -163,9 +164,9 @@ TEST_F(PanelInput, TextFieldsHoldOneLineAndTheHistoryStaysReadable) {
 // "0" strictly between -0.001 and 0.001, otherwise two decimals, ties to even.
 TEST(PanelText, MatrixCellsShowTwoDecimalsOrZero) {
     const std::pair<float, const char*> cases[] = {
-        {1.f, "1.00"},     {0.25f, "0.25"},    {0.f, "0"},         {0.0004f, "0"},
-        {-0.0004f, "0"},   {0.001f, "0.00"},   {-0.004f, "0.00"},  {-1.5f, "-1.50"},
-        {2.345f, "2.35"},  {0.125f, "0.12"},   {0.375f, "0.38"},   {-0.125f, "-0.12"}};
+        {1.f, "1.00"},    {0.25f, "0.25"},  {0.f, "0"},        {0.0004f, "0"},
+        {-0.0004f, "0"},  {0.001f, "0.00"}, {-0.004f, "0.00"}, {-1.5f, "-1.50"},
+        {2.345f, "2.35"}, {0.125f, "0.12"}, {0.375f, "0.38"},  {-0.125f, "-0.12"}};
     for (const auto& [value, text] : cases)
         EXPECT_EQ(ViewController::FloatToFormattedString(value), text) << value;
 }
@@ -185,7 +186,9 @@ TEST(PanelText, WholeNumbersParseStrictly) {
          {std::pair{"400", 400.f}, {"-0.25", -0.25f}, {"-inf", -INFINITY}})
         EXPECT_TRUE(ParseFloatText(text, &v) && v == number) << text;
     EXPECT_TRUE(ParseFloatText("nan", &v) && std::isnan(v));
-    for (const char* bad : {"", " 400", "400 ", "400px", "\xef\xbc\x94" "00"})
+    for (const char* bad : {"", " 400", "400 ", "400px",
+                            "\xef\xbc\x94"
+                            "00"})
         EXPECT_FALSE(ParseFloatText(QString::fromUtf8(bad), &v)) << bad;
 }
 

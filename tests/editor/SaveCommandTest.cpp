@@ -29,7 +29,7 @@ TEST(SaveNames, AreTheSourcesNameProcessedWithTheFormatsExtension) {
 }
 
 class SaveCommand : public ::testing::Test {
-protected:
+  protected:
     void Open(const QString& name, int w, int h, const char* format = nullptr) {
         ASSERT_TRUE(editor.Open(test::WriteImageFile(dir, name, test::PhotoLike(w, h), format)));
     }

@@ -36,42 +36,51 @@ EditSettings EveryFieldChanged() {
 
 // The field on each line of the text, as the format documents it.
 QStringList FieldOnLine() {
-    QStringList names = QStringLiteral(
-        "sliderBrightness sliderExposure sliderContrast sliderSaturation sliderGamma sliderHue "
-        "sliderRed sliderGreen sliderBlue checkBlackWhite checkSepia sliderSepiaIntensity "
-        "checkCartoon sliderCartoonBlur sliderCartoonThreshold sliderCartoonQuantization "
-        "checkOilPainting sliderOilPaintingIntensity checkVignette sliderVignetteRadius "
-        "checkPixellate sliderPixellatePixelSize checkHalftone sliderHalftoneDotSize checkBlur "
-        "sliderBlurIntensity checkCircleBlur sliderCircleBlurIntensity sliderCircleBlurRadius "
-        "checkFocusBlur sliderFocusBlurIntensity sliderFocusBlurRadius sliderFocusBlurEdge "
-        "checkMotionBlur sliderMotionBlurIntensity sliderMotionBlurAngle checkZoomBlur "
-        "sliderZoomBlurIntensity check3DTransform").split(u' ');
+    QStringList names =
+        QStringLiteral(
+            "sliderBrightness sliderExposure sliderContrast sliderSaturation sliderGamma sliderHue "
+            "sliderRed sliderGreen sliderBlue checkBlackWhite checkSepia sliderSepiaIntensity "
+            "checkCartoon sliderCartoonBlur sliderCartoonThreshold sliderCartoonQuantization "
+            "checkOilPainting sliderOilPaintingIntensity checkVignette sliderVignetteRadius "
+            "checkPixellate sliderPixellatePixelSize checkHalftone sliderHalftoneDotSize checkBlur "
+            "sliderBlurIntensity checkCircleBlur sliderCircleBlurIntensity sliderCircleBlurRadius "
+            "checkFocusBlur sliderFocusBlurIntensity sliderFocusBlurRadius sliderFocusBlurEdge "
+            "checkMotionBlur sliderMotionBlurIntensity sliderMotionBlurAngle checkZoomBlur "
+            "sliderZoomBlurIntensity check3DTransform")
+            .split(u' ');
     for (const QString cell : {"11", "12", "13", "14", "21", "22", "23", "24", "31", "32", "33",
                                "34", "41", "42", "43", "44"})
         names << "stepper3DTransformM" + cell << "textField3DTransformM" + cell;
-    return names + QStringLiteral(
-        "checkRotate sliderRotateAngle checkSwirl sliderSwirlRadius sliderSwirlAngle "
-        "checkGlassSphere sliderGlassSphereRadius sliderGlassSphereRefraction checkTextWatermark "
-        "textFieldText colorWellTextColor colorWellTextColor colorWellTextColor comboTextFontType "
-        "stepperTextFontSize textFieldTextFontSize stepperTextOpacity textFieldTextOpacity "
-        "checkTextShadow comboTextPosition checkTextStroke stepperTextXOffset "
-        "textFieldTextXOffset stepperTextYOffset textFieldTextYOffset checkImageWatermark "
-        "textFieldImage stepperImageScale textFieldImageScale stepperImageOpacity "
-        "textFieldImageOpacity comboImagePosition stepperImageXOffset textFieldImageXOffset "
-        "stepperImageYOffset textFieldImageYOffset comboFormat sliderQuality textFieldWidth "
-        "textFieldHeight checkKeepAspect checkKeepExifInfo").split(u' ');
+    return names +
+           QStringLiteral(
+               "checkRotate sliderRotateAngle checkSwirl sliderSwirlRadius sliderSwirlAngle "
+               "checkGlassSphere sliderGlassSphereRadius sliderGlassSphereRefraction "
+               "checkTextWatermark "
+               "textFieldText colorWellTextColor colorWellTextColor colorWellTextColor "
+               "comboTextFontType "
+               "stepperTextFontSize textFieldTextFontSize stepperTextOpacity textFieldTextOpacity "
+               "checkTextShadow comboTextPosition checkTextStroke stepperTextXOffset "
+               "textFieldTextXOffset stepperTextYOffset textFieldTextYOffset checkImageWatermark "
+               "textFieldImage stepperImageScale textFieldImageScale stepperImageOpacity "
+               "textFieldImageOpacity comboImagePosition stepperImageXOffset textFieldImageXOffset "
+               "stepperImageYOffset textFieldImageYOffset comboFormat sliderQuality textFieldWidth "
+               "textFieldHeight checkKeepAspect checkKeepExifInfo")
+               .split(u' ');
 }
 
 TEST(SettingsText, TheDefaultsAreTheDocumentedText) {
     const char* const expected[113] = {
-        "0.0", "0.0", "1.0", "1.0", "1.0", "0.0", "1.0", "1.0", "1.0", "0", "0", "1.0", "0", "2.0",
-        "0.2", "10.0", "0", "4.0", "0", "0.0", "0", "0.02", "0", "0.02", "0", "35.0", "0", "15.0",
-        "0.2", "0", "25.0", "0.6", "0.4", "0", "40.0", "0.0", "0", "1.0", "0", "1.0", "1.00", "0.0",
-        "0", "0.0", "0", "0.0", "0", "0.0", "0", "1.0", "1.00", "0.0", "0", "0.0", "0", "0.0", "0",
-        "0.0", "0", "1.0", "1.00", "0.0", "0", "0.0", "0", "0.0", "0", "0.0", "0", "1.0", "1.00",
-        "0", "0.0", "0", "0.5", "1.0", "0", "0.25", "0.71", "0", "Watermark", "1.0", "1.0", "1.0",
-        "12", "80.0", "80", "70.0", "70", "0", "0", "0", "0.0", "0", "0.0", "0", "0", "", "100.0",
-        "100", "70.0", "70", "1", "0.0", "0", "0.0", "0", "0", "80.0", "0", "0", "1", "0",
+        "0.0",  "0.0",  "1.0", "1.0",       "1.0",  "0.0",  "1.0",  "1.0",  "1.0",  "0",    "0",
+        "1.0",  "0",    "2.0", "0.2",       "10.0", "0",    "4.0",  "0",    "0.0",  "0",    "0.02",
+        "0",    "0.02", "0",   "35.0",      "0",    "15.0", "0.2",  "0",    "25.0", "0.6",  "0.4",
+        "0",    "40.0", "0.0", "0",         "1.0",  "0",    "1.0",  "1.00", "0.0",  "0",    "0.0",
+        "0",    "0.0",  "0",   "0.0",       "0",    "1.0",  "1.00", "0.0",  "0",    "0.0",  "0",
+        "0.0",  "0",    "0.0", "0",         "1.0",  "1.00", "0.0",  "0",    "0.0",  "0",    "0.0",
+        "0",    "0.0",  "0",   "1.0",       "1.00", "0",    "0.0",  "0",    "0.5",  "1.0",  "0",
+        "0.25", "0.71", "0",   "Watermark", "1.0",  "1.0",  "1.0",  "12",   "80.0", "80",   "70.0",
+        "70",   "0",    "0",   "0",         "0.0",  "0",    "0.0",  "0",    "0",    "",     "100.0",
+        "100",  "70.0", "70",  "1",         "0.0",  "0",    "0.0",  "0",    "0",    "80.0", "0",
+        "0",    "1",    "0",
     };
     QString text;
     for (const char* line : expected) text += QString::fromLatin1(line) + u'\n';
@@ -101,10 +110,13 @@ TEST(SettingsText, EachFieldSitsOnItsDocumentedLine) {
 TEST(SettingsText, NumbersAreWrittenAsTheGeneralFormatWithAPoint) {
     const float inf = std::numeric_limits<float>::infinity();
     const std::pair<float, const char*> cases[] = {
-        {80.f, "80.0"},        {0.f, "0.0"},       {-0.f, "-0.0"},           {0.2f, "0.2"},
-        {-0.25f, "-0.25"},     {0.71f, "0.71"},    {100000.f, "100000.0"},   {1e6f, "1e+06"},
-        {1e-5f, "1e-05"},      {1234567.f, "1.23457e+06"}, {std::nanf(""), "nan"},
-        {-std::nanf(""), "nan"}, {inf, "inf"},     {-inf, "-inf"}};
+        {80.f, "80.0"},         {0.f, "0.0"},
+        {-0.f, "-0.0"},         {0.2f, "0.2"},
+        {-0.25f, "-0.25"},      {0.71f, "0.71"},
+        {100000.f, "100000.0"}, {1e6f, "1e+06"},
+        {1e-5f, "1e-05"},       {1234567.f, "1.23457e+06"},
+        {std::nanf(""), "nan"}, {-std::nanf(""), "nan"},
+        {inf, "inf"},           {-inf, "-inf"}};
     for (const auto& [value, text] : cases) EXPECT_EQ(FloatText(value), text) << value;
     EXPECT_EQ(ColorComponentText(1.0), "1.0");
     EXPECT_EQ(ColorComponentText(1.0 / 3.0), "0.333333333333333");

@@ -24,7 +24,7 @@ const char* const kQuestion =
     "All unsaved changes will be lost. Are you sure you want to add a new image?";
 
 class Drop : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         photo = test::WriteImageFile(dir, "photo.png", test::PhotoLike(30, 20));

@@ -7,11 +7,11 @@
 #include <unistd.h>
 
 #include <QBuffer>
-#include <QTemporaryDir>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <cstdio>
 #include <cstring>

@@ -51,25 +51,25 @@ int RedQuarter(const QImage& picture);
 // While alive, the process may write no file beyond maxBytes; writes past
 // it fail with EFBIG instead of killing the process. Root is bound too.
 class FileSizeLimit {
-public:
+  public:
     explicit FileSizeLimit(long long maxBytes);
     ~FileSizeLimit();
     FileSizeLimit(const FileSizeLimit&) = delete;
     FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
-private:
+  private:
     unsigned long long oldSoft_ = 0;
     void (*oldHandler_)(int) = nullptr;
 };
 
 // Captures what the process writes on standard output while alive.
 class StdoutCapture {
-public:
+  public:
     StdoutCapture();
     ~StdoutCapture();
     QString Finish();  // restores standard output, returns what was written
 
-private:
+  private:
     int saved_ = -1;
     QString path_;
 };

@@ -13,9 +13,9 @@
 
 #include "files/CodecReaders.h"
 #include "files/Export.h"
+#include "files/FileTestTools.h"
 #include "files/ImageFiles.h"
 #include "files/ImageReader.h"
-#include "files/FileTestTools.h"
 #include "support/TestImages.h"
 
 namespace lumetra {
@@ -59,15 +59,17 @@ const std::vector<Codec>& Codecs() {
     static const std::vector<Codec> codecs = {
         {"WebP", "webp", 1, true,
          [](const QString& in, const QString& out) {
-             return Ran("cwebp", {"-quiet", "-lossless", "-exact", "-metadata", "icc,exif", in,
-                                  "-o", out});
+             return Ran("cwebp",
+                        {"-quiet", "-lossless", "-exact", "-metadata", "icc,exif", in, "-o", out});
          }},
         {"AVIF", "avif", 1, true,
-         [](const QString& in, const QString& out) { return Ran("avifenc", {"-l", in, out}); }},
+         [](const QString& in, const QString& out) {
+             return Ran("avifenc", {"-l", in, out});
+         }},
         {"HEIC", "heic", 3, true,
          [](const QString& in, const QString& out) {
-             return Ran("heif-enc", {"-L", "-p", "chroma=444", "--matrix_coefficients=0", in,
-                                     "-o", out});
+             return Ran("heif-enc",
+                        {"-L", "-p", "chroma=444", "--matrix_coefficients=0", in, "-o", out});
          }},
         {"JPEG XL", "jxl", 1, true,
          [](const QString& in, const QString& out) {
@@ -90,14 +92,13 @@ int LargestDifference(const QImage& a, const QImage& b, bool alpha) {
 }
 
 class Formats : public ::testing::Test {
-protected:
+  protected:
     QString Path(const QString& name) const { return dir.filePath(name); }
     QTemporaryDir dir;
 };
 
 TEST_F(Formats, OpenWithTheirSizePixelsAndAlpha) {
-    const QImage picture =
-        test::PhotoLike(41, 29, true).convertToFormat(QImage::Format_ARGB32);
+    const QImage picture = test::PhotoLike(41, 29, true).convertToFormat(QImage::Format_ARGB32);
     ASSERT_TRUE(picture.save(Path("in.png")));
     for (const Codec& codec : Codecs()) {
         SCOPED_TRACE(codec.name);
@@ -123,8 +124,8 @@ QRgb P3InSrgb(int r, int g, int b) {
     };
     const auto encode = [](double v) {
         v = std::clamp(v, 0.0, 1.0);
-        return int(std::lround(255.0 * (v <= 0.0031308 ? 12.92 * v
-                                                       : 1.055 * std::pow(v, 1 / 2.4) - 0.055)));
+        return int(std::lround(
+            255.0 * (v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1 / 2.4) - 0.055)));
     };
     const double R = linear(r), G = linear(g), B = linear(b);
     return qRgb(encode(1.2249 * R - 0.2247 * G), encode(-0.0420 * R + 1.0419 * G),
@@ -162,19 +163,39 @@ TEST_F(Formats, TurnUprightByTheirOrientation) {
         QStringList tool;  // makes turned.* from the files above
         const char* file;
         QTransform turn;
-        bool mirror;       // left and right exchanged after the turn
+        bool mirror;  // left and right exchanged after the turn
         int tolerance;
     } cases[] = {
-        {"WebP Exif 6", {"webpmux", "-set", "exif", Path("exif6"), Path("o.webp"), "-o", Path("t6.webp")},
-         "t6.webp", QTransform().rotate(90), false, 1},
-        {"WebP Exif 3", {"webpmux", "-set", "exif", Path("exif3"), Path("o.webp"), "-o", Path("t3.webp")},
-         "t3.webp", QTransform().rotate(180), false, 1},
-        {"AVIF irot 1", {"avifenc", "-l", "--irot", "1", Path("o.png"), Path("r1.avif")},
-         "r1.avif", QTransform().rotate(-90), false, 1},
-        {"AVIF irot 3 imir 1", {"avifenc", "-l", "--irot", "3", "--imir", "1", Path("o.png"), Path("r3.avif")},
-         "r3.avif", QTransform().rotate(90), true, 1},
-        {"JPEG XL from a JPEG with Exif 6", {"cjxl", "--quiet", Path("o6.jpg"), Path("o6.jxl")},
-         "o6.jxl", QTransform().rotate(90), false, 40},
+        {"WebP Exif 6",
+         {"webpmux", "-set", "exif", Path("exif6"), Path("o.webp"), "-o", Path("t6.webp")},
+         "t6.webp",
+         QTransform().rotate(90),
+         false,
+         1},
+        {"WebP Exif 3",
+         {"webpmux", "-set", "exif", Path("exif3"), Path("o.webp"), "-o", Path("t3.webp")},
+         "t3.webp",
+         QTransform().rotate(180),
+         false,
+         1},
+        {"AVIF irot 1",
+         {"avifenc", "-l", "--irot", "1", Path("o.png"), Path("r1.avif")},
+         "r1.avif",
+         QTransform().rotate(-90),
+         false,
+         1},
+        {"AVIF irot 3 imir 1",
+         {"avifenc", "-l", "--irot", "3", "--imir", "1", Path("o.png"), Path("r3.avif")},
+         "r3.avif",
+         QTransform().rotate(90),
+         true,
+         1},
+        {"JPEG XL from a JPEG with Exif 6",
+         {"cjxl", "--quiet", Path("o6.jpg"), Path("o6.jxl")},
+         "o6.jxl",
+         QTransform().rotate(90),
+         false,
+         40},
     };
     ASSERT_TRUE(WriteBytes(Path("exif6"), ExifBlock(6)));
     ASSERT_TRUE(WriteBytes(Path("exif3"), ExifBlock(3)));
@@ -238,7 +259,8 @@ TEST_F(Formats, CarryTheirExifOverWithTheOrientationMadeNormal) {
             ASSERT_TRUE(ExportPicture(request).saved);
             const QString expected =
                 QString(source.file) == "e.dng" ? "Lumetra Test 1" : "Phone Co 1";
-            EXPECT_EQ(MakeAndOrientation(request.path), expected) << FormatExtension(format).toStdString();
+            EXPECT_EQ(MakeAndOrientation(request.path), expected)
+                << FormatExtension(format).toStdString();
         }
     }
 }
@@ -282,13 +304,15 @@ TEST_F(Formats, OpenASoundRawFileUprightAndRefuseOneLyingAboutItsSize) {
 
 TEST(FormatLists, NewExtensionsFollowTheTenInAnyCase) {
     const QStringList& extensions = SourceExtensions();
-    EXPECT_EQ(extensions.mid(0, 10), QStringList({"jpg", "jpeg", "jpe", "jp2", "jpx", "png",
-                                                  "tiff", "tif", "gif", "bmp"}));
-    for (const char* e : {"heic", "heif", "avif", "webp", "jxl", "dng", "cr2", "cr3", "nef",
-                          "arw", "raf", "orf", "rw2", "rwl", "x3f", "iiq"})
+    EXPECT_EQ(extensions.mid(0, 10), QStringList({"jpg", "jpeg", "jpe", "jp2", "jpx", "png", "tiff",
+                                                  "tif", "gif", "bmp"}));
+    for (const char* e : {"heic", "heif", "avif", "webp", "jxl", "dng", "cr2", "cr3", "nef", "arw",
+                          "raf", "orf", "rw2", "rwl", "x3f", "iiq"})
         EXPECT_GE(extensions.indexOf(e), 10) << e;
-    EXPECT_EQ(CodecFormatOf(QByteArray("II*\0\x08\0\0\0", 8), "/photos/IMG_1.DNG"), CodecFormat::Raw);
-    EXPECT_EQ(CodecFormatOf(QByteArray("II*\0\x08\0\0\0", 8), "/photos/scan.tif"), CodecFormat::None);
+    EXPECT_EQ(CodecFormatOf(QByteArray("II*\0\x08\0\0\0", 8), "/photos/IMG_1.DNG"),
+              CodecFormat::Raw);
+    EXPECT_EQ(CodecFormatOf(QByteArray("II*\0\x08\0\0\0", 8), "/photos/scan.tif"),
+              CodecFormat::None);
     EXPECT_EQ(FormatExtension(10), "webp");
     EXPECT_EQ(FormatExtension(11), "avif");
     EXPECT_EQ(FormatExtension(9), "bmp");

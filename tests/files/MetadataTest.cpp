@@ -9,12 +9,12 @@
 #include <zlib.h>
 
 #include <QFile>
-#include <QtEndian>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <exiv2/exiv2.hpp>
 
 #include "files/ExifOrientation.h"
@@ -34,12 +34,12 @@ using test::ReadBytes;
 // ("EXIF:Make"), and any warning it has about the file.
 QJsonObject ReadWithExiftool(const QString& path) {
     bool ok = false;
-    const QByteArray json = test::RunTool(
-        "exiftool",
-        {"-j", "-n", "-G", "-EXIF:Make", "-EXIF:DateTimeOriginal", "-EXIF:Orientation",
-         "-EXIF:ExifImageWidth", "-XMP:Orientation", "-XMP:Title", "-IPTC:Caption-Abstract",
-         "-Warning", path},
-        &ok);
+    const QByteArray json =
+        test::RunTool("exiftool",
+                      {"-j", "-n", "-G", "-EXIF:Make", "-EXIF:DateTimeOriginal",
+                       "-EXIF:Orientation", "-EXIF:ExifImageWidth", "-XMP:Orientation",
+                       "-XMP:Title", "-IPTC:Caption-Abstract", "-Warning", path},
+                      &ok);
     EXPECT_TRUE(ok) << "exiftool could not read " << path.toStdString();
     return QJsonDocument::fromJson(json).array().at(0).toObject();
 }

@@ -41,11 +41,13 @@ QString WriteBytes(const QTemporaryDir& dir, const QString& name, const QByteArr
 // right after the JPEG's start-of-image marker.
 QByteArray WithOrientation(const QByteArray& jpeg, int orientation) {
     const unsigned char app1[] = {
-        0xFF, 0xE1, 0x00, 34, 'E', 'x', 'i', 'f', 0, 0,           // marker, length, "Exif"
-        'I', 'I', 42, 0, 8, 0, 0, 0,                             // TIFF header, IFD at 8
-        1, 0,                                                    // one entry
-        0x12, 0x01, 3, 0, 1, 0, 0, 0, (unsigned char)orientation, 0, 0, 0,  // Orientation
-        0, 0, 0, 0};                                             // no next IFD
+        0xFF, 0xE1, 0x00, 34, 'E', 'x', 'i', 'f', 0,
+        0,                                       // marker, length, "Exif"
+        'I',  'I',  42,   0,  8,   0,   0,   0,  // TIFF header, IFD at 8
+        1,    0,                                 // one entry
+        0x12, 0x01, 3,    0,  1,   0,   0,   0,   (unsigned char)orientation,
+        0,    0,    0,         // Orientation
+        0,    0,    0,    0};  // no next IFD
     QByteArray out = jpeg.left(2);
     out.append(reinterpret_cast<const char*>(app1), sizeof app1);
     out.append(jpeg.mid(2));
@@ -97,8 +99,9 @@ TEST(Read, EveryKindOfFileGivesItsColours) {
     QImage deep(32, 4, QImage::Format_RGBA64);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 32; ++x)
-            deep.setPixelColor(x, y, QColor::fromRgba64(quint16(1000 + 37 * x), quint16(40000 + y),
-                                                        quint16(65535 - 91 * x), 65535));
+            deep.setPixelColor(x, y,
+                               QColor::fromRgba64(quint16(1000 + 37 * x), quint16(40000 + y),
+                                                  quint16(65535 - 91 * x), 65535));
     QImage p3(16, 16, QImage::Format_RGB32);
     p3.fill(QColor(110, 150, 90));
     p3.setColorSpace(QColorSpace::DisplayP3);
@@ -123,35 +126,102 @@ TEST(Read, EveryKindOfFileGivesItsColours) {
     };
 
     const PixelCase cases[] = {
-        {"grey.jpg", bytes(Encode(grey, "jpeg", 100)), {30, 10}, 180 / 255.f, 180 / 255.f,
-         180 / 255.f, 1, 3.f / 255},
+        {"grey.jpg",
+         bytes(Encode(grey, "jpeg", 100)),
+         {30, 10},
+         180 / 255.f,
+         180 / 255.f,
+         180 / 255.f,
+         1,
+         3.f / 255},
         {"print.jpg", bytes(test::EncodeWithLibjpeg(cmyk, true, 95)), {8, 8}, 1, 0, 0, 1, .15f},
-        {"deep.png", bytes(Encode(deep, "png")), {25, 1}, deepRed, 40001 / 65535.f, deepBlue,
-         1, 1e-6f, true},
-        {"deep.tiff", bytes(Encode(deep, "tiff")), {25, 1}, deepRed, 40001 / 65535.f, deepBlue,
-         1, 1e-6f, true},
-        {"p3.png", bytes(Encode(p3, "png", 100)), {8, 8}, float(fromP3.redF()),
-         float(fromP3.greenF()), float(fromP3.blueF()), 1, 1.5f / 255},
-        {"p3.jpg", bytes(Encode(p3, "jpeg", 100)), {8, 8}, float(fromP3.redF()),
-         float(fromP3.greenF()), float(fromP3.blueF()), 1, 3.f / 255},  // JPEG moves a level
-        {"srgb.png", bytes(Encode(srgb, "png", 100)), {8, 8}, 110 / 255.f, 150 / 255.f,
-         90 / 255.f, 1, 1.5f / 255},
+        {"deep.png",
+         bytes(Encode(deep, "png")),
+         {25, 1},
+         deepRed,
+         40001 / 65535.f,
+         deepBlue,
+         1,
+         1e-6f,
+         true},
+        {"deep.tiff",
+         bytes(Encode(deep, "tiff")),
+         {25, 1},
+         deepRed,
+         40001 / 65535.f,
+         deepBlue,
+         1,
+         1e-6f,
+         true},
+        {"p3.png",
+         bytes(Encode(p3, "png", 100)),
+         {8, 8},
+         float(fromP3.redF()),
+         float(fromP3.greenF()),
+         float(fromP3.blueF()),
+         1,
+         1.5f / 255},
+        {"p3.jpg",
+         bytes(Encode(p3, "jpeg", 100)),
+         {8, 8},
+         float(fromP3.redF()),
+         float(fromP3.greenF()),
+         float(fromP3.blueF()),
+         1,
+         3.f / 255},  // JPEG moves a level
+        {"srgb.png",
+         bytes(Encode(srgb, "png", 100)),
+         {8, 8},
+         110 / 255.f,
+         150 / 255.f,
+         90 / 255.f,
+         1,
+         1.5f / 255},
         {"first-frame.gif", TwoFrameGif, {3, 3}, 1, 0, 0, 1, .1f},
         {"PHOTO.JPX",
          [&withAlpha](const QString& scratch) {
              ImageTools::SaveImage(withAlpha, scratch, 4, 1.0);
              return test::ReadBytes(scratch);
          },
-         {3, 30}, float(alphaPixel.redF()), float(alphaPixel.greenF()),
-         float(alphaPixel.blueF()), float(alphaPixel.alphaF()), .04f},
-        {"deep-grey.j2k", [&](const QString& s) { return OpenJpegFile(s, deepPgm, ".j2k"); },
-         {4, 2}, 14 * 4369 / 65535.f, 14 * 4369 / 65535.f, 14 * 4369 / 65535.f, 1, 1e-6f, true},
-        {"grey.jp2", [&](const QString& s) { return OpenJpegFile(s, greyPgm, ".jp2"); },
-         {3, 1}, 210 / 255.f, 210 / 255.f, 210 / 255.f, 1, 1e-6f},
-        {"grey.j2k", [&](const QString& s) { return OpenJpegFile(s, greyPgm, ".j2k"); },
-         {3, 1}, 210 / 255.f, 210 / 255.f, 210 / 255.f, 1, 1e-6f},
-        {"rgb.jp2", [&](const QString& s) { return OpenJpegFile(s, rgbPpm, ".jp2"); },
-         {2, 1}, 180 / 255.f, 75 / 255.f, 42 / 255.f, 1, 1e-6f},
+         {3, 30},
+         float(alphaPixel.redF()),
+         float(alphaPixel.greenF()),
+         float(alphaPixel.blueF()),
+         float(alphaPixel.alphaF()),
+         .04f},
+        {"deep-grey.j2k",
+         [&](const QString& s) { return OpenJpegFile(s, deepPgm, ".j2k"); },
+         {4, 2},
+         14 * 4369 / 65535.f,
+         14 * 4369 / 65535.f,
+         14 * 4369 / 65535.f,
+         1,
+         1e-6f,
+         true},
+        {"grey.jp2",
+         [&](const QString& s) { return OpenJpegFile(s, greyPgm, ".jp2"); },
+         {3, 1},
+         210 / 255.f,
+         210 / 255.f,
+         210 / 255.f,
+         1,
+         1e-6f},
+        {"grey.j2k",
+         [&](const QString& s) { return OpenJpegFile(s, greyPgm, ".j2k"); },
+         {3, 1},
+         210 / 255.f,
+         210 / 255.f,
+         210 / 255.f,
+         1,
+         1e-6f},
+        {"rgb.jp2",
+         [&](const QString& s) { return OpenJpegFile(s, rgbPpm, ".jp2"); },
+         {2, 1},
+         180 / 255.f,
+         75 / 255.f,
+         42 / 255.f,
+         1,
+         1e-6f},
     };
     QTemporaryDir dir;
     for (const PixelCase& c : cases) {

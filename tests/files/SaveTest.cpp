@@ -86,7 +86,7 @@ double Psnr(const QImage& a, const QImage& b) {
 }
 
 class SaveFormats : public ::testing::TestWithParam<FormatCase> {
-protected:
+  protected:
     QByteArray Saved(const QImage& picture, int index) {
         const QString path = dir.filePath("saved");
         return ImageTools::SaveImage(picture, path, index, 0.8) ? ReadBytes(path) : QByteArray();
@@ -102,8 +102,8 @@ protected:
 TEST_P(SaveFormats, WriteAFileThatOtherProgramsReadAndKeepWhatTheFormatHolds) {
     const FormatCase& c = GetParam();
     const QString name = QStringLiteral("out.") + c.extension;
-    ASSERT_TRUE(ImageTools::SaveImage(test::PhotoLike(61, 37, true), dir.filePath(name), c.index,
-                                      0.8));
+    ASSERT_TRUE(
+        ImageTools::SaveImage(test::PhotoLike(61, 37, true), dir.filePath(name), c.index, 0.8));
     const QByteArray bytes = ReadBytes(dir.filePath(name));
     EXPECT_TRUE(bytes.startsWith(c.magic)) << bytes.left(12).toHex().toStdString();
     EXPECT_EQ(test::DecodeFile(dir.filePath(name)).size(), QSize(61, 37));
@@ -262,9 +262,9 @@ TEST(SaveGif, KeepsTheClearPixelsClearAndTheColoursExactOrDitheredClose) {
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x) {
             const int block = (y / 4) * 16 + x / 4;
-            graphic.setPixelColor(x, y,
-                                  block == 0 ? QColor(0, 0, 0, 0)
-                                             : QColor(100 + block % 2, 100, 2 * (block / 2)));
+            graphic.setPixelColor(
+                x, y,
+                block == 0 ? QColor(0, 0, 0, 0) : QColor(100 + block % 2, 100, 2 * (block / 2)));
         }
     QImage clear(12, 8, QImage::Format_RGBA8888);
     clear.fill(Qt::transparent);
@@ -272,11 +272,11 @@ TEST(SaveGif, KeepsTheClearPixelsClearAndTheColoursExactOrDitheredClose) {
         const char* label;
         QImage picture;
         bool exact;  // else: far more than 256 colours, dithered
-    } cases[] = {{"strips", WithTransparentStrips(96, 40), false},
-                 {"opaque photo", test::PhotoLike(128, 64).convertToFormat(QImage::Format_RGBA8888),
-                  false},
-                 {"graphic", graphic, true},
-                 {"clear", clear, true}};
+    } cases[] = {
+        {"strips", WithTransparentStrips(96, 40), false},
+        {"opaque photo", test::PhotoLike(128, 64).convertToFormat(QImage::Format_RGBA8888), false},
+        {"graphic", graphic, true},
+        {"clear", clear, true}};
     QTemporaryDir dir;
     for (const auto& c : cases) {
         const QString path = dir.filePath("out.gif");
@@ -328,11 +328,9 @@ TEST(SaveSize, IsThePictureSizeInPointsWithFractionsCutOffAndTheWholePictureFill
         double ratio;  // device pixels per point
         QSize file;
     } cases[] = {
-        {{40, 30}, 1.0, {40, 30}},
-        {{1007, 503}, 10.0, {100, 50}},  // 100.7 x 50.3 points
-        {{81, 41}, 2.0, {40, 20}},       // 40.5 x 20.5 points
-        {{200, 100}, 2.0, {100, 50}},
-        {{30, 20}, 0.5, {60, 40}},  // drawn twice as large
+        {{40, 30}, 1.0, {40, 30}},    {{1007, 503}, 10.0, {100, 50}},  // 100.7 x 50.3 points
+        {{81, 41}, 2.0, {40, 20}},                                     // 40.5 x 20.5 points
+        {{200, 100}, 2.0, {100, 50}}, {{30, 20}, 0.5, {60, 40}},       // drawn twice as large
     };
     for (const auto& c : cases) {
         // Red on the left half, blue on the right.

@@ -57,7 +57,7 @@ TEST(Looks, KeptAsSettingsFilesTheUsersFirstABrokenOneListedWithItsError) {
 }
 
 class LooksInTheWindow : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(editor.Open(WriteImageFile(dir, "p.png", PhotoLike(120, 80))));
     }

@@ -8,7 +8,7 @@ namespace {
 
 // A photo far larger than the view: previews render from a reduced copy.
 class LivePreview : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         vc.resize(900, 700);
         ASSERT_TRUE(editor.Open(test::WriteImageFile(dir, "big.jpg", test::PhotoLike(1600, 1200))));

@@ -75,8 +75,7 @@ const StageCase kStages[] = {
      }},
     {"checkImageWatermark",
      [](S& s) {
-         s.stepperImageScale = 300.f, s.stepperImageXOffset = 80.f,
-         s.stepperImageYOffset = 100.f;
+         s.stepperImageScale = 300.f, s.stepperImageXOffset = 80.f, s.stepperImageYOffset = 100.f;
      }},
 };
 

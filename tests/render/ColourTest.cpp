@@ -17,7 +17,9 @@ struct Px {
     double r, g, b;
 };
 
-double Luma(const Px& p) { return 0.2125 * p.r + 0.7154 * p.g + 0.0721 * p.b; }
+double Luma(const Px& p) {
+    return 0.2125 * p.r + 0.7154 * p.g + 0.0721 * p.b;
+}
 
 template <class F>
 Px Each(const Px& p, F f) {
@@ -37,7 +39,8 @@ Px Hue(const Px& p, double degrees) {
 }
 
 Px Sepia(const Px& p, double k) {
-    const Px s{0.3588 * p.r + 0.7044 * p.g + 0.1368 * p.b, 0.2990 * p.r + 0.5870 * p.g + 0.1140 * p.b,
+    const Px s{0.3588 * p.r + 0.7044 * p.g + 0.1368 * p.b,
+               0.2990 * p.r + 0.5870 * p.g + 0.1140 * p.b,
                0.2392 * p.r + 0.4696 * p.g + 0.0912 * p.b};
     return {p.r + (s.r - p.r) * k, p.g + (s.g - p.g) * k, p.b + (s.b - p.b) * k};
 }
@@ -69,11 +72,14 @@ const ColourCase kCases[] = {
      [](const Px& p) { return Each(p, [](double c) { return std::pow(c, 2.2); }); }},
     {"gamma_below_one", With([](ColourStages& c) { c.gamma = 0.45f; }),
      [](const Px& p) { return Each(p, [](double c) { return std::pow(c, 0.45); }); }},
-    {"hue_400", With([](ColourStages& c) { c.hue = 400.f; }), [](const Px& p) { return Hue(p, 40.0); }},
+    {"hue_400", With([](ColourStages& c) { c.hue = 400.f; }),
+     [](const Px& p) { return Hue(p, 40.0); }},
     {"hue_negative", With([](ColourStages& c) { c.hue = -30.f; }),
      [](const Px& p) { return Hue(p, -30.0); }},
     {"balance", With([](ColourStages& c) { c.red = 0.5f, c.blue = 2.f; }),
-     [](const Px& p) { return Px{p.r * 0.5, p.g, p.b * 2.0}; }},
+     [](const Px& p) {
+         return Px{p.r * 0.5, p.g, p.b * 2.0};
+     }},
     {"black_white", With([](ColourStages& c) { c.blackWhite = true; }),
      [](const Px& p) { return Each(p, [&](double) { return Luma(p); }); }},
     {"half_sepia", With([](ColourStages& c) { c.sepia = true, c.sepiaIntensity = 0.5f; }),
@@ -88,8 +94,9 @@ TEST_P(ColourFormula, ChainedSweepMatchesTheFormulaFromEveryStorage) {
     const ColourCase& c = GetParam();
     const QImage source = test::PhotoLike(1500, 3, true);  // rows end mid-piece
     const Image argb = Image::FromQImage(source);
-    for (const Image& input : {argb, Image::FromQImage(source.convertToFormat(QImage::Format_RGBA8888)),
-                               test::DeepCopy(argb)}) {
+    for (const Image& input :
+         {argb, Image::FromQImage(source.convertToFormat(QImage::Format_RGBA8888)),
+          test::DeepCopy(argb)}) {
         const Image before = test::DeepCopy(input);
         const Image out = ApplyColourStages(input, c.stages);
         ASSERT_EQ(test::MaxDifference(input, before), 0.f);

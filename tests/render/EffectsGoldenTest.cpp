@@ -9,10 +9,10 @@
 #include <cmath>
 #include <functional>
 
-#include "settings/EditSettings.h"
 #include "render/EffectsTestSupport.h"
 #include "render/ImageTools.h"
 #include "render/RenderPipeline.h"
+#include "settings/EditSettings.h"
 #include "settings/SettingsFields.h"
 
 namespace lumetra {
@@ -89,12 +89,18 @@ std::ostream& operator<<(std::ostream& out, const Golden& g) {
 }
 
 const Golden kGoldens[] = {
-    {"cartoon", "checkCartoon"},         {"oil-painting", "checkOilPainting"},
-    {"vignette", "checkVignette"},       {"pixelate", "checkPixellate"},
-    {"halftone", "checkHalftone"},       {"blur", "checkBlur"},
-    {"circle-blur", "checkCircleBlur"},  {"focus-blur", "checkFocusBlur"},
-    {"motion-blur", "checkMotionBlur"},  {"zoom-blur", "checkZoomBlur"},
-    {"swirl", "checkSwirl"},             {"glass-sphere", "checkGlassSphere"},
+    {"cartoon", "checkCartoon"},
+    {"oil-painting", "checkOilPainting"},
+    {"vignette", "checkVignette"},
+    {"pixelate", "checkPixellate"},
+    {"halftone", "checkHalftone"},
+    {"blur", "checkBlur"},
+    {"circle-blur", "checkCircleBlur"},
+    {"focus-blur", "checkFocusBlur"},
+    {"motion-blur", "checkMotionBlur"},
+    {"zoom-blur", "checkZoomBlur"},
+    {"swirl", "checkSwirl"},
+    {"glass-sphere", "checkGlassSphere"},
     {"transform", "check3DTransform", Tilt},
 };
 

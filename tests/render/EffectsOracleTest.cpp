@@ -68,7 +68,6 @@ double NineTapWeight(double steps) {
     return w[n] * (1 - t) + w[n + 1] * t;
 }
 
-
 // [u v 0 1] M = W [a b . 1] solved for u, v; false behind the viewer or singular.
 bool QuadPoint(const Transform3D& t, int w, int h, int x, int y, double* u, double* v) {
     const double aspect = double(h) / w;
@@ -107,10 +106,15 @@ TEST(TransformAgainstDirectSolution, MatchesOnSeveralMatrices) {
     const double c = std::cos(0.3), s = std::sin(0.3);
     const Transform3D matrices[] = {
         Matrix({{&Transform3D::m14, 0.1}, {&Transform3D::m12, 0.05}}),
-        Matrix({{&Transform3D::m11, 0.9}, {&Transform3D::m12, 0.2}, {&Transform3D::m14, 0.3},
+        Matrix({{&Transform3D::m11, 0.9},
+                {&Transform3D::m12, 0.2},
+                {&Transform3D::m14, 0.3},
                 {&Transform3D::m41, 0.1}}),
-        Matrix({{&Transform3D::m11, c}, {&Transform3D::m12, s}, {&Transform3D::m21, -s},
-                {&Transform3D::m22, c}, {&Transform3D::m42, -0.13}}),
+        Matrix({{&Transform3D::m11, c},
+                {&Transform3D::m12, s},
+                {&Transform3D::m21, -s},
+                {&Transform3D::m22, c},
+                {&Transform3D::m42, -0.13}}),
         Matrix({{&Transform3D::m44, 0.4}, {&Transform3D::m41, 0.05}}),
         Matrix({{&Transform3D::m14, 1.5}, {&Transform3D::m24, -0.4}, {&Transform3D::m41, 0.2}}),
     };
@@ -125,7 +129,6 @@ TEST(TransformAgainstDirectSolution, MatchesOnSeveralMatrices) {
                       0.5f / 255.f)
                 << "matrix " << i << " on " << input.width() << "x" << input.height();
 }
-
 
 // One sample per pixel of the line's major axis, weighted by the joined
 // nine weights at its distance in steps.

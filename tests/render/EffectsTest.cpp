@@ -85,8 +85,8 @@ TEST_P(EveryEffect, KeepsTheSizeAndItsInputAndReadsEveryLayoutAsItsFloatCopy) {
     const Effect& e = GetParam();
     for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32,
                                         QImage::Format_RGBX8888, QImage::Format_RGBA8888})
-        for (const auto& [w, h] : {std::pair{61, 37}, {40, 64}, {7, 5}, {1, 1}, {2, 3}, {7, 1},
-                                   {1, 6}}) {
+        for (const auto& [w, h] :
+             {std::pair{61, 37}, {40, 64}, {7, 5}, {1, 1}, {2, 3}, {7, 1}, {1, 6}}) {
             const Image bytes = EightBit(format, w, h);
             ASSERT_FALSE(bytes.isFloat());
             const Image floats = DeepCopy(bytes), before = DeepCopy(bytes);
@@ -157,21 +157,33 @@ TEST(Effects, Radii) {
 struct Region {
     const char* name;
     std::function<Image(const Image&)> apply;
-    bool normalised;      // distances in shares of each side (an ellipse), else in pixels
-    double keep[2];       // pixels at distances in this range stay bit for bit
-    double change[2];     // and nearly all of those in this one change
+    bool normalised;   // distances in shares of each side (an ellipse), else in pixels
+    double keep[2];    // pixels at distances in this range stay bit for bit
+    double change[2];  // and nearly all of those in this one change
     std::function<Image(const Image&)> changedTo;  // into this, when given
 };
 
 TEST(Effects, PositionalEffectsActOnlyWithinTheirCircles) {
     const double far = 1e9;
     const Region regions[] = {
-        {"swirl", [](I i) { return ImageTools::SwirlImage(i, 0.3f, 2.f); }, true,
-         {0.3 + 1e-6, far}, {0.02, 0.25}, nullptr},
-        {"circle blur", [](I i) { return ImageTools::CircleBlurImage(i, 2.f, 0.2f); }, false,
-         {24.5, far}, {0, 23}, nullptr},  // 0.2 of 120 pixels
-        {"focus blur", [](I i) { return ImageTools::FocusBlurImage(i, 5.f, 0.3f, 0.1f); }, false,
-         {0, 23.9}, {36.1, far}, [](I i) { return ImageTools::BlurImage(i, 5.f); }},
+        {"swirl",
+         [](I i) { return ImageTools::SwirlImage(i, 0.3f, 2.f); },
+         true,
+         {0.3 + 1e-6, far},
+         {0.02, 0.25},
+         nullptr},
+        {"circle blur",
+         [](I i) { return ImageTools::CircleBlurImage(i, 2.f, 0.2f); },
+         false,
+         {24.5, far},
+         {0, 23},
+         nullptr},  // 0.2 of 120 pixels
+        {"focus blur",
+         [](I i) { return ImageTools::FocusBlurImage(i, 5.f, 0.3f, 0.1f); },
+         false,
+         {0, 23.9},
+         {36.1, far},
+         [](I i) { return ImageTools::BlurImage(i, 5.f); }},
     };
     const int w = 120, h = 80;
     const Image eightBit = Image::FromQImage(test::PhotoLike(w, h, true));
@@ -182,10 +194,9 @@ TEST(Effects, PositionalEffectsActOnlyWithinTheirCircles) {
             int inside = 0, changed = 0;
             for (int y = 0; y < h; ++y)
                 for (int x = 0; x < w; ++x) {
-                    const double d =
-                        region.normalised
-                            ? std::hypot((x + 0.5) / w - 0.5, (y + 0.5) / h - 0.5)
-                            : std::hypot(x + 0.5 - w / 2.0, y + 0.5 - h / 2.0);
+                    const double d = region.normalised
+                                         ? std::hypot((x + 0.5) / w - 0.5, (y + 0.5) / h - 0.5)
+                                         : std::hypot(x + 0.5 - w / 2.0, y + 0.5 - h / 2.0);
                     const Rgba p = PixelAt(out, x, y), q = PixelAt(input, x, y);
                     const bool same = p.r == q.r && p.g == q.g && p.b == q.b && p.a == q.a;
                     if (d >= region.keep[0] && d <= region.keep[1]) {

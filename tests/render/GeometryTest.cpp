@@ -7,8 +7,8 @@
 #include <QTransform>
 #include <cmath>
 
-#include "render/ImageTools.h"
 #include "render/EffectsTestSupport.h"
+#include "render/ImageTools.h"
 
 namespace lumetra {
 namespace {
@@ -96,7 +96,8 @@ TEST(Geometry, AgreesWithQtTransformOnASmoothPicture) {
         for (int dx = -40; dx <= 40; dx += 5) {
             const test::Rgba p = PixelAt(ours, ours.width() / 2 + dx, ours.height() / 2 + dy);
             const QColor q = theirs.pixelColor(theirs.width() / 2 + dx, theirs.height() / 2 + dy);
-            worst = std::max({worst, std::abs(double(p.r) - q.redF()), std::abs(double(p.g) - q.greenF())});
+            worst = std::max(
+                {worst, std::abs(double(p.r) - q.redF()), std::abs(double(p.g) - q.greenF())});
         }
     EXPECT_LT(worst, 0.03);
 }

@@ -123,7 +123,9 @@ const std::vector<Stage>& Stages() {
     return stages;
 }
 
-Image Pass(const Image& source, const EditSettings& s) { return RenderPipeline(source, s, Logo()); }
+Image Pass(const Image& source, const EditSettings& s) {
+    return RenderPipeline(source, s, Logo());
+}
 
 TEST(Pipeline, RunsEveryStageInItsFixedOrder) {
     const Image source = Image::FromQImage(test::PhotoLike(64, 48));

@@ -10,7 +10,7 @@ namespace lumetra {
 namespace {
 
 class RenderPass : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         path = test::WriteImageFile(dir, "photo.png", test::PhotoLike(40, 20));
@@ -37,7 +37,8 @@ TEST(RecycledFrames, AnAcquiredPictureOutlivesItsFirstOwnerAndThenReturnsToThePo
     // The next picture of that size takes the same memory back.
     const QImage again = AcquireImage(1000, 2000, QImage::Format_RGB32);
     EXPECT_EQ(CachedBufferBytes(), 0u);
-    EXPECT_EQ(AcquireImage(3000, 2000, QImage::Format_Grayscale8).format(), QImage::Format_Grayscale8);
+    EXPECT_EQ(AcquireImage(3000, 2000, QImage::Format_Grayscale8).format(),
+              QImage::Format_Grayscale8);
     ReleaseCachedBuffers();
 }
 

@@ -8,9 +8,9 @@
 #include <QFontMetrics>
 #include <algorithm>
 
-#include "settings/SettingsFields.h"
 #include "render/FontFamilies.h"
 #include "render/ImageTools.h"
+#include "settings/SettingsFields.h"
 #include "support/TestImages.h"
 
 namespace lumetra {
@@ -166,7 +166,8 @@ TEST(TextWatermark, StrokeOutlinesTheGlyphsInBlackOverTheirFill) {
 
 TEST(TextWatermark, ColourAlphaIsKept) {
     const Image half =
-        Text(QSizeF(300, 160), QStringLiteral("I"), 120, 4, false, false, {0.2, 0.6, 1.0, 0.5}).toImage();
+        Text(QSizeF(300, 160), QStringLiteral("I"), 120, 4, false, false, {0.2, 0.6, 1.0, 0.5})
+            .toImage();
     EXPECT_NEAR(PixelAt(half, 150, 80).a, 0.5f, 1e-3);
 }
 
@@ -194,7 +195,9 @@ TEST(TextWatermark, LongTextWrapsWithinTheCanvasWidthWithLinesCentred) {
 
 TEST(TextWatermark, FontSizeIsInPixelsAndMayBeFractional) {
     const QSizeF size(800, 300);
-    const auto width = [&](double px) { return Text(size, QStringLiteral("Watermark"), px, 0).rect.width(); };
+    const auto width = [&](double px) {
+        return Text(size, QStringLiteral("Watermark"), px, 0).rect.width();
+    };
     EXPECT_NEAR(width(80) / width(40), 2.0, 0.02);
     EXPECT_NEAR(width(80.5) / width(80), 80.5 / 80.0, 0.002);
     QFont font(Sans());

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <tuple>
 
-#include "render/ImageTools.h"
 #include "render/EffectsTestSupport.h"
+#include "render/ImageTools.h"
 
 namespace lumetra {
 namespace {
@@ -96,8 +96,11 @@ TEST(Logo, FractionalPlaceAntialiasesTheEdges) {
         ImageTools::CreateLogoWatermark(QSizeF(401, 301), TwoColourLogo(100, 50), 1.0, 4, 0, 0);
     EXPECT_EQ(overlay.patch, QRect(150, 125, 101, 51));
     const Image canvas = overlay.toImage();
-    for (const auto& [x, y, a] : {std::tuple{150, 150, 0.5f}, {250, 150, 0.5f}, {200, 125, 0.5f},
-                                  {150, 125, 0.25f}, {200, 150, 1.f}})
+    for (const auto& [x, y, a] : {std::tuple{150, 150, 0.5f},
+                                  {250, 150, 0.5f},
+                                  {200, 125, 0.5f},
+                                  {150, 125, 0.25f},
+                                  {200, 150, 1.f}})
         EXPECT_FLOAT_EQ(PixelAt(canvas, x, y).a, a) << x << "," << y;
 }
 

@@ -44,9 +44,8 @@ void PrintTo(const FailingSave& c, std::ostream* out) {
 }
 
 std::function<bool(const QString&)> Save(int index, const QImage& picture, double quality = 0.8) {
-    return [=](const QString& path) {
-        return ImageTools::SaveImage(picture, path, index, quality);
-    };
+    return
+        [=](const QString& path) { return ImageTools::SaveImage(picture, path, index, quality); };
 }
 
 // A 300 x 200 photo saved while the file system takes no more than 4 KB.
@@ -131,7 +130,7 @@ const FailingSave kFailingSaves[] = {
 };
 
 class FailingSaves : public ::testing::TestWithParam<FailingSave> {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         ASSERT_TRUE(test::PermissionBitsBind()) << "file permissions do not bind this test";
@@ -218,9 +217,10 @@ TEST(FailingSaveCommand, SaysCouldNotSaveAndKeepsThePictureToSaveAgain) {
     EXPECT_EQ(save(dir.filePath("photo_processed.png")).text, "Image saved successfully.");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, FailingSaves, ::testing::ValuesIn(kFailingSaves),
-    [](const ::testing::TestParamInfo<FailingSave>& info) { return info.param.label; });
+INSTANTIATE_TEST_SUITE_P(Table, FailingSaves, ::testing::ValuesIn(kFailingSaves),
+                         [](const ::testing::TestParamInfo<FailingSave>& info) {
+                             return info.param.label;
+                         });
 
 }  // namespace
 }  // namespace lumetra

@@ -87,12 +87,24 @@ QByteArray Claiming(const QString& kind, quint32 side) {
     return file;
 }
 
-QByteArray PngBomb() { return Claiming("png", 100000); }
-QByteArray TiffBomb() { return Claiming("tif", 100000); }
-QByteArray BmpBomb() { return Claiming("bmp", 100000); }
-QByteArray JpegBomb() { return Claiming("jpg", 60000); }
-QByteArray GifBomb() { return Claiming("gif", 65535); }
-QByteArray Jpeg2000Bomb() { return Claiming("jp2", 60000); }
+QByteArray PngBomb() {
+    return Claiming("png", 100000);
+}
+QByteArray TiffBomb() {
+    return Claiming("tif", 100000);
+}
+QByteArray BmpBomb() {
+    return Claiming("bmp", 100000);
+}
+QByteArray JpegBomb() {
+    return Claiming("jpg", 60000);
+}
+QByteArray GifBomb() {
+    return Claiming("gif", 65535);
+}
+QByteArray Jpeg2000Bomb() {
+    return Claiming("jp2", 60000);
+}
 
 // A lossless WebP whose header claims 16384 x 16384 pixels (the format's
 // largest), followed by noise.
@@ -128,14 +140,13 @@ QByteArray JxlBomb() {
             if (value >> i & 1) out[out.size() - 1] = char(out.back() | 1 << (count % 8));
         }
     };
-    put(0, 1);                   // not small
-    put(3, 2), put(99999, 30);   // height - 1 in 30 bits
-    put(0, 3);                   // no ratio: the width follows
+    put(0, 1);                  // not small
+    put(3, 2), put(99999, 30);  // height - 1 in 30 bits
+    put(0, 3);                  // no ratio: the width follows
     put(3, 2), put(99999, 30);
-    put(1, 1);                   // default metadata
+    put(1, 1);  // default metadata
     return out + QByteArray(256, '\x33');
 }
-
 
 // An Exif APP1 segment (little-endian) put after the JPEG's SOI.
 QByteArray WithApp1(const QByteArray& jpeg, const QByteArray& exifBody) {
@@ -218,9 +229,8 @@ QByteArray SoundFile(const QString& kind) {
             if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
         }
     } else {
-        const QMap<QString, int> formatIndex{{"jpg", 0}, {"jp2", 3}, {"png", 5},
-                                             {"tif", 6}, {"gif", 8}, {"bmp", 9},
-                                             {"webp", 10}, {"avif", 11}};
+        const QMap<QString, int> formatIndex{{"jpg", 0}, {"jp2", 3}, {"png", 5},   {"tif", 6},
+                                             {"gif", 8}, {"bmp", 9}, {"webp", 10}, {"avif", 11}};
         QTemporaryDir dir;
         const QString path = dir.filePath("sound." + kind);
         if (formatIndex.contains(kind) &&
@@ -250,9 +260,9 @@ std::vector<HostileFile> HostileCorpus() {
     const struct {
         const char* kind;
         const char* label;
-        Outcome cut;        // cut at a third and two thirds
-        Outcome nearlyAll;  // two bytes short
-        Header cutHeader;   // of these three cuts
+        Outcome cut;         // cut at a third and two thirds
+        Outcome nearlyAll;   // two bytes short
+        Header cutHeader;    // of these three cuts
         Header twentyBytes;  // of the cut in the header
         // Of the cut two bytes short, where it differs from the other cuts
         // (AsReading: the same).
@@ -351,29 +361,44 @@ std::vector<HostileFile> HostileCorpus() {
     corpus.push_back({"GifScreen65535x65535", "bomb.gif", Bytes(GifBomb), Outcome::Refused, {}});
     corpus.push_back(
         {"Jpeg2000Claiming60000x60000", "bomb.jp2", Bytes(Jpeg2000Bomb), Outcome::Refused, {}});
-    corpus.push_back({"WebpClaiming16384x16384", "bomb.webp", Bytes(WebpBomb), Outcome::Refused, {}});
+    corpus.push_back(
+        {"WebpClaiming16384x16384", "bomb.webp", Bytes(WebpBomb), Outcome::Refused, {}});
     // libavif and libheif refuse sides beyond 16384 and 32768 themselves,
     // LibRaw beyond 64000: these claims pass them and meet the editor's limit.
-    corpus.push_back({"AvifClaiming16000x16000", "bomb.avif",
-                      Bytes([] { return WithIspe(SoundFile("avif"), 16000); }), Outcome::Refused,
+    corpus.push_back({"AvifClaiming16000x16000",
+                      "bomb.avif",
+                      Bytes([] { return WithIspe(SoundFile("avif"), 16000); }),
+                      Outcome::Refused,
                       {}});
-    corpus.push_back({"HeicClaiming30000x30000", "bomb.heic",
-                      Bytes([] { return WithIspe(SoundFile("heic"), 30000); }), Outcome::Refused,
+    corpus.push_back({"HeicClaiming30000x30000",
+                      "bomb.heic",
+                      Bytes([] { return WithIspe(SoundFile("heic"), 30000); }),
+                      Outcome::Refused,
                       {}});
-    corpus.push_back({"JpegXlClaiming100000x100000", "bomb.jxl", Bytes(JxlBomb), Outcome::Refused, {}});
-    corpus.push_back({"DngClaiming30000x30000", "bomb.dng",
+    corpus.push_back(
+        {"JpegXlClaiming100000x100000", "bomb.jxl", Bytes(JxlBomb), Outcome::Refused, {}});
+    corpus.push_back({"DngClaiming30000x30000",
+                      "bomb.dng",
                       Bytes([] { return MakeDng(kWidth, kHeight, 1, QSize(30000, 30000)); }),
-                      Outcome::Refused, {}});
+                      Outcome::Refused,
+                      {}});
     // The newer formats' signatures followed by noise.
     for (const auto& [label, name, signature] :
-         {std::tuple{"WebpSignatureThenNoise", "fake.webp", QByteArray("RIFF\x10\0\0\0WEBPVP8 ", 16)},
-          std::tuple{"AvifSignatureThenNoise", "fake.avif", QByteArray("\0\0\0\x1C" "ftypavif\0\0\0\0avifmif1miaf", 28)},
-          std::tuple{"HeicSignatureThenNoise", "fake.heic", QByteArray("\0\0\0\x18" "ftypheic\0\0\0\0mif1heic", 24)},
+         {std::tuple{"WebpSignatureThenNoise", "fake.webp",
+                     QByteArray("RIFF\x10\0\0\0WEBPVP8 ", 16)},
+          std::tuple{"AvifSignatureThenNoise", "fake.avif",
+                     QByteArray("\0\0\0\x1C"
+                                "ftypavif\0\0\0\0avifmif1miaf",
+                                28)},
+          std::tuple{"HeicSignatureThenNoise", "fake.heic",
+                     QByteArray("\0\0\0\x18"
+                                "ftypheic\0\0\0\0mif1heic",
+                                24)},
           std::tuple{"JpegXlSignatureThenNoise", "fake.jxl", QByteArray("\xFF\x0A", 2)},
           std::tuple{"DngHeaderThenNoise", "fake.dng", QByteArray("II*\0\x08\0\0\0", 8)}}) {
         const QByteArray head = signature;
-        corpus.push_back({label, name, Bytes([head] { return head + Noise(4096, 23); }),
-                          Outcome::Refused, {}});
+        corpus.push_back(
+            {label, name, Bytes([head] { return head + Noise(4096, 23); }), Outcome::Refused, {}});
     }
 
     // Exif blocks: metadata that lies does not spoil a sound picture.
@@ -404,11 +429,8 @@ std::vector<HostileFile> HostileCorpus() {
                       Outcome::Refused, QSize(), Header::Sound});
 
     // Not regular files, and no file at all.
-    corpus.push_back({"MissingFile",
-                      "missing.jpg",
-                      [](const QString&) { return true; },
-                      Outcome::Refused,
-                      {}});
+    corpus.push_back(
+        {"MissingFile", "missing.jpg", [](const QString&) { return true; }, Outcome::Refused, {}});
     corpus.push_back({"FolderNamedPhotoJpg",
                       "photo.jpg",
                       [](const QString& path) { return QDir().mkdir(path); },

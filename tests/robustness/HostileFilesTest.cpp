@@ -19,11 +19,11 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
-#include "settings/SettingsText.h"
 #include "files/CustomImageView.h"
 #include "files/FileTestTools.h"
 #include "files/ImageReader.h"
 #include "robustness/HostileFiles.h"
+#include "settings/SettingsText.h"
 #include "support/TestImages.h"
 #include "support/Unprivileged.h"
 
@@ -183,7 +183,7 @@ TEST_P(HostileFiles, ADropIsTakenOnlyWithASoundHeaderAndNeverLosesThePictureShow
 TEST_P(HostileFiles, TheBatchToolNamesTheFailureOrTheDamage) {
     const HostileFile& file = GetParam();
     EditSettings settings;
-    settings.comboFormat = 5;       // PNG
+    settings.comboFormat = 5;        // PNG
     settings.checkKeepExifInfo = 1;  // lying Exif blocks go through the carry-over too
     const QString settingsPath = dir.filePath("look.lumetra");
     ASSERT_TRUE(test::WriteBytes(settingsPath, WriteSettingsText(settings).toUtf8()));

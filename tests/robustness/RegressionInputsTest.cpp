@@ -20,8 +20,8 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "settings/SettingsText.h"
 #include "files/ImageReader.h"
+#include "settings/SettingsText.h"
 
 namespace lumetra {
 namespace {

@@ -14,8 +14,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
-#include "files/RenderJob.h"
 #include "files/CustomImageView.h"
+#include "files/RenderJob.h"
 #include "support/TestImages.h"
 
 namespace lumetra {

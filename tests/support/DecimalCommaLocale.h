@@ -12,7 +12,7 @@
 namespace lumetra::test {
 
 class DecimalCommaLocale {
-public:
+  public:
     DecimalCommaLocale()
         : previousLocale_(std::setlocale(LC_ALL, nullptr)), previousPath_(qgetenv("LOCPATH")) {
         const QString name = QStringLiteral("de_DE.ISO-8859-1");
@@ -27,14 +27,16 @@ public:
     }
     ~DecimalCommaLocale() {
         std::setlocale(LC_ALL, previousLocale_.c_str());
-        if (previousPath_.isNull()) qunsetenv("LOCPATH");
-        else qputenv("LOCPATH", previousPath_);
+        if (previousPath_.isNull())
+            qunsetenv("LOCPATH");
+        else
+            qputenv("LOCPATH", previousPath_);
     }
     DecimalCommaLocale(const DecimalCommaLocale&) = delete;
 
     bool active() const { return active_; }
 
-private:
+  private:
     std::string previousLocale_;
     QByteArray previousPath_;
     QTemporaryDir dir_;

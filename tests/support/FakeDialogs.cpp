@@ -36,6 +36,8 @@ std::optional<RgbaColor> FakeDialogs::ChooseColor(QWidget*, const RgbaColor&) {
     return colorAnswers.dequeue();
 }
 
-void FakeDialogs::OpenUrl(const QUrl& url) { openedUrls << url; }
+void FakeDialogs::OpenUrl(const QUrl& url) {
+    openedUrls << url;
+}
 
 }  // namespace lumetra::test

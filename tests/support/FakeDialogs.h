@@ -13,7 +13,7 @@
 namespace lumetra::test {
 
 class FakeDialogs : public Dialogs {
-public:
+  public:
     struct AlertRecord {
         QString text;
         AlertStyle style;

@@ -65,7 +65,9 @@ Editor::Editor()
     controller->viewDidLoad();
 }
 
-Editor::~Editor() { WaitUntilIdle(); }
+Editor::~Editor() {
+    WaitUntilIdle();
+}
 
 bool Editor::WaitUntilIdle(int timeoutMs) {
     QElapsedTimer timer;

@@ -17,7 +17,9 @@ const Frame kFit{0, 0, 800, 500};
 
 void ExpectNear(const Frame& a, const Frame& b) {
     EXPECT_LT(std::abs(a.x - b.x) + std::abs(a.y - b.y) + std::abs(a.width - b.width) +
-                  std::abs(a.height - b.height), 1e-9) << a << " vs " << b;
+                  std::abs(a.height - b.height),
+              1e-9)
+        << a << " vs " << b;
 }
 
 Frame ZoomTimes(Frame f, double step, int times) {
@@ -41,8 +43,8 @@ TEST(Viewport, ZoomKeepsTheCentreAndSnapsToTenTimesAndToTheViewport) {
 TEST(Viewport, DragMovesOrDropsTheStepWhole) {
     const Frame zoomed{-720, -400, 1600, 1000};
     const std::tuple<Frame, double, double, Frame> cases[] = {
-        {kFit, 30, -20, kFit},                                     // at ratio one
-        {zoomed, -160, 0, zoomed},                                 // past the edge
+        {kFit, 30, -20, kFit},      // at ratio one
+        {zoomed, -160, 0, zoomed},  // past the edge
         {zoomed, -40, 0, Frame{-760, -400, 1600, 1000}},
         {Frame{-100, -100, 1600, 1000}, 0, 30, Frame{-100, -130, 1600, 1000}},  // down on screen
         {Frame{-10, -490, 1600, 1000}, 5, 20, Frame{-5, -490, 1600, 1000}}};
