@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up a Debian 12 machine for Lumetra, builds it in Release and then
 # either starts the editor (run) or runs the whole test suite (test): the
-# Release tests, the engine built with clang, with only its portable
+# Release tests, the house format of every C++ source, the engine built with clang, with only its portable
 # kernels and for ARM64 (tools/compilers.sh), then the engine, the editor
 # and their tests built with AddressSanitizer and UndefinedBehaviorSanitizer,
 # and the robustness tests with ThreadSanitizer (tools/sanitize.sh).
@@ -47,6 +47,7 @@ cmake --build build -j"$jobs"
 if [[ "$mode" == run ]]; then
   exec build/bin/lumetra "$@"
 fi
+bash tools/format.sh --check
 (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs")
 bash tools/compilers.sh
 bash tools/sanitize.sh address thread
