@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up a Debian 12 machine for Lumetra, builds it in Release and then
 # either starts the editor (run) or runs the whole test suite (test): the
-# Release tests, the house format of every C++ source, the engine built with clang, with only its portable
-# kernels and for ARM64 (tools/compilers.sh), then the engine, the editor
+# house format of every C++ source, the Release tests, the engine built with
+# clang, with only its portable kernels and for ARM64 (tools/compilers.sh),
+# then the engine, the editor
 # and their tests built with AddressSanitizer and UndefinedBehaviorSanitizer,
 # and the robustness tests with ThreadSanitizer (tools/sanitize.sh).
 #   bash tools/dev.sh run [FILE...]
