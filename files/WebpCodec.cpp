@@ -80,7 +80,10 @@ CodecPicture DecodeWebp(const QByteArray& data, std::int64_t maxPixels) {
         out.error = QStringLiteral("Not enough memory for the image.");
         return out;
     }
-    canvas.fill(Qt::transparent);
+    // Only a frame smaller than the canvas leaves pixels to clear.
+    if (frame.x_offset != 0 || frame.y_offset != 0 || frame.width != width ||
+        frame.height != height)
+        canvas.fill(Qt::transparent);
     bool decoded = false;
     // The first frame lies on a transparent canvas at its offset; it is
     // decoded straight into the canvas's rows.
