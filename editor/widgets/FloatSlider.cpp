@@ -103,7 +103,8 @@ void FloatSlider::editValue() {
     editor_->selectAll();
     editor_->installEventFilter(this);
     auto* row = static_cast<QHBoxLayout*>(layout());
-    row->replaceWidget(valueLabel_, editor_);
+    // The layout hands back the item that held the label; it is ours to free.
+    delete row->replaceWidget(valueLabel_, editor_);
     valueLabel_->hide();
     editor_->show();
     editor_->setFocus(Qt::OtherFocusReason);
@@ -114,7 +115,7 @@ void FloatSlider::closeEditor(bool apply) {
     QLineEdit* editor = std::exchange(editor_, nullptr);
     const std::optional<float> typed = apply ? ParseTypedNumber(editor->text()) : std::nullopt;
     editor->removeEventFilter(this);
-    static_cast<QHBoxLayout*>(layout())->replaceWidget(editor, valueLabel_);
+    delete static_cast<QHBoxLayout*>(layout())->replaceWidget(editor, valueLabel_);
     editor->hide();
     editor->deleteLater();
     valueLabel_->show();

@@ -99,11 +99,13 @@ TEST_F(EditorHistory, AChangeDuringTheFirstPassGetsAStateOfItsOwn) {
     // Undo and Redo render the states back without recording them.
     const QStringList states = vc.stateImagesPath;
     gate.Release(10);
-    using V = ViewController;
-    const std::tuple<void (V::*)(), qint64, float> steps[] = {
-        {&V::OnUndo, 0, 0.f}, {&V::OnUndo, 0, 0.f}, {&V::OnRedo, 1, 0.5f}, {&V::OnRedo, 1, 0.5f}};
-    for (const auto& [step, state, exposure] : steps) {
-        (vc.*step)();
+    const std::tuple<bool, qint64, float> steps[] = {// undo?, then the state and the value
+                                                     {true, 0, 0.f},
+                                                     {true, 0, 0.f},
+                                                     {false, 1, 0.5f},
+                                                     {false, 1, 0.5f}};
+    for (const auto& [undo, state, exposure] : steps) {
+        undo ? vc.OnUndo() : vc.OnRedo();
         ASSERT_TRUE(editor.WaitUntilIdle());
         EXPECT_EQ(vc.currenState, state);
         EXPECT_EQ(vc.sliderExposure->floatValue(), exposure);
