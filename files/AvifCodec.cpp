@@ -10,13 +10,17 @@
 
 #include <QThread>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "files/CodecReaders.h"
 #include "files/ExifOrientation.h"
 #include "files/SaveBitmap.h"
+#include "render/BufferPool.h"
+#include "render/Parallel.h"
 
 namespace lumetra {
 namespace {
@@ -70,6 +74,55 @@ int OrientationOfTransforms(const avifImage* image) {
     return kByAngle[angle][mirror];
 }
 
+// Turns the decoded frame into RGBA in `picture` (8 or 16 bits, as large as
+// the frame). libavif converts on one thread, so the frame is converted in
+// bands of rows, each a view of the frame, on every core. A band starts on
+// an even row, so that subsampled chroma rows are never split. Where the
+// chroma has half the rows, its upsampling reads the neighbouring chroma
+// rows: such a band is converted with a chroma row more on each side into
+// scratch rows and only its own rows are kept, so the seams are exactly
+// what one conversion gives.
+avifResult ConvertToRgb(const avifImage* image, QImage* picture) {
+    const int height = int(image->height);
+    const int pairs = (height + 1) / 2;
+    const int margin = image->yuvFormat == AVIF_PIXEL_FORMAT_YUV420 ? 2 : 0;
+    const std::size_t rowBytes = std::size_t(picture->bytesPerLine());
+    std::atomic<int> failure{AVIF_RESULT_OK};
+    ParallelBands(pairs, std::int64_t(image->width) * 2, [&](int p0, int p1) {
+        const int y0 = 2 * p0;
+        const int y1 = std::min(height, 2 * p1);
+        const int from = std::max(0, y0 - margin);
+        const int to = std::min(height, y1 + margin);
+        const std::unique_ptr<avifImage, ImageFree> band(avifImageCreateEmpty());
+        if (!band) {
+            failure = AVIF_RESULT_OUT_OF_MEMORY;
+            return;
+        }
+        std::vector<uint8_t> scratch;
+        const bool direct = from == y0 && to == y1;
+        if (!direct) scratch.resize(std::size_t(to - from) * rowBytes);
+        const avifCropRect rect{0, uint32_t(from), image->width, uint32_t(to - from)};
+        avifResult result = avifImageSetViewRect(band.get(), image, &rect);
+        if (result == AVIF_RESULT_OK) {
+            avifRGBImage rgb;
+            avifRGBImageSetDefaults(&rgb, band.get());
+            rgb.format = AVIF_RGB_FORMAT_RGBA;
+            rgb.depth = image->depth > 8 ? 16 : 8;
+            rgb.pixels = direct ? picture->scanLine(y0) : scratch.data();
+            rgb.rowBytes = uint32_t(rowBytes);
+            result = avifImageYUVToRGB(band.get(), &rgb);
+        }
+        if (result != AVIF_RESULT_OK) {
+            failure = result;
+        } else if (!direct) {
+            for (int y = y0; y < y1; ++y)
+                std::memcpy(picture->scanLine(y), scratch.data() + std::size_t(y - from) * rowBytes,
+                            rowBytes);
+        }
+    });
+    return avifResult(failure.load());
+}
+
 }  // namespace
 
 QSize AvifSize(const QByteArray& data, QString* error) {
@@ -96,19 +149,16 @@ CodecPicture DecodeAvif(const QByteArray& data, std::int64_t maxPixels) {
     }
     const avifImage* image = decoder->image;
     const bool deep = image->depth > 8;
-    QImage picture(int(image->width), int(image->height),
-                   deep ? QImage::Format_RGBA64 : QImage::Format_RGBA8888);
+    const int width = int(image->width);
+    const int height = int(image->height);
+    // An 8-bit picture comes from the frame pool, warm from earlier opens.
+    QImage picture = deep ? QImage(width, height, QImage::Format_RGBA64)
+                          : AcquireImage(width, height, QImage::Format_RGBA8888);
     if (picture.isNull()) {
         out.error = QStringLiteral("Not enough memory for the image.");
         return out;
     }
-    avifRGBImage rgb;
-    avifRGBImageSetDefaults(&rgb, image);
-    rgb.format = AVIF_RGB_FORMAT_RGBA;
-    rgb.depth = deep ? 16 : 8;
-    rgb.pixels = picture.bits();
-    rgb.rowBytes = uint32_t(picture.bytesPerLine());
-    const avifResult converted = avifImageYUVToRGB(image, &rgb);
+    const avifResult converted = ConvertToRgb(image, &picture);
     if (converted != AVIF_RESULT_OK) {
         out.error = Why(converted);
         return out;

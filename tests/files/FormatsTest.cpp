@@ -289,6 +289,29 @@ TEST_F(Formats, SaveWebpAndAvifThatReadBackWithAlpha) {
     }
 }
 
+// AVIF frames are turned into RGB in bands of rows on every core: each
+// subsampling and depth gives exactly what libavif's own decoder gives in
+// one conversion, seams included (the picture is large enough to split).
+TEST_F(Formats, ConvertAvifInBandsAsInOne) {
+    const QImage picture = test::PhotoLike(301, 257, true).convertToFormat(QImage::Format_ARGB32);
+    ASSERT_TRUE(picture.save(Path("bands.png")));
+    for (const QString& yuv : {"444", "422", "420", "400"})
+        for (const QString& depth : {"8", "10"}) {
+            const QString avif = Path("b" + yuv + depth + ".avif");
+            const QString reference = Path("b" + yuv + depth + ".png");
+            SCOPED_TRACE(avif.toStdString());
+            ASSERT_TRUE(Ran("avifenc", {"-y", yuv, "-d", depth, Path("bands.png"), avif}));
+            ASSERT_TRUE(Ran("avifdec", {avif, reference}));
+            const ReadResult got = ReadImageFile(avif);
+            const ReadResult expected = ReadImageFile(reference);
+            ASSERT_TRUE(got.ok() && expected.ok());
+            EXPECT_EQ(LargestDifference(
+                          got.image.toQImage().convertToFormat(QImage::Format_ARGB32),
+                          expected.image.toQImage().convertToFormat(QImage::Format_ARGB32), true),
+                      0);
+        }
+}
+
 // A raw file cut short, its header alone or claiming a huge size are in
 // the hostile corpus; here a sound one and one claiming more than it holds.
 TEST_F(Formats, OpenASoundRawFileUprightAndRefuseOneLyingAboutItsSize) {
