@@ -11,6 +11,7 @@
 
 #include "files/CodecReaders.h"
 #include "files/ExifOrientation.h"
+#include "render/BufferPool.h"
 #include "render/Parallel.h"
 
 namespace lumetra {
@@ -106,32 +107,42 @@ CodecPicture DecodeRaw(const QByteArray& data, std::int64_t maxPixels) {
                         : Why(code);
         return out;
     }
-    int makeError = 0;
-    libraw_processed_image_t* processed = raw->dcraw_make_mem_image(&makeError);
-    const std::unique_ptr<libraw_processed_image_t, void (*)(libraw_processed_image_t*)> held(
-        processed, &LibRaw::dcraw_clear_mem);
-    if (!processed || processed->type != LIBRAW_IMAGE_BITMAP || processed->bits != 16 ||
-        (processed->colors != 3 && processed->colors != 1)) {
-        out.error = processed ? kDamaged : Why(makeError);
+    // The developed picture is copied straight into the frame the engine
+    // reads: LibRaw writes each row's three 16-bit channels into the last
+    // three quarters of that row, and the row is then spread to RGBA from
+    // left to right in place (pixel x is written to bytes 8x..8x+7 only
+    // after it has been read from 2w+6x.., which no earlier write reaches).
+    int w = 0, h = 0, colors = 0, bits = 0;
+    raw->get_mem_image_format(&w, &h, &colors, &bits);
+    if (w <= 0 || h <= 0 || bits != 16 || (colors != 3 && colors != 1) ||
+        CodecAboveLimit(w, h, maxPixels)) {
+        out.error = kDamaged;
         return out;
     }
-    const int w = processed->width, h = processed->height, colors = processed->colors;
-    QImage image(w, h, QImage::Format_RGBA64);
+    QImage image = AcquireImage(w, h, QImage::Format_RGBA64);
     if (image.isNull()) {
         out.error = QStringLiteral("Not enough memory for the image.");
         return out;
     }
-    const auto* source = reinterpret_cast<const quint16*>(processed->data);
-    uchar* bits = image.bits();  // detached once, before the bands start
+    uchar* const frame = image.bits();  // detached once, before the bands start
     const qsizetype stride = image.bytesPerLine();
+    const std::size_t offset = std::size_t(w) * (8 - 2 * colors);
+    code = raw->copy_mem_image(frame + offset, int(stride), 0);
+    if (code != LIBRAW_SUCCESS) {
+        out.error = Why(code);
+        return out;
+    }
     ParallelBands(h, w, [&](int y0, int y1) {
         for (int y = y0; y < y1; ++y) {
-            const quint16* in = source + std::size_t(y) * w * colors;
-            auto* row = reinterpret_cast<quint16*>(bits + y * stride);
+            auto* row = reinterpret_cast<quint16*>(frame + y * stride);
+            const quint16* in = row + offset / 2;
             for (int x = 0; x < w; ++x, in += colors) {
-                row[4 * x + 0] = in[0];
-                row[4 * x + 1] = in[colors == 3 ? 1 : 0];
-                row[4 * x + 2] = in[colors == 3 ? 2 : 0];
+                const quint16 r = in[0];
+                const quint16 g = in[colors == 3 ? 1 : 0];
+                const quint16 b = in[colors == 3 ? 2 : 0];
+                row[4 * x + 0] = r;
+                row[4 * x + 1] = g;
+                row[4 * x + 2] = b;
                 row[4 * x + 3] = 0xFFFF;
             }
         }

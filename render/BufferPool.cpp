@@ -128,9 +128,10 @@ std::shared_ptr<float[]> AcquireFloatBuffer(std::size_t floats) {
 }
 
 QImage AcquireImage(int width, int height, QImage::Format format) {
-    if (width <= 0 || height <= 0 || QImage::toPixelFormat(format).bitsPerPixel() != 32)
+    const int bitsPerPixel = QImage::toPixelFormat(format).bitsPerPixel();
+    if (width <= 0 || height <= 0 || (bitsPerPixel != 32 && bitsPerPixel != 64))
         return QImage(width, height, format);
-    const qsizetype rowBytes = qsizetype(width) * 4;
+    const qsizetype rowBytes = qsizetype(width) * (bitsPerPixel / 8);
     const std::size_t bytes = std::size_t(rowBytes) * std::size_t(height);
     if (bytes < kMinPooledBytes) return QImage(width, height, format);
     try {

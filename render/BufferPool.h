@@ -15,11 +15,12 @@ namespace lumetra {
 // memory goes back to the pool when the last owner lets go.
 std::shared_ptr<float[]> AcquireFloatBuffer(std::size_t floats);
 
-// An uninitialised 32-bit picture (ARGB32, RGB32, RGBA8888, RGBX8888) whose
-// pixels come from the pool, so that decoding a photo and converting a
-// result for display reuse warm memory instead of faulting in a fresh
-// block every pass. Its memory goes back to the pool when the last copy of
-// the QImage is gone. A null image when memory runs out.
+// An uninitialised 32-bit picture (ARGB32, RGB32, RGBA8888, RGBX8888) or
+// 64-bit one (RGBA64, for 16-bit sources) whose pixels come from the pool,
+// so that decoding a photo and converting a result for display reuse warm
+// memory instead of faulting in a fresh block every pass. Its memory goes
+// back to the pool when the last copy of the QImage is gone. A null image
+// when memory runs out.
 QImage AcquireImage(int width, int height, QImage::Format format);
 
 // Frees every frame the pool is holding (called when the editor goes idle).
