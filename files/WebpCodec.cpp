@@ -16,6 +16,7 @@
 #include "files/ExifOrientation.h"
 #include "files/ImageEncoders.h"
 #include "files/SaveBitmap.h"
+#include "render/BufferPool.h"
 
 namespace lumetra {
 namespace {
@@ -74,7 +75,8 @@ CodecPicture DecodeWebp(const QByteArray& data, std::int64_t maxPixels) {
         out.error = kDamaged;
         return out;
     }
-    QImage canvas(width, height, QImage::Format_RGBA8888);
+    // From the frame pool, warm from earlier opens.
+    QImage canvas = AcquireImage(width, height, QImage::Format_RGBA8888);
     if (canvas.isNull()) {
         WebPDemuxReleaseIterator(&frame);
         out.error = QStringLiteral("Not enough memory for the image.");
