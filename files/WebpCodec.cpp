@@ -143,7 +143,9 @@ QByteArray EncodeWebp(const QImage& bitmap, double quality, QString* error) {
     config.thread_level = 1;
     WebPPicture picture;
     if (!WebPPictureInit(&picture)) return fail(QStringLiteral("libwebp could not be set up."));
-    picture.use_argb = 1;
+    // Lossy: imported straight into YUV, as cwebp does, instead of through
+    // a whole ARGB copy that the encoder converts again.
+    picture.use_argb = 0;
     picture.width = bitmap.width();
     picture.height = bitmap.height();
     const bool alpha = HasTransparentPixels(bitmap);
