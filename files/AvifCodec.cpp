@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "files/CodecReaders.h"
@@ -87,6 +88,7 @@ avifResult ConvertToRgb(const avifImage* image, QImage* picture) {
     const int pairs = (height + 1) / 2;
     const int margin = image->yuvFormat == AVIF_PIXEL_FORMAT_YUV420 ? 2 : 0;
     const std::size_t rowBytes = std::size_t(picture->bytesPerLine());
+    uchar* const frame = picture->bits();  // detached once, before the bands start
     std::atomic<int> failure{AVIF_RESULT_OK};
     ParallelBands(pairs, std::int64_t(image->width) * 2, [&](int p0, int p1) {
         const int y0 = 2 * p0;
@@ -100,7 +102,12 @@ avifResult ConvertToRgb(const avifImage* image, QImage* picture) {
         }
         std::vector<uint8_t> scratch;
         const bool direct = from == y0 && to == y1;
-        if (!direct) scratch.resize(std::size_t(to - from) * rowBytes);
+        try {
+            if (!direct) scratch.resize(std::size_t(to - from) * rowBytes);
+        } catch (const std::bad_alloc&) {
+            failure = AVIF_RESULT_OUT_OF_MEMORY;
+            return;
+        }
         const avifCropRect rect{0, uint32_t(from), image->width, uint32_t(to - from)};
         avifResult result = avifImageSetViewRect(band.get(), image, &rect);
         if (result == AVIF_RESULT_OK) {
@@ -108,7 +115,7 @@ avifResult ConvertToRgb(const avifImage* image, QImage* picture) {
             avifRGBImageSetDefaults(&rgb, band.get());
             rgb.format = AVIF_RGB_FORMAT_RGBA;
             rgb.depth = image->depth > 8 ? 16 : 8;
-            rgb.pixels = direct ? picture->scanLine(y0) : scratch.data();
+            rgb.pixels = direct ? frame + std::size_t(y0) * rowBytes : scratch.data();
             rgb.rowBytes = uint32_t(rowBytes);
             result = avifImageYUVToRGB(band.get(), &rgb);
         }
@@ -116,8 +123,8 @@ avifResult ConvertToRgb(const avifImage* image, QImage* picture) {
             failure = result;
         } else if (!direct) {
             for (int y = y0; y < y1; ++y)
-                std::memcpy(picture->scanLine(y), scratch.data() + std::size_t(y - from) * rowBytes,
-                            rowBytes);
+                std::memcpy(frame + std::size_t(y) * rowBytes,
+                            scratch.data() + std::size_t(y - from) * rowBytes, rowBytes);
         }
     });
     return avifResult(failure.load());
