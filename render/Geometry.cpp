@@ -58,9 +58,6 @@ LUMETRA_TARGET_AVX2 void TurnRowsAvx2(const Pixels& src, const Picture& pic, Ima
                                       const Turn& t, int y0, int y1) {
     using namespace fx::avx2;
     const __m256 c = Splat8(t.c), s = Splat8(t.s);
-    const __m256 zero = _mm256_setzero_ps();
-    const __m256 minusOne = Splat8(-1.f);
-    const __m256 wF = Splat8(float(pic.width)), hF = Splat8(float(pic.height));
     for (int bx = 0; bx < t.outW; bx += kTurnBlock) {
         const int bx1 = std::min(t.outW, bx + kTurnBlock);
         for (int y = y0; y < y1; ++y) {
@@ -73,17 +70,7 @@ LUMETRA_TARGET_AVX2 void TurnRowsAvx2(const Pixels& src, const Picture& pic, Ima
                 const __m256 ox = _mm256_sub_ps(Columns(x), Splat8(t.outCx - 0.5f));
                 const __m256 sx = _mm256_fmadd_ps(c, ox, rowX);
                 const __m256 sy = _mm256_fmadd_ps(s, ox, rowY);
-                // Points that no tap of the picture reaches show nothing.
-                const __m256 near =
-                    _mm256_and_ps(_mm256_and_ps(_mm256_cmp_ps(sx, minusOne, _CMP_GT_OQ),
-                                                _mm256_cmp_ps(sx, wF, _CMP_LT_OQ)),
-                                  _mm256_and_ps(_mm256_cmp_ps(sy, minusOne, _CMP_GT_OQ),
-                                                _mm256_cmp_ps(sy, hF, _CMP_LT_OQ)));
-                if (_mm256_movemask_ps(near) == 0) {
-                    Store(dst + 4 * x, Px8{zero, zero, zero, zero});
-                    continue;
-                }
-                Store(dst + 4 * x, Unpremultiply(Sample<Edge::Transparent>(pic, sx, sy)));
+                StoreSampledOrClear(dst + 4 * x, pic, sx, sy);
             }
             for (; x < bx1; ++x) fx::StorePx(dst + 4 * x, TurnedPixel(src, t, x, oyScalar));
         }

@@ -193,9 +193,6 @@ LUMETRA_TARGET_AVX2 void TransformRowsAvx2(const Pixels& src, const Picture& pic
                                            const PixelMap& map, Image& out, int y0, int y1) {
     using namespace fx::avx2;
     const int w = out.width();
-    const __m256 zero = _mm256_setzero_ps();
-    const __m256 minusOne = Splat8(-1.f);
-    const __m256 wF = Splat8(float(pic.width)), hF = Splat8(float(pic.height));
     BlockPoints points;
     for (int x0 = 0; x0 < w; x0 += fx::kColumnBlock) {
         const int count = std::min(fx::kColumnBlock, w - x0);
@@ -204,19 +201,8 @@ LUMETRA_TARGET_AVX2 void TransformRowsAvx2(const Pixels& src, const Picture& pic
             float* dst = out.row(y) + 4 * x0;
             int i = 0;
             for (; i + 8 <= count; i += 8) {
-                const __m256 sx = _mm256_load_ps(points.sx + i);
-                const __m256 sy = _mm256_load_ps(points.sy + i);
-                // Points that no tap of the picture reaches show nothing.
-                const __m256 near =
-                    _mm256_and_ps(_mm256_and_ps(_mm256_cmp_ps(sx, minusOne, _CMP_GT_OQ),
-                                                _mm256_cmp_ps(sx, wF, _CMP_LT_OQ)),
-                                  _mm256_and_ps(_mm256_cmp_ps(sy, minusOne, _CMP_GT_OQ),
-                                                _mm256_cmp_ps(sy, hF, _CMP_LT_OQ)));
-                if (_mm256_movemask_ps(near) == 0) {
-                    Store(dst + 4 * i, Px8{zero, zero, zero, zero});
-                    continue;
-                }
-                Store(dst + 4 * i, Unpremultiply(Sample<Edge::Transparent>(pic, sx, sy)));
+                StoreSampledOrClear(dst + 4 * i, pic, _mm256_load_ps(points.sx + i),
+                                    _mm256_load_ps(points.sy + i));
             }
             for (; i < count; ++i)
                 fx::StorePx(dst + 4 * i, fx::Unpremultiply(fx::SampleTransparentOutside(

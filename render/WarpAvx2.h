@@ -348,6 +348,26 @@ LUMETRA_TARGET_AVX2 inline void Store(float* dst, const Px8& p) {
     _mm256_storeu_ps(dst + 24, _mm256_permute2f128_ps(p23, q23, 0x31));
 }
 
+// Eight pixels sampled at (fx, fy) with nothing beyond the picture's edge,
+// straight alpha, into dst; where no tap of the picture reaches any of the
+// eight points they are written transparent without sampling.
+template <class Picture>
+LUMETRA_TARGET_AVX2 inline void StoreSampledOrClear(float* dst, const Picture& pic, __m256 fx,
+                                                    __m256 fy) {
+    const __m256 minusOne = _mm256_set1_ps(-1.f);
+    const __m256 near = _mm256_and_ps(
+        _mm256_and_ps(_mm256_cmp_ps(fx, minusOne, _CMP_GT_OQ),
+                      _mm256_cmp_ps(fx, _mm256_set1_ps(float(pic.width)), _CMP_LT_OQ)),
+        _mm256_and_ps(_mm256_cmp_ps(fy, minusOne, _CMP_GT_OQ),
+                      _mm256_cmp_ps(fy, _mm256_set1_ps(float(pic.height)), _CMP_LT_OQ)));
+    if (_mm256_movemask_ps(near) == 0) {
+        const __m256 zero = _mm256_setzero_ps();
+        Store(dst, Px8{zero, zero, zero, zero});
+        return;
+    }
+    Store(dst, Unpremultiply(Sample<Edge::Transparent>(pic, fx, fy)));
+}
+
 // sin and cos of eight angles (|x| below about 1e5, error below 1e-6),
 // the same method and the same limits as FastSinCos (max and min take
 // their second operand for NaN, so NaN becomes -kSinCosLimit there too).
