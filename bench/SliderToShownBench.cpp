@@ -14,20 +14,13 @@
 #include <stdexcept>
 
 #include "BenchSupport.h"
+#include "EditorControls.h"
 #include "editor/ViewController.h"
 #include "editor/widgets/FloatSlider.h"
 #include "settings/SettingsFields.h"
 
 namespace lumetra::bench {
 namespace {
-
-template <class T>
-T* ControlNamed(ViewController& vc, const char* name) {
-    const FieldSpec* field = FindField(name);
-    T* control = field ? qobject_cast<T*>(vc.Control(*field)) : nullptr;
-    if (!control) throw std::runtime_error(std::string("no control ") + name);
-    return control;
-}
 
 // Runs the event loop until the controller's next pass has come back and
 // no other is running.
