@@ -158,9 +158,9 @@ CodecPicture DecodeAvif(const QByteArray& data, std::int64_t maxPixels) {
     const bool deep = image->depth > 8;
     const int width = int(image->width);
     const int height = int(image->height);
-    // An 8-bit picture comes from the frame pool, warm from earlier opens.
-    QImage picture = deep ? QImage(width, height, QImage::Format_RGBA64)
-                          : AcquireImage(width, height, QImage::Format_RGBA8888);
+    // From the frame pool, warm from earlier opens.
+    QImage picture =
+        AcquireImage(width, height, deep ? QImage::Format_RGBA64 : QImage::Format_RGBA8888);
     if (picture.isNull()) {
         out.error = QStringLiteral("Not enough memory for the image.");
         return out;

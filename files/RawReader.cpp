@@ -108,10 +108,11 @@ CodecPicture DecodeRaw(const QByteArray& data, std::int64_t maxPixels) {
         return out;
     }
     // The developed picture is copied straight into the frame the engine
-    // reads: LibRaw writes each row's three 16-bit channels into the last
-    // three quarters of that row, and the row is then spread to RGBA from
-    // left to right in place (pixel x is written to bytes 8x..8x+7 only
-    // after it has been read from 2w+6x.., which no earlier write reaches).
+    // reads: LibRaw writes each row's 16-bit channels (three, or one for a
+    // monochrome camera) into the end of that row, and the row is then
+    // spread to RGBA from left to right in place. Pixel x is written to
+    // bytes 8x..8x+7 only after it has been read, and no earlier write
+    // reaches the pixels after it.
     int w = 0, h = 0, colors = 0, bits = 0;
     raw->get_mem_image_format(&w, &h, &colors, &bits);
     if (w <= 0 || h <= 0 || bits != 16 || (colors != 3 && colors != 1) ||
