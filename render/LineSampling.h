@@ -86,7 +86,9 @@ LUMETRA_INLINE void SampleLine(const View& view, double minorAt0, double slope, 
     const int maxI = view.sizeI - 1;
     const double maxJ = view.sizeJ - 1;
     // A slanted line reaches a new row every few samples, where the memory
-    // prefetcher cannot follow: fetch the pixel some samples ahead.
+    // prefetcher cannot follow: fetch both pixels of the sample some samples
+    // ahead (the second lies in the next row when the minor axis is vertical,
+    // and was left to miss: 10 % of a zoom blur's time).
     constexpr int kAhead = 24;
     for (int t = 0; t < line.count; ++t) {
         const int m = first + t;
@@ -94,6 +96,7 @@ LUMETRA_INLINE void SampleLine(const View& view, double minorAt0, double slope, 
             const int ahead = std::clamp(m + kAhead, 0, maxI);
             const double v = std::clamp(std::floor(minorAt0 + slope * (m + kAhead)), 0.0, maxJ);
             __builtin_prefetch(view.src + view.At(ahead, int(v)));
+            __builtin_prefetch(view.src + view.At(ahead, int(std::min(v + 1.0, maxJ))));
         }
         const int i = std::clamp(m, 0, maxI);
         const double v = minorAt0 + slope * m;
