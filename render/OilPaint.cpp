@@ -65,34 +65,66 @@ class Kuwahara {
 #endif
 
     LUMETRA_INLINE void BandBody(Image& out, int y0, int y1) const {
-        std::vector<float> scratch(image_.isFloat() ? 0 : image_.rowFloats());
+        Scratch scratch;
+        for (std::vector<float>& rowScratch : scratch)
+            rowScratch.resize(image_.isFloat() ? 0 : image_.rowFloats());
         // Column sums over the rows of the quadrants above (y - R .. y) and
         // below (y .. y + R) the current row, edge rows repeated.
         Sums up, down, upBoxes, downBoxes;
         up.reset(std::size_t(w_));
         down.reset(std::size_t(w_));
-        for (int v = y0 - r_; v <= y0; ++v) AddRow(up, v, 1.0, scratch);
-        for (int v = y0; v <= y0 + r_; ++v) AddRow(down, v, 1.0, scratch);
+        for (int v = y0 - r_; v <= y0; ++v) AddRow(up, v, scratch[0]);
+        for (int v = y0; v <= y0 + r_; ++v) AddRow(down, v, scratch[0]);
         for (int y = y0; y < y1; ++y) {
-            if (y > y0) {
-                AddRow(up, y, 1.0, scratch);
-                AddRow(up, y - r_ - 1, -1.0, scratch);
-                AddRow(down, y + r_, 1.0, scratch);
-                AddRow(down, y - 1, -1.0, scratch);
-            }
+            if (y > y0) Slide(up, down, y, scratch);
             Prefix(up, upBoxes);
             Prefix(down, downBoxes);
-            Choose(upBoxes, downBoxes, image_.rowAsFloat(y, scratch.data()), out.row(y));
+            Choose(upBoxes, downBoxes, RowAt(y, scratch[0]), out.row(y));
         }
     }
 
-    LUMETRA_INLINE void AddRow(Sums& columns, int y, double sign,
-                               std::vector<float>& scratch) const {
-        const float* src = image_.rowAsFloat(std::clamp(y, 0, h_ - 1), scratch.data());
+    using Scratch = std::vector<float>[4];
+
+    // Row y of the picture as floats, edge rows repeated.
+    LUMETRA_INLINE const float* RowAt(int y, std::vector<float>& scratch) const {
+        return image_.rowAsFloat(std::clamp(y, 0, h_ - 1), scratch.data());
+    }
+
+    // A pixel's premultiplied colour, and the sum of its squared red, green
+    // and blue.
+    LUMETRA_INLINE static D4 Colour(const float* row, int x) {
+        return __builtin_convertvector(fx::Premultiply(fx::LoadPx(row + 4 * x)), D4);
+    }
+    LUMETRA_INLINE static double Square(D4 v) {
+        return v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
+    }
+
+    LUMETRA_INLINE void AddRow(Sums& columns, int y, std::vector<float>& scratch) const {
+        const float* src = RowAt(y, scratch);
         for (int x = 0; x < w_; ++x) {
-            const D4 v = __builtin_convertvector(fx::Premultiply(fx::LoadPx(src + 4 * x)), D4);
-            columns.colour[std::size_t(x)] += v * sign;
-            columns.squares[std::size_t(x)] += (v[0] * v[0] + v[1] * v[1] + v[2] * v[2]) * sign;
+            const D4 v = Colour(src, x);
+            columns.colour[std::size_t(x)] += v;
+            columns.squares[std::size_t(x)] += Square(v);
+        }
+    }
+
+    // Moves both windows one row down in one walk along the row: the rows
+    // above the pixel gain row y and lose row y - R - 1, the rows below gain
+    // row y + R and lose row y - 1. Each sum gains before it loses, as when
+    // the rows were added and taken away one at a time.
+    LUMETRA_INLINE void Slide(Sums& up, Sums& down, int y, Scratch& scratch) const {
+        const float* upIn = RowAt(y, scratch[0]);
+        const float* upOut = RowAt(y - r_ - 1, scratch[1]);
+        const float* downIn = RowAt(y + r_, scratch[2]);
+        const float* downOut = RowAt(y - 1, scratch[3]);
+        for (int x = 0; x < w_; ++x) {
+            const std::size_t i = std::size_t(x);
+            const D4 a = Colour(upIn, x), b = Colour(upOut, x);
+            up.colour[i] = (up.colour[i] + a) - b;
+            up.squares[i] = (up.squares[i] + Square(a)) - Square(b);
+            const D4 c = Colour(downIn, x), d = Colour(downOut, x);
+            down.colour[i] = (down.colour[i] + c) - d;
+            down.squares[i] = (down.squares[i] + Square(c)) - Square(d);
         }
     }
 
@@ -129,30 +161,35 @@ class Kuwahara {
                                    up.colour[right + 1] - up.colour[middle],
                                    down.colour[right + 1] - down.colour[middle],
                                    down.colour[middle + 1] - down.colour[left]};
-            const double squares[4] = {up.squares[middle + 1] - up.squares[left],
-                                       up.squares[right + 1] - up.squares[middle],
-                                       down.squares[right + 1] - down.squares[middle],
-                                       down.squares[middle + 1] - down.squares[left]};
+            const D4 squares = {up.squares[middle + 1] - up.squares[left],
+                                up.squares[right + 1] - up.squares[middle],
+                                down.squares[right + 1] - down.squares[middle],
+                                down.squares[middle + 1] - down.squares[left]};
+            // The four quadrants' red, green and blue side by side, so that
+            // their variances come out of one set of vector operations.
+            const D4 redBlue01 = __builtin_shufflevector(colours[0], colours[1], 0, 4, 2, 6);
+            const D4 green01 = __builtin_shufflevector(colours[0], colours[1], 1, 5, 3, 7);
+            const D4 redBlue23 = __builtin_shufflevector(colours[2], colours[3], 0, 4, 2, 6);
+            const D4 green23 = __builtin_shufflevector(colours[2], colours[3], 1, 5, 3, 7);
+            const D4 red = __builtin_shufflevector(redBlue01, redBlue23, 0, 1, 4, 5) * inv;
+            const D4 green = __builtin_shufflevector(green01, green23, 0, 1, 4, 5) * inv;
+            const D4 blue = __builtin_shufflevector(redBlue01, redBlue23, 2, 3, 6, 7) * inv;
+            const D4 variance = squares * inv - (red * red + green * green + blue * blue);
+            // Chosen by selects, not branches: which quadrant wins follows
+            // the picture and cannot be predicted.
             int best = 0;
-            double bestVariance = 0.0;
-            for (int q = 0; q < 4; ++q) {
-                const D4 mean = colours[q] * inv;
-                const double variance =
-                    squares[q] * inv - (mean[0] * mean[0] + mean[1] * mean[1] + mean[2] * mean[2]);
-                if (q == 0 || variance < bestVariance - kTie) {
-                    best = q;
-                    bestVariance = variance;
-                }
+            double bestVariance = variance[0];
+            for (int q = 1; q < 4; ++q) {
+                const bool lower = variance[q] < bestVariance - kTie;
+                best = lower ? q : best;
+                bestVariance = lower ? variance[q] : bestVariance;
             }
             const D4 sum = colours[best];
-            float* d = dst + 4 * x;
-            if (sum[3] > 0.0) {
-                const double invAlpha = 1.0 / sum[3];
-                for (int k = 0; k < 3; ++k) d[k] = Clamp01(float(sum[k] * invAlpha));
-            } else {
-                d[0] = d[1] = d[2] = 0.f;
-            }
-            d[3] = src[4 * x + 3];
+            fx::Px colour{};
+            if (sum[3] > 0.0)
+                colour = simd::Clamp01(__builtin_convertvector(sum * (1.0 / sum[3]), fx::Px));
+            colour[3] = src[4 * x + 3];
+            fx::StorePx(dst + 4 * x, colour);
         }
     }
 
