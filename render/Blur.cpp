@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <vector>
 
+#include "render/CpuDispatch.h"
 #include "render/EffectSupport.h"
 #include "render/Gaussian.h"
 #include "render/ImageTools.h"
@@ -33,26 +35,55 @@ double NineTapSpread() {
 class FocusRamp {
   public:
     FocusRamp(double inner, double outer)
-        : step_(!(inner < outer)),
-          inner_(float(inner)),
-          innerSquared_(inner > 0.0 ? float(inner * inner) : -1.f),
+        : inner_(float(inner)),
+          // A hard step: no pixel is in the band.
+          innerSquared_(!(inner < outer) ? std::numeric_limits<float>::infinity()
+                        : inner > 0.0    ? float(inner * inner)
+                                         : -1.f),
           outerSquared_(outer > 0.0 ? float(outer * outer) : 0.f),
-          invWidth_(step_ ? 0.f : float(1.0 / (outer - inner))) {}
+          invWidth_(inner < outer ? float(1.0 / (outer - inner)) : 0.f) {}
 
-    float At(float distanceSquared) const {
-        if (distanceSquared >= outerSquared_) return 1.f;
-        if (step_ || distanceSquared <= innerSquared_) return 0.f;
+    // Selects, not branches, so that a loop over a run of pixels becomes
+    // vector code.
+    LUMETRA_INLINE float At(float distanceSquared) const {
         const float t = Clamp01((std::sqrt(distanceSquared) - inner_) * invWidth_);
-        return t * t * (3.f - 2.f * t);
+        const float ramp = distanceSquared <= innerSquared_ ? 0.f : t * t * (3.f - 2.f * t);
+        return distanceSquared >= outerSquared_ ? 1.f : ramp;
     }
 
   private:
-    bool step_;
     float inner_;
     float innerSquared_;
     float outerSquared_;
     float invWidth_;
 };
+
+// A finish as the Gaussian takes it, run by a copy of its loop compiled for
+// AVX2 and FMA where the processor has them: the finish visits every pixel,
+// and its divisions and square roots then take fewer, wider instructions.
+template <class Finish>
+void FinishBaseline(const Finish& finish, int x, int y, int count, float* pixels) {
+    finish(x, y, count, pixels);
+}
+#if LUMETRA_HAS_AVX2_VARIANT
+template <class Finish>
+LUMETRA_TARGET_AVX2 void FinishAvx2(const Finish& finish, int x, int y, int count, float* pixels) {
+    finish(x, y, count, pixels);
+}
+#endif
+
+template <class Finish>
+fx::FinishRun Dispatched(const Finish& finish) {
+#if LUMETRA_HAS_AVX2_VARIANT
+    if (CpuHasAvx2())
+        return [&finish](int x, int y, int count, float* pixels) {
+            FinishAvx2(finish, x, y, count, pixels);
+        };
+#endif
+    return [&finish](int x, int y, int count, float* pixels) {
+        FinishBaseline(finish, x, y, count, pixels);
+    };
+}
 
 // The picture as floats, row by row, into a new picture.
 Image FloatCopy(const Image& image) {
@@ -79,12 +110,12 @@ Image ImageTools::BlurImage(const Image& image, float blurRadiusInPixels) {
     const double sigma = GaussianSigma(blurRadiusInPixels);
     if (sigma == 0.0 || image.isEmpty()) return image;
     Image out = Image::CreateUninitialised(image.width(), image.height());
+    const auto finish = [](int, int, int count, float* pixels) LUMETRA_INLINE_LAMBDA {
+        for (int i = 0; i < count; ++i)
+            StorePx(pixels + 4 * i, fx::Unpremultiply(LoadPx(pixels + 4 * i)));
+    };
     fx::GaussianBlurRegion(image, {0, 0, image.width(), image.height()}, sigma, out,
-                           [](int, int, int count, float* pixels) {
-                               for (int i = 0; i < count; ++i)
-                                   StorePx(pixels + 4 * i,
-                                           fx::Unpremultiply(LoadPx(pixels + 4 * i)));
-                           });
+                           Dispatched(finish));
     return out;
 }
 
@@ -110,31 +141,29 @@ Image ImageTools::CircleBlurImage(const Image& image, float blurSize, float blur
     region.y = int(std::max(0.0, std::floor(cy - reach)));
     region.width = int(std::min(double(w), std::ceil(cx + reach))) - region.x;
     region.height = int(std::min(double(h), std::ceil(cy + reach))) - region.y;
-    fx::GaussianBlurRegion(
-        sharp, region, sigma, out,
-        [&](int x0, int y, int count, float* pixels) {
-            const float* original = sharp.row(y) + 4 * x0;
-            const double dy = y + 0.5 - cy;
-            for (int i = 0; i < count; ++i) {
-                const double dx = x0 + i + 0.5 - cx;
-                const double distanceSquared = dx * dx + dy * dy;
-                // Antialiased edge: the share of the pixel inside the circle.
-                const float inside =
-                    distanceSquared >= edgeSquared
-                        ? 0.f
-                        : float(std::clamp(radius - std::sqrt(distanceSquared) + 0.5, 0.0, 1.0));
-                const Px before = LoadPx(original + 4 * i);
-                if (inside == 0.f) {
-                    StorePx(pixels + 4 * i, before);  // outside: exactly as it was
-                    continue;
-                }
-                const Px sharpPremultiplied = fx::Premultiply(before);
-                const Px soft = LoadPx(pixels + 4 * i);
-                StorePx(pixels + 4 * i, fx::Unpremultiply(sharpPremultiplied +
-                                                          (soft - sharpPremultiplied) * inside));
+    const auto finish = [&](int x0, int y, int count, float* pixels) LUMETRA_INLINE_LAMBDA {
+        const float* original = sharp.row(y) + 4 * x0;
+        const double dy = y + 0.5 - cy;
+        for (int i = 0; i < count; ++i) {
+            const double dx = x0 + i + 0.5 - cx;
+            const double distanceSquared = dx * dx + dy * dy;
+            // Antialiased edge: the share of the pixel inside the circle.
+            const float inside =
+                distanceSquared >= edgeSquared
+                    ? 0.f
+                    : float(std::clamp(radius - std::sqrt(distanceSquared) + 0.5, 0.0, 1.0));
+            const Px before = LoadPx(original + 4 * i);
+            if (inside == 0.f) {
+                StorePx(pixels + 4 * i, before);  // outside: exactly as it was
+                continue;
             }
-        },
-        &sharp);
+            const Px sharpPremultiplied = fx::Premultiply(before);
+            const Px soft = LoadPx(pixels + 4 * i);
+            StorePx(pixels + 4 * i,
+                    fx::Unpremultiply(sharpPremultiplied + (soft - sharpPremultiplied) * inside));
+        }
+    };
+    fx::GaussianBlurRegion(sharp, region, sigma, out, Dispatched(finish), &sharp);
     return out;
 }
 
@@ -153,29 +182,38 @@ Image ImageTools::FocusBlurImage(const Image& image, float blurRadiusInPixels,
     // The sharp pixels are read back while the blur is finished.
     const Image sharp = image.toFloat();
     Image out = Image::CreateUninitialised(w, h);
-    fx::GaussianBlurRegion(
-        sharp, {0, 0, w, h}, sigma, out,
-        [&](int x0, int y, int count, float* pixels) {
-            const float* original = sharp.row(y) + 4 * x0;
-            const float dy = float(y) + 0.5f - cy;
-            for (int i = 0; i < count; ++i) {
-                const float dx = float(x0 + i) + 0.5f - cx;
-                const float t = ramp.At(dx * dx + dy * dy);
+    const auto finish = [&](int x0, int y, int count, float* pixels) LUMETRA_INLINE_LAMBDA {
+        const float dy = float(y) + 0.5f - cy;
+        // The shares of blur of a stretch of the run first, in one loop of
+        // square roots side by side, then its pixels.
+        constexpr int kStretch = 64;
+        float shares[kStretch];
+        for (int start = 0; start < count; start += kStretch) {
+            const int n = std::min(kStretch, count - start);
+            for (int i = 0; i < n; ++i) {
+                const float dx = float(x0 + start + i) + 0.5f - cx;
+                shares[i] = ramp.At(dx * dx + dy * dy);
+            }
+            const float* original = sharp.row(y) + 4 * (x0 + start);
+            float* blurred = pixels + 4 * start;
+            for (int i = 0; i < n; ++i) {
+                const float t = shares[i];
                 if (t == 0.f) {
-                    StorePx(pixels + 4 * i, LoadPx(original + 4 * i));
+                    StorePx(blurred + 4 * i, LoadPx(original + 4 * i));
                     continue;
                 }
-                Px blend = LoadPx(pixels + 4 * i);
+                Px blend = LoadPx(blurred + 4 * i);
                 if (t < 1.f) {
                     // Mixed premultiplied, so that a transparent sharp pixel
                     // fades the blurred one instead of darkening it.
                     const Px before = fx::Premultiply(LoadPx(original + 4 * i));
                     blend = before + (blend - before) * t;
                 }
-                StorePx(pixels + 4 * i, fx::Unpremultiply(blend));
+                StorePx(blurred + 4 * i, fx::Unpremultiply(blend));
             }
-        },
-        &sharp);
+        }
+    };
+    fx::GaussianBlurRegion(sharp, {0, 0, w, h}, sigma, out, Dispatched(finish), &sharp);
     return out;
 }
 

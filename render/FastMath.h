@@ -9,6 +9,8 @@
 // The kernels' inner loops must see these bodies to vectorise them, also
 // inside functions compiled for another instruction set.
 #define LUMETRA_INLINE inline __attribute__((always_inline))
+// The same for a lambda, written after its parameter list.
+#define LUMETRA_INLINE_LAMBDA __attribute__((always_inline))
 
 namespace lumetra {
 
