@@ -6,6 +6,7 @@
 // controls already hold their defaults does nothing.
 #include <QCheckBox>
 #include <QLineEdit>
+#include <algorithm>
 
 #include "editor/ViewController.h"
 #include "settings/SettingsText.h"
@@ -28,173 +29,73 @@ bool ViewController::DiffersFromCurrentState(const QWidget& control, const QStri
 }
 
 // Adjustment sliders and group boxes: always.
-void ViewController::OnBrightnessChanged() {
-    UpdateImageEffect();
-}
-void ViewController::OnExposureChanged() {
-    UpdateImageEffect();
-}
-void ViewController::OnContrastChanged() {
-    UpdateImageEffect();
-}
-void ViewController::OnSaturationChanged() {
-    UpdateImageEffect();
-}
-void ViewController::OnGammaChanged() {
-    UpdateImageEffect();
-}
-void ViewController::OnHueChanged() {
-    UpdateImageEffect();
-}
-void ViewController::OnRedChanged() {
-    UpdateImageEffect();
-}
-void ViewController::OnGreenChanged() {
-    UpdateImageEffect();
-}
-void ViewController::OnBlueChanged() {
-    UpdateImageEffect();
-}
-void ViewController::OnBlackAndWhiteChecked() {
-    UpdateImageEffect();
-}
-void ViewController::OnSepiaChecked() {
-    UpdateImageEffect();
-}
-void ViewController::OnCartoonChecked() {
-    UpdateImageEffect();
-}
-void ViewController::OnOilPaintingChecked() {
-    UpdateImageEffect();
-}
-void ViewController::OnVignetteChecked() {
-    UpdateImageEffect();
-}
-void ViewController::OnPixellateChecked() {
-    UpdateImageEffect();
-}
-void ViewController::OnHalftoneChecked() {
-    UpdateImageEffect();
-}
-void ViewController::OnBlurChecked() {
-    UpdateImageEffect();
-}
-void ViewController::OnCircleBlurChecked() {
-    UpdateImageEffect();
-}
-void ViewController::OnFocusBlurChecked() {
-    UpdateImageEffect();
-}
-void ViewController::OnMotionBlurChecked() {
-    UpdateImageEffect();
-}
-void ViewController::OnZoomBlurChecked() {
-    UpdateImageEffect();
-}
-void ViewController::On3DTransformChecked() {
-    UpdateImageEffect();
-}
-void ViewController::OnRotateChecked() {
-    UpdateImageEffect();
-}
-void ViewController::OnSwirlChecked() {
-    UpdateImageEffect();
-}
-void ViewController::OnGlassSphereChecked() {
-    UpdateImageEffect();
-}
-void ViewController::OnTextWatermarkChecked() {
-    UpdateImageEffect();
-}
-void ViewController::OnImageWatermarkChecked() {
-    UpdateImageEffect();
-}
+#define LUMETRA_RENDER_HANDLER(handler) \
+    void ViewController::handler() {    \
+        UpdateImageEffect();            \
+    }
+LUMETRA_RENDER_HANDLER(OnBrightnessChanged)
+LUMETRA_RENDER_HANDLER(OnExposureChanged)
+LUMETRA_RENDER_HANDLER(OnContrastChanged)
+LUMETRA_RENDER_HANDLER(OnSaturationChanged)
+LUMETRA_RENDER_HANDLER(OnGammaChanged)
+LUMETRA_RENDER_HANDLER(OnHueChanged)
+LUMETRA_RENDER_HANDLER(OnRedChanged)
+LUMETRA_RENDER_HANDLER(OnGreenChanged)
+LUMETRA_RENDER_HANDLER(OnBlueChanged)
+LUMETRA_RENDER_HANDLER(OnBlackAndWhiteChecked)
+LUMETRA_RENDER_HANDLER(OnSepiaChecked)
+LUMETRA_RENDER_HANDLER(OnCartoonChecked)
+LUMETRA_RENDER_HANDLER(OnOilPaintingChecked)
+LUMETRA_RENDER_HANDLER(OnVignetteChecked)
+LUMETRA_RENDER_HANDLER(OnPixellateChecked)
+LUMETRA_RENDER_HANDLER(OnHalftoneChecked)
+LUMETRA_RENDER_HANDLER(OnBlurChecked)
+LUMETRA_RENDER_HANDLER(OnCircleBlurChecked)
+LUMETRA_RENDER_HANDLER(OnFocusBlurChecked)
+LUMETRA_RENDER_HANDLER(OnMotionBlurChecked)
+LUMETRA_RENDER_HANDLER(OnZoomBlurChecked)
+LUMETRA_RENDER_HANDLER(On3DTransformChecked)
+LUMETRA_RENDER_HANDLER(OnRotateChecked)
+LUMETRA_RENDER_HANDLER(OnSwirlChecked)
+LUMETRA_RENDER_HANDLER(OnGlassSphereChecked)
+LUMETRA_RENDER_HANDLER(OnTextWatermarkChecked)
+LUMETRA_RENDER_HANDLER(OnImageWatermarkChecked)
+#undef LUMETRA_RENDER_HANDLER
 
 // Controls inside a group: only while the group is on.
-void ViewController::OnSepiaIntensityChanged() {
-    RenderIfOn(checkSepia);
-}
-void ViewController::OnCartoonBlurChanged() {
-    RenderIfOn(checkCartoon);
-}
-void ViewController::OnCartoonThresholdChanged() {
-    RenderIfOn(checkCartoon);
-}
-void ViewController::OnCartoonQuantizationChanged() {
-    RenderIfOn(checkCartoon);
-}
-void ViewController::OnOilPaintingIntensityChanged() {
-    RenderIfOn(checkOilPainting);
-}
-void ViewController::OnVignetteRadiusChanged() {
-    RenderIfOn(checkVignette);
-}
-void ViewController::OnPixellatePixelSizeChanged() {
-    RenderIfOn(checkPixellate);
-}
-void ViewController::OnHalftoneDotSizeChanged() {
-    RenderIfOn(checkHalftone);
-}
-void ViewController::OnBlurIntensityChanged() {
-    RenderIfOn(checkBlur);
-}
-void ViewController::OnCircleBlurIntensityChanged() {
-    RenderIfOn(checkCircleBlur);
-}
-void ViewController::OnCircleBlurRadiusChanged() {
-    RenderIfOn(checkCircleBlur);
-}
-void ViewController::OnFocusBlurIntensityChanged() {
-    RenderIfOn(checkFocusBlur);
-}
-void ViewController::OnFocusBlurRadiusChanged() {
-    RenderIfOn(checkFocusBlur);
-}
-void ViewController::OnFocusBlurEdgeChanged() {
-    RenderIfOn(checkFocusBlur);
-}
-void ViewController::OnMotionBlurIntensityChanged() {
-    RenderIfOn(checkMotionBlur);
-}
-void ViewController::OnMotionBlurAngleChanged() {
-    RenderIfOn(checkMotionBlur);
-}
-void ViewController::OnZoomBlurIntensityChanged() {
-    RenderIfOn(checkZoomBlur);
-}
-void ViewController::OnRotateAngleChanged() {
-    RenderIfOn(checkRotate);
-}
-void ViewController::OnSwirlRadiusChanged() {
-    RenderIfOn(checkSwirl);
-}
-void ViewController::OnSwirlAngleChanged() {
-    RenderIfOn(checkSwirl);
-}
-void ViewController::OnGlassSphereRadiusChanged() {
-    RenderIfOn(checkGlassSphere);
-}
-void ViewController::OnGlassSphereRefractionChanged() {
-    RenderIfOn(checkGlassSphere);
-}
-void ViewController::OnTextColorChanged() {
-    RenderIfOn(checkTextWatermark);
-}
-void ViewController::OnTextFontTypeSelected() {
-    RenderIfOn(checkTextWatermark);
-}
-void ViewController::OnTextShadowChecked() {
-    RenderIfOn(checkTextWatermark);
-}
-void ViewController::OnTextPositionSelected() {
-    RenderIfOn(checkTextWatermark);
-}
-void ViewController::OnTextStrokeChecked() {
-    RenderIfOn(checkTextWatermark);
-}
-void ViewController::OnImagePositionSelected() {
-    RenderIfOn(checkImageWatermark);
-}
+#define LUMETRA_GROUP_HANDLER(handler, groupCheck) \
+    void ViewController::handler() {               \
+        RenderIfOn(groupCheck);                    \
+    }
+LUMETRA_GROUP_HANDLER(OnSepiaIntensityChanged, checkSepia)
+LUMETRA_GROUP_HANDLER(OnCartoonBlurChanged, checkCartoon)
+LUMETRA_GROUP_HANDLER(OnCartoonThresholdChanged, checkCartoon)
+LUMETRA_GROUP_HANDLER(OnCartoonQuantizationChanged, checkCartoon)
+LUMETRA_GROUP_HANDLER(OnOilPaintingIntensityChanged, checkOilPainting)
+LUMETRA_GROUP_HANDLER(OnVignetteRadiusChanged, checkVignette)
+LUMETRA_GROUP_HANDLER(OnPixellatePixelSizeChanged, checkPixellate)
+LUMETRA_GROUP_HANDLER(OnHalftoneDotSizeChanged, checkHalftone)
+LUMETRA_GROUP_HANDLER(OnBlurIntensityChanged, checkBlur)
+LUMETRA_GROUP_HANDLER(OnCircleBlurIntensityChanged, checkCircleBlur)
+LUMETRA_GROUP_HANDLER(OnCircleBlurRadiusChanged, checkCircleBlur)
+LUMETRA_GROUP_HANDLER(OnFocusBlurIntensityChanged, checkFocusBlur)
+LUMETRA_GROUP_HANDLER(OnFocusBlurRadiusChanged, checkFocusBlur)
+LUMETRA_GROUP_HANDLER(OnFocusBlurEdgeChanged, checkFocusBlur)
+LUMETRA_GROUP_HANDLER(OnMotionBlurIntensityChanged, checkMotionBlur)
+LUMETRA_GROUP_HANDLER(OnMotionBlurAngleChanged, checkMotionBlur)
+LUMETRA_GROUP_HANDLER(OnZoomBlurIntensityChanged, checkZoomBlur)
+LUMETRA_GROUP_HANDLER(OnRotateAngleChanged, checkRotate)
+LUMETRA_GROUP_HANDLER(OnSwirlRadiusChanged, checkSwirl)
+LUMETRA_GROUP_HANDLER(OnSwirlAngleChanged, checkSwirl)
+LUMETRA_GROUP_HANDLER(OnGlassSphereRadiusChanged, checkGlassSphere)
+LUMETRA_GROUP_HANDLER(OnGlassSphereRefractionChanged, checkGlassSphere)
+LUMETRA_GROUP_HANDLER(OnTextColorChanged, checkTextWatermark)
+LUMETRA_GROUP_HANDLER(OnTextFontTypeSelected, checkTextWatermark)
+LUMETRA_GROUP_HANDLER(OnTextShadowChecked, checkTextWatermark)
+LUMETRA_GROUP_HANDLER(OnTextPositionSelected, checkTextWatermark)
+LUMETRA_GROUP_HANDLER(OnTextStrokeChecked, checkTextWatermark)
+LUMETRA_GROUP_HANDLER(OnImagePositionSelected, checkImageWatermark)
+#undef LUMETRA_GROUP_HANDLER
 
 // Paired number fields: the stepper is what the render pass reads.
 void ViewController::OnPairedStepperChanged(QLineEdit* field, Stepper* stepper,
@@ -210,54 +111,22 @@ void ViewController::OnPairedTextFieldChanged(QLineEdit* field, Stepper* stepper
     if (DiffersFromCurrentState(*field, field->text())) UpdateImageEffect();
 }
 
-void ViewController::OnStepperTextFontSizeChanged() {
-    OnPairedStepperChanged(textFieldTextFontSize, stepperTextFontSize, checkTextWatermark);
-}
-void ViewController::OnTextFieldTextFontSizeChanged() {
-    OnPairedTextFieldChanged(textFieldTextFontSize, stepperTextFontSize, checkTextWatermark);
-}
-void ViewController::OnStepperTextOpacityChanged() {
-    OnPairedStepperChanged(textFieldTextOpacity, stepperTextOpacity, checkTextWatermark);
-}
-void ViewController::OnTextFieldTextOpacityChanged() {
-    OnPairedTextFieldChanged(textFieldTextOpacity, stepperTextOpacity, checkTextWatermark);
-}
-void ViewController::OnStepperTextXOffsetChanged() {
-    OnPairedStepperChanged(textFieldTextXOffset, stepperTextXOffset, checkTextWatermark);
-}
-void ViewController::OnTextFieldTextXOffsetChanged() {
-    OnPairedTextFieldChanged(textFieldTextXOffset, stepperTextXOffset, checkTextWatermark);
-}
-void ViewController::OnStepperTextYOffsetChanged() {
-    OnPairedStepperChanged(textFieldTextYOffset, stepperTextYOffset, checkTextWatermark);
-}
-void ViewController::OnTextFieldTextYOffsetChanged() {
-    OnPairedTextFieldChanged(textFieldTextYOffset, stepperTextYOffset, checkTextWatermark);
-}
-void ViewController::OnStepperImageScaleChanged() {
-    OnPairedStepperChanged(textFieldImageScale, stepperImageScale, checkImageWatermark);
-}
-void ViewController::OnTextFieldImageScaleChanged() {
-    OnPairedTextFieldChanged(textFieldImageScale, stepperImageScale, checkImageWatermark);
-}
-void ViewController::OnStepperImageOpacityChanged() {
-    OnPairedStepperChanged(textFieldImageOpacity, stepperImageOpacity, checkImageWatermark);
-}
-void ViewController::OnTextFieldImageOpacityChanged() {
-    OnPairedTextFieldChanged(textFieldImageOpacity, stepperImageOpacity, checkImageWatermark);
-}
-void ViewController::OnStepperImageXOffsetChanged() {
-    OnPairedStepperChanged(textFieldImageXOffset, stepperImageXOffset, checkImageWatermark);
-}
-void ViewController::OnTextFieldImageXOffsetChanged() {
-    OnPairedTextFieldChanged(textFieldImageXOffset, stepperImageXOffset, checkImageWatermark);
-}
-void ViewController::OnStepperImageYOffsetChanged() {
-    OnPairedStepperChanged(textFieldImageYOffset, stepperImageYOffset, checkImageWatermark);
-}
-void ViewController::OnTextFieldImageYOffsetChanged() {
-    OnPairedTextFieldChanged(textFieldImageYOffset, stepperImageYOffset, checkImageWatermark);
-}
+#define LUMETRA_PAIR_HANDLERS(name, group)                                      \
+    void ViewController::OnStepper##name##Changed() {                           \
+        OnPairedStepperChanged(textField##name, stepper##name, check##group);   \
+    }                                                                           \
+    void ViewController::OnTextField##name##Changed() {                         \
+        OnPairedTextFieldChanged(textField##name, stepper##name, check##group); \
+    }
+LUMETRA_PAIR_HANDLERS(TextFontSize, TextWatermark)
+LUMETRA_PAIR_HANDLERS(TextOpacity, TextWatermark)
+LUMETRA_PAIR_HANDLERS(TextXOffset, TextWatermark)
+LUMETRA_PAIR_HANDLERS(TextYOffset, TextWatermark)
+LUMETRA_PAIR_HANDLERS(ImageScale, ImageWatermark)
+LUMETRA_PAIR_HANDLERS(ImageOpacity, ImageWatermark)
+LUMETRA_PAIR_HANDLERS(ImageXOffset, ImageWatermark)
+LUMETRA_PAIR_HANDLERS(ImageYOffset, ImageWatermark)
+#undef LUMETRA_PAIR_HANDLERS
 
 // The watermark text: on ending the edit, only when it is not yet recorded.
 void ViewController::OnTextChanged() {
@@ -301,20 +170,17 @@ LUMETRA_MATRIX_HANDLER(44)
 // Reset buttons.
 void ViewController::ResetGroup(Group group) {
     const GroupSpec& spec = GroupOf(group);
-    bool differs = false;
-    for (const FieldSpec& field : SettingsFields()) {
-        if (field.group != group ||
-            (spec.checkBox && std::string_view(field.name) == spec.checkBox))
-            continue;
-        if (ReadControl(field) != field.defaultValue) differs = true;
-    }
-    if (!differs) return;
-    for (const FieldSpec& field : SettingsFields()) {
-        if (field.group != group ||
-            (spec.checkBox && std::string_view(field.name) == spec.checkBox))
-            continue;
-        WriteControl(field, field.defaultValue);
-    }
+    // The group's controls, its on/off box aside.
+    std::vector<const FieldSpec*> controls;
+    for (const FieldSpec& field : SettingsFields())
+        if (field.group == group &&
+            !(spec.checkBox && std::string_view(field.name) == spec.checkBox))
+            controls.push_back(&field);
+    if (std::all_of(controls.begin(), controls.end(), [this](const FieldSpec* field) {
+            return ReadControl(*field) == field->defaultValue;
+        }))
+        return;
+    for (const FieldSpec* field : controls) WriteControl(*field, field->defaultValue);
     if (group == Group::ImageWatermark) logo = Image();
     if (!spec.checkBox)
         UpdateImageEffect();
@@ -322,59 +188,28 @@ void ViewController::ResetGroup(Group group) {
         RenderIfOn(static_cast<QCheckBox*>(outlets_.Find(spec.checkBox)));
 }
 
-void ViewController::OnResetAdjustments() {
-    ResetGroup(Group::Adjustments);
-}
-void ViewController::OnResetSepia() {
-    ResetGroup(Group::Sepia);
-}
-void ViewController::OnResetCartoon() {
-    ResetGroup(Group::Cartoon);
-}
-void ViewController::OnResetOilPainting() {
-    ResetGroup(Group::OilPainting);
-}
-void ViewController::OnResetVignette() {
-    ResetGroup(Group::Vignette);
-}
-void ViewController::OnResetPixellate() {
-    ResetGroup(Group::Pixellate);
-}
-void ViewController::OnResetHalftone() {
-    ResetGroup(Group::Halftone);
-}
-void ViewController::OnResetBlur() {
-    ResetGroup(Group::Blur);
-}
-void ViewController::OnResetCircleBlur() {
-    ResetGroup(Group::CircleBlur);
-}
-void ViewController::OnResetFocusBlur() {
-    ResetGroup(Group::FocusBlur);
-}
-void ViewController::OnResetMotionBlur() {
-    ResetGroup(Group::MotionBlur);
-}
-void ViewController::OnResetZoomBlur() {
-    ResetGroup(Group::ZoomBlur);
-}
-void ViewController::OnReset3DTransform() {
-    ResetGroup(Group::Transform3D);
-}
-void ViewController::OnResetRotate() {
-    ResetGroup(Group::Rotate);
-}
-void ViewController::OnResetSwirl() {
-    ResetGroup(Group::Swirl);
-}
-void ViewController::OnResetGlassSphere() {
-    ResetGroup(Group::GlassSphere);
-}
-void ViewController::OnResetTextWatermark() {
-    ResetGroup(Group::TextWatermark);
-}
-void ViewController::OnResetImageWatermark() {
-    ResetGroup(Group::ImageWatermark);
-}
+#define LUMETRA_RESET_HANDLER(name, group) \
+    void ViewController::OnReset##name() { \
+        ResetGroup(Group::group);          \
+    }
+LUMETRA_RESET_HANDLER(Adjustments, Adjustments)
+LUMETRA_RESET_HANDLER(Sepia, Sepia)
+LUMETRA_RESET_HANDLER(Cartoon, Cartoon)
+LUMETRA_RESET_HANDLER(OilPainting, OilPainting)
+LUMETRA_RESET_HANDLER(Vignette, Vignette)
+LUMETRA_RESET_HANDLER(Pixellate, Pixellate)
+LUMETRA_RESET_HANDLER(Halftone, Halftone)
+LUMETRA_RESET_HANDLER(Blur, Blur)
+LUMETRA_RESET_HANDLER(CircleBlur, CircleBlur)
+LUMETRA_RESET_HANDLER(FocusBlur, FocusBlur)
+LUMETRA_RESET_HANDLER(MotionBlur, MotionBlur)
+LUMETRA_RESET_HANDLER(ZoomBlur, ZoomBlur)
+LUMETRA_RESET_HANDLER(3DTransform, Transform3D)
+LUMETRA_RESET_HANDLER(Rotate, Rotate)
+LUMETRA_RESET_HANDLER(Swirl, Swirl)
+LUMETRA_RESET_HANDLER(GlassSphere, GlassSphere)
+LUMETRA_RESET_HANDLER(TextWatermark, TextWatermark)
+LUMETRA_RESET_HANDLER(ImageWatermark, ImageWatermark)
+#undef LUMETRA_RESET_HANDLER
 
 }  // namespace lumetra
