@@ -13,12 +13,12 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
-#include <memory>
 #include <new>
 #include <vector>
 
 #include "files/CodecReaders.h"
 #include "files/ExifOrientation.h"
+#include "files/Owned.h"
 #include "files/SaveBitmap.h"
 #include "render/BufferPool.h"
 #include "render/Parallel.h"
@@ -26,16 +26,7 @@
 namespace lumetra {
 namespace {
 
-struct DecoderFree {
-    void operator()(avifDecoder* d) const { avifDecoderDestroy(d); }
-};
-struct EncoderFree {
-    void operator()(avifEncoder* e) const { avifEncoderDestroy(e); }
-};
-struct ImageFree {
-    void operator()(avifImage* i) const { avifImageDestroy(i); }
-};
-using Decoder = std::unique_ptr<avifDecoder, DecoderFree>;
+using Decoder = Owned<avifDecoder, avifDecoderDestroy>;
 
 int Threads() {
     return std::max(1, QThread::idealThreadCount());
@@ -95,7 +86,7 @@ avifResult ConvertToRgb(const avifImage* image, QImage* picture) {
         const int y1 = std::min(height, 2 * p1);
         const int from = std::max(0, y0 - margin);
         const int to = std::min(height, y1 + margin);
-        const std::unique_ptr<avifImage, ImageFree> band(avifImageCreateEmpty());
+        const Owned<avifImage, avifImageDestroy> band(avifImageCreateEmpty());
         if (!band) {
             failure = AVIF_RESULT_OUT_OF_MEMORY;
             return;
@@ -214,7 +205,7 @@ QByteArray EncodeAvif(const QImage& bitmap, double quality, QString* error) {
     };
     if (!IsSaveBitmap(bitmap)) return fail(QStringLiteral("There is no RGBA bitmap to encode."));
     const bool alpha = HasTransparentPixels(bitmap);
-    std::unique_ptr<avifImage, ImageFree> image(avifImageCreate(
+    Owned<avifImage, avifImageDestroy> image(avifImageCreate(
         uint32_t(bitmap.width()), uint32_t(bitmap.height()), 8, AVIF_PIXEL_FORMAT_YUV420));
     if (!image) return fail(QStringLiteral("Not enough memory."));
     // The bitmap is sRGB: say so in the code points, as a browser reads them.
@@ -232,7 +223,7 @@ QByteArray EncodeAvif(const QImage& bitmap, double quality, QString* error) {
     if (avifImageRGBToYUV(image.get(), &rgb) != AVIF_RESULT_OK)
         return fail(QStringLiteral("The picture could not be converted for AVIF."));
 
-    std::unique_ptr<avifEncoder, EncoderFree> encoder(avifEncoderCreate());
+    Owned<avifEncoder, avifEncoderDestroy> encoder(avifEncoderCreate());
     if (!encoder) return fail(QStringLiteral("Not enough memory."));
     encoder->codecChoice = kAvifEncoderCodec;
     encoder->speed = kAvifEncoderSpeed;

@@ -4,20 +4,16 @@
 #include <gif_lib.h>
 
 #include <cstdint>
-#include <memory>
 #include <new>
 #include <vector>
 
 #include "files/GifPalette.h"
+#include "files/Owned.h"
 
 namespace lumetra {
 namespace {
 
 constexpr int kMaxGifSide = 65535;  // sides are 16-bit fields in the file
-
-struct MapDeleter {
-    void operator()(ColorMapObject* map) const { GifFreeMapObject(map); }
-};
 
 void SetError(QString* error, const QString& text) {
     if (error) *error = text;
@@ -63,7 +59,7 @@ QByteArray EncodeGif(const QImage& source, QString* error) {
     for (std::size_t i = 0; i < palette.colours.size(); ++i)
         colours[i] =
             GifColorType{palette.colours[i][0], palette.colours[i][1], palette.colours[i][2]};
-    std::unique_ptr<ColorMapObject, MapDeleter> map(GifMakeMapObject(tableSize, colours.data()));
+    Owned<ColorMapObject, GifFreeMapObject> map(GifMakeMapObject(tableSize, colours.data()));
     if (!map) {
         SetError(error, QStringLiteral("Not enough memory to encode the picture."));
         return {};

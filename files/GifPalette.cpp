@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <limits>
-#include <memory>
 
+#include "files/Owned.h"
 #include "render/Parallel.h"
 
 namespace lumetra {
@@ -77,16 +77,6 @@ struct Counts {
     std::vector<Cell> cells;
     std::uint64_t clear = 0;  // pixels with alpha 0
     ExactColours exact;
-};
-
-struct AttrDeleter {
-    void operator()(liq_attr* attr) const { liq_attr_destroy(attr); }
-};
-struct HistogramDeleter {
-    void operator()(liq_histogram* histogram) const { liq_histogram_destroy(histogram); }
-};
-struct ResultDeleter {
-    void operator()(liq_result* result) const { liq_result_destroy(result); }
 };
 
 // Counts the picture in one chunk of rows per worker, then adds the chunks.
@@ -179,9 +169,9 @@ bool ChooseGifPalette(const QImage& rgba, GifPalette* palette, QString* error) {
         return true;
     }
 
-    std::unique_ptr<liq_attr, AttrDeleter> attr(liq_attr_create());
-    std::unique_ptr<liq_histogram, HistogramDeleter> histogram(
-        attr ? liq_histogram_create(attr.get()) : nullptr);
+    Owned<liq_attr, liq_attr_destroy> attr(liq_attr_create());
+    Owned<liq_histogram, liq_histogram_destroy> histogram(attr ? liq_histogram_create(attr.get())
+                                                               : nullptr);
     if (!attr || !histogram) return fail("Not enough memory to choose the colours.");
     liq_set_max_colors(attr.get(), 256);
     if (liq_histogram_add_colors(histogram.get(), attr.get(), entries.data(), int(entries.size()),
@@ -194,7 +184,7 @@ bool ChooseGifPalette(const QImage& rgba, GifPalette* palette, QString* error) {
     liq_result* raw = nullptr;
     if (liq_histogram_quantize(histogram.get(), attr.get(), &raw) != LIQ_OK || !raw)
         return fail("No palette could be made for the picture.");
-    std::unique_ptr<liq_result, ResultDeleter> result(raw);
+    Owned<liq_result, liq_result_destroy> result(raw);
 
     const liq_palette* chosen = liq_get_palette(result.get());
     for (unsigned i = 0; i < chosen->count; ++i) {

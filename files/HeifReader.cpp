@@ -7,28 +7,16 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 
 #include "files/CodecReaders.h"
+#include "files/Owned.h"
 #include "render/Parallel.h"
 
 namespace lumetra {
 namespace {
 
-struct ContextFree {
-    void operator()(heif_context* c) const { heif_context_free(c); }
-};
-struct HandleFree {
-    void operator()(heif_image_handle* h) const { heif_image_handle_release(h); }
-};
-struct ImageFree {
-    void operator()(heif_image* i) const { heif_image_release(i); }
-};
-struct OptionsFree {
-    void operator()(heif_decoding_options* o) const { heif_decoding_options_free(o); }
-};
-using Context = std::unique_ptr<heif_context, ContextFree>;
-using Handle = std::unique_ptr<heif_image_handle, HandleFree>;
+using Context = Owned<heif_context, heif_context_free>;
+using Handle = Owned<heif_image_handle, heif_image_handle_release>;
 
 QString Why(const heif_error& error) {
     // libheif's own limits on a picture's size speak as the editor's do.
@@ -104,12 +92,12 @@ CodecPicture DecodeHeif(const QByteArray& data, std::int64_t maxPixels) {
     }
     const int bits = heif_image_handle_get_luma_bits_per_pixel(handle.get());
     const bool deep = bits > 8;
-    std::unique_ptr<heif_decoding_options, OptionsFree> options(heif_decoding_options_alloc());
+    Owned<heif_decoding_options, heif_decoding_options_free> options(heif_decoding_options_alloc());
     heif_image* decodedRaw = nullptr;
     const heif_error e = heif_decode_image(
         handle.get(), &decodedRaw, heif_colorspace_RGB,
         deep ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RGBA, options.get());
-    const std::unique_ptr<heif_image, ImageFree> decoded(decodedRaw);
+    const Owned<heif_image, heif_image_release> decoded(decodedRaw);
     if (e.code != heif_error_Ok || !decoded) {
         out.error = Why(e);
         return out;

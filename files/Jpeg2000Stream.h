@@ -7,24 +7,16 @@
 
 #include <QByteArray>
 #include <QString>
-#include <memory>
+
+#include "files/Owned.h"
 
 class QIODevice;
 
 namespace lumetra::jp2 {
 
-struct CodecDeleter {
-    void operator()(opj_codec_t* codec) const { opj_destroy_codec(codec); }
-};
-struct StreamDeleter {
-    void operator()(opj_stream_t* stream) const { opj_stream_destroy(stream); }
-};
-struct ImageDeleter {
-    void operator()(opj_image_t* image) const { opj_image_destroy(image); }
-};
-using CodecPtr = std::unique_ptr<opj_codec_t, CodecDeleter>;
-using StreamPtr = std::unique_ptr<opj_stream_t, StreamDeleter>;
-using ImagePtr = std::unique_ptr<opj_image_t, ImageDeleter>;
+using CodecPtr = Owned<opj_codec_t, opj_destroy_codec>;
+using StreamPtr = Owned<opj_stream_t, opj_stream_destroy>;
+using ImagePtr = Owned<opj_image_t, opj_image_destroy>;
 
 // Bytes being read: the stream never reads past the end of data.
 struct ReadBuffer {

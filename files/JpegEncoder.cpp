@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <new>
 #include <vector>
 
@@ -15,6 +14,7 @@
 #include <jpeglib.h>
 // clang-format on
 
+#include "files/Owned.h"
 #include "files/SaveBitmap.h"
 #include "render/Parallel.h"
 
@@ -44,15 +44,11 @@ void JumpOnError(j_common_ptr info) {
 
 void IgnoreMessage(j_common_ptr) {}
 
-struct FreeDeleter {
-    void operator()(unsigned char* p) const { std::free(p); }
-};
-
 // One strip of whole MCU rows, coded as a JPEG file of its own.
 struct Strip {
     int firstRow = 0;
     int endRow = 0;
-    std::unique_ptr<unsigned char, FreeDeleter> file;
+    Owned<unsigned char, std::free> file;
     unsigned long size = 0;
     QString error;
 };

@@ -3,6 +3,7 @@
 // ones, both through the demuxer, which also hands out the ICC profile,
 // the Exif and the XMP chunks.
 #include "files/WebpCodec.h"
+#include "files/Owned.h"
 
 #include <webp/decode.h>
 #include <webp/demux.h>
@@ -10,7 +11,6 @@
 #include <webp/mux.h>
 
 #include <cmath>
-#include <memory>
 
 #include "files/CodecReaders.h"
 #include "files/ExifOrientation.h"
@@ -21,10 +21,7 @@
 namespace lumetra {
 namespace {
 
-struct DemuxFree {
-    void operator()(WebPDemuxer* d) const { WebPDemuxDelete(d); }
-};
-using Demuxer = std::unique_ptr<WebPDemuxer, DemuxFree>;
+using Demuxer = Owned<WebPDemuxer, WebPDemuxDelete>;
 
 Demuxer Demux(const QByteArray& data) {
     WebPData webp{reinterpret_cast<const uint8_t*>(data.constData()), size_t(data.size())};
