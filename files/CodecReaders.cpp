@@ -77,60 +77,45 @@ CodecFormat CodecFormatOf(const QByteArray& head, const QString& path) {
     return CodecFormat::None;
 }
 
+namespace {
+
+// Each format's decoder, header reader and property reader, in the order
+// of CodecFormat after None. Raw files leave their properties to exiv2.
+struct Codec {
+    CodecPicture (*decode)(const QByteArray&, std::int64_t);
+    QSize (*size)(const QByteArray&, QString*);
+    EmbeddedProperties (*properties)(const QByteArray&);
+};
+
+const Codec* CodecOf(CodecFormat format) {
+    static const Codec codecs[] = {
+        {DecodeHeif, HeifSize, HeifProperties}, {DecodeAvif, AvifSize, AvifProperties},
+        {DecodeWebp, WebpSize, WebpProperties}, {DecodeJxl, JxlSize, JxlProperties},
+        {DecodeRaw, RawSize, nullptr},
+    };
+    return format == CodecFormat::None ? nullptr : &codecs[int(format) - 1];
+}
+
+const QString kNotAPicture = QStringLiteral("The file is not an image in a format Lumetra reads.");
+
+}  // namespace
+
 CodecPicture DecodeWithCodec(CodecFormat format, const QByteArray& data, std::int64_t maxPixels) {
-    switch (format) {
-        case CodecFormat::Heif:
-            return DecodeHeif(data, maxPixels);
-        case CodecFormat::Avif:
-            return DecodeAvif(data, maxPixels);
-        case CodecFormat::Webp:
-            return DecodeWebp(data, maxPixels);
-        case CodecFormat::Jxl:
-            return DecodeJxl(data, maxPixels);
-        case CodecFormat::Raw:
-            return DecodeRaw(data, maxPixels);
-        case CodecFormat::None:
-            break;
-    }
+    if (const Codec* codec = CodecOf(format)) return codec->decode(data, maxPixels);
     CodecPicture none;
-    none.error = QStringLiteral("The file is not an image in a format Lumetra reads.");
+    none.error = kNotAPicture;
     return none;
 }
 
 QSize CodecHeaderSize(CodecFormat format, const QByteArray& data, QString* error) {
-    switch (format) {
-        case CodecFormat::Heif:
-            return HeifSize(data, error);
-        case CodecFormat::Avif:
-            return AvifSize(data, error);
-        case CodecFormat::Webp:
-            return WebpSize(data, error);
-        case CodecFormat::Jxl:
-            return JxlSize(data, error);
-        case CodecFormat::Raw:
-            return RawSize(data, error);
-        case CodecFormat::None:
-            break;
-    }
-    *error = QStringLiteral("The file is not an image in a format Lumetra reads.");
+    if (const Codec* codec = CodecOf(format)) return codec->size(data, error);
+    *error = kNotAPicture;
     return {};
 }
 
 EmbeddedProperties CodecProperties(CodecFormat format, const QByteArray& data) {
-    switch (format) {
-        case CodecFormat::Heif:
-            return HeifProperties(data);
-        case CodecFormat::Avif:
-            return AvifProperties(data);
-        case CodecFormat::Webp:
-            return WebpProperties(data);
-        case CodecFormat::Jxl:
-            return JxlProperties(data);
-        case CodecFormat::Raw:
-        case CodecFormat::None:
-            break;
-    }
-    return {};
+    const Codec* codec = CodecOf(format);
+    return codec && codec->properties ? codec->properties(data) : EmbeddedProperties{};
 }
 
 QString CodecTooLarge(qint64 width, qint64 height) {

@@ -39,10 +39,6 @@ struct Decoded {
     int orientation = 1;  // what turns image upright
 };
 
-QString TooLarge(qint64 width, qint64 height) {
-    return QStringLiteral("The image is too large (%1 x %2 pixels).").arg(width).arg(height);
-}
-
 bool AboveLimit(const QSize& size, std::int64_t maxPixels) {
     return std::int64_t(size.width()) * std::int64_t(size.height()) > maxPixels;
 }
@@ -91,10 +87,8 @@ bool ReadAll(QFile* file, std::int64_t maxPixels, QByteArray* data, QString* err
     return true;
 }
 
-Decoded ReadJpeg(QFile* file, std::int64_t maxPixels, int scaleDenominator) {
+Decoded ReadJpeg(const QByteArray& data, std::int64_t maxPixels, int scaleDenominator) {
     Decoded out;
-    QByteArray data;
-    if (!ReadAll(file, maxPixels, &data, &out.error)) return out;
     JpegDecoded jpeg = DecodeJpeg(data, maxPixels, scaleDenominator);
     out.image = std::move(jpeg.image);
     out.error = jpeg.error;
@@ -103,10 +97,8 @@ Decoded ReadJpeg(QFile* file, std::int64_t maxPixels, int scaleDenominator) {
     return out;
 }
 
-Decoded ReadJpeg2000(QFile* file, std::int64_t maxPixels) {
+Decoded ReadJpeg2000(const QByteArray& data, std::int64_t maxPixels) {
     Decoded out;
-    QByteArray data;
-    if (!ReadAll(file, maxPixels, &data, &out.error)) return out;
     QString error;
     out.image = DecodeJpeg2000(data, &error, maxPixels);
     if (out.image.isNull()) {
@@ -120,10 +112,8 @@ Decoded ReadJpeg2000(QFile* file, std::int64_t maxPixels) {
 
 // HEIC, AVIF, WebP, JPEG XL and camera raw files, through their own
 // libraries, which hand the picture over already upright.
-Decoded ReadWithCodec(QFile* file, CodecFormat format, std::int64_t maxPixels) {
+Decoded ReadWithCodec(const QByteArray& data, CodecFormat format, std::int64_t maxPixels) {
     Decoded out;
-    QByteArray data;
-    if (!ReadAll(file, maxPixels, &data, &out.error)) return out;
     CodecPicture picture = DecodeWithCodec(format, data, maxPixels);
     out.image = std::move(picture.image);
     out.error = picture.error;
@@ -157,7 +147,7 @@ Decoded ReadWithQt(QFile* file, std::int64_t maxPixels) {
     const QByteArray format = reader.format();
     const QSize size = ClaimedSizeWithQt(&reader, file);
     if (size.isValid() && AboveLimit(size, maxPixels)) {
-        out.error = TooLarge(size.width(), size.height());
+        out.error = CodecTooLarge(size.width(), size.height());
         return out;
     }
     if (!reader.read(&out.image) || out.image.isNull()) {
@@ -179,17 +169,24 @@ ReadResult Read(const QString& path, std::int64_t maxPixels, int jpegScaleDenomi
 
     const QByteArray head = file.peek(64);
     const CodecFormat codec = CodecFormatOf(head, path);
-    Decoded decoded = codec != CodecFormat::None ? ReadWithCodec(&file, codec, maxPixels)
-                      : LooksLikeJpeg2000(head)  ? ReadJpeg2000(&file, maxPixels)
-                      : LooksLikeJpeg(head)      ? ReadJpeg(&file, maxPixels, jpegScaleDenominator)
-                                                 : ReadWithQt(&file, maxPixels);
+    Decoded decoded;
+    if (codec == CodecFormat::None && !LooksLikeJpeg2000(head) && !LooksLikeJpeg(head)) {
+        decoded = ReadWithQt(&file, maxPixels);
+    } else {
+        // The other decoders work from the whole file in memory.
+        QByteArray data;
+        if (!ReadAll(&file, maxPixels, &data, &result.error)) return result;
+        decoded = codec != CodecFormat::None ? ReadWithCodec(data, codec, maxPixels)
+                  : LooksLikeJpeg2000(head)  ? ReadJpeg2000(data, maxPixels)
+                                             : ReadJpeg(data, maxPixels, jpegScaleDenominator);
+    }
     if (decoded.image.isNull()) {
         result.error = decoded.error.isEmpty() ? QStringLiteral("The image could not be decoded.")
                                                : decoded.error;
         return result;
     }
     if (AboveLimit(decoded.image.size(), maxPixels)) {
-        result.error = TooLarge(decoded.image.width(), decoded.image.height());
+        result.error = CodecTooLarge(decoded.image.width(), decoded.image.height());
         return result;
     }
     QImage image = ApplyExifOrientation(decoded.image, decoded.orientation);
@@ -243,32 +240,39 @@ ProbeResult Probe(const QString& path, std::int64_t maxPixels) {
     QFile file;
     if (!OpenSource(path, &file, &result.error)) return result;
     const CodecFormat codec = CodecFormatOf(file.peek(64), path);
+    QSize size;
     if (codec != CodecFormat::None) {
-        // The codecs' headers give the upright size.
         QByteArray data;
         if (!ReadAll(&file, maxPixels, &data, &result.error)) return result;
-        const QSize size = CodecHeaderSize(codec, data, &result.error);
-        if (!size.isValid() || size.isEmpty()) {
-            if (result.error.isEmpty())
-                result.error = QStringLiteral("The image header is damaged.");
-        } else if (AboveLimit(size, maxPixels)) {
-            result.error = TooLarge(size.width(), size.height());
-        } else {
-            result.size = size;
-        }
-        return result;
+        size = CodecHeaderSize(codec, data, &result.error);
+    } else {
+        size = HeaderSize(&file, maxPixels, &result.error);
     }
-    const QSize stored = HeaderSize(&file, maxPixels, &result.error);
-    if (!stored.isValid() || stored.isEmpty()) {
+    if (!size.isValid() || size.isEmpty()) {
         if (result.error.isEmpty()) result.error = QStringLiteral("The image header is damaged.");
         return result;
     }
-    if (AboveLimit(stored, maxPixels)) {
-        result.error = TooLarge(stored.width(), stored.height());
+    if (AboveLimit(size, maxPixels)) {
+        result.error = CodecTooLarge(size.width(), size.height());
         return result;
     }
-    result.size = OrientedSize(stored, SourceOrientation(&file));
+    // The codecs' headers give the upright size; the others the stored one.
+    result.size = codec != CodecFormat::None ? size : OrientedSize(size, SourceOrientation(&file));
     return result;
+}
+
+// A probe or a read that runs out of memory fails with the reason instead
+// of throwing.
+template <class Result, class Work>
+Result Guarded(const Work& work) {
+    RaiseAllocationLimitOnce();
+    try {
+        return work();
+    } catch (const std::exception&) {
+        Result result;
+        result.error = QStringLiteral("Not enough memory for the image.");
+        return result;
+    }
 }
 
 }  // namespace
@@ -284,25 +288,11 @@ const QStringList& SourceExtensions() {
 }
 
 ProbeResult ProbeImageFile(const QString& path, std::int64_t maxPixels) {
-    RaiseAllocationLimitOnce();
-    try {
-        return Probe(path, maxPixels);
-    } catch (const std::exception&) {
-        ProbeResult result;
-        result.error = QStringLiteral("Not enough memory for the image.");
-        return result;
-    }
+    return Guarded<ProbeResult>([&] { return Probe(path, maxPixels); });
 }
 
 ReadResult ReadImageFile(const QString& path, std::int64_t maxPixels) {
-    RaiseAllocationLimitOnce();
-    try {
-        return Read(path, maxPixels);
-    } catch (const std::exception&) {
-        ReadResult result;
-        result.error = QStringLiteral("Not enough memory for the image.");
-        return result;
-    }
+    return Guarded<ReadResult>([&] { return Read(path, maxPixels); });
 }
 
 Image ReadReducedCopy(const QString& path, const Image& full, double scale) {
