@@ -296,44 +296,29 @@ int OrientationOf(Source& in) {
 }
 
 // Where stored pixel (sx, sy) comes from for upright pixel (x, y), per
-// orientation; w and h are the stored picture's sides.
+// orientation; w and h are the stored picture's sides. Each coordinate
+// steps along x and along y, counting back from the far side where the
+// picture is mirrored.
 struct SourceMap {
-    int orientation, w, h;
+    int xx, xy, xw, yx, yy, yh;  // sx = xx x + xy y + xw (w - 1), sy likewise
+    int w, h;
+    SourceMap(int orientation, int width, int height) : w(width), h(height) {
+        static constexpr int kSteps[8][6] = {
+            {1, 0, 0, 0, 1, 0},    // 1: as stored
+            {-1, 0, 1, 0, 1, 0},   // 2: mirrored
+            {-1, 0, 1, 0, -1, 1},  // 3: a half turn
+            {1, 0, 0, 0, -1, 1},   // 4: flipped
+            {0, 1, 0, 1, 0, 0},    // 5: transpose
+            {0, 1, 0, -1, 0, 1},   // 6: a quarter turn clockwise
+            {0, -1, 1, -1, 0, 1},  // 7: transverse
+            {0, -1, 1, 1, 0, 0},   // 8: a quarter turn anticlockwise
+        };
+        const int* k = kSteps[orientation >= 1 && orientation <= 8 ? orientation - 1 : 0];
+        xx = k[0], xy = k[1], xw = k[2], yx = k[3], yy = k[4], yh = k[5];
+    }
     void operator()(int x, int y, int* sx, int* sy) const {
-        switch (orientation) {
-            case 2:
-                *sx = w - 1 - x;
-                *sy = y;
-                break;
-            case 3:
-                *sx = w - 1 - x;
-                *sy = h - 1 - y;
-                break;
-            case 4:
-                *sx = x;
-                *sy = h - 1 - y;
-                break;
-            case 5:  // transpose
-                *sx = y;
-                *sy = x;
-                break;
-            case 6:  // a quarter turn clockwise
-                *sx = y;
-                *sy = h - 1 - x;
-                break;
-            case 7:  // transverse
-                *sx = w - 1 - y;
-                *sy = h - 1 - x;
-                break;
-            case 8:  // a quarter turn anticlockwise
-                *sx = w - 1 - y;
-                *sy = x;
-                break;
-            default:
-                *sx = x;
-                *sy = y;
-                break;
-        }
+        *sx = xx * x + xy * y + xw * (w - 1);
+        *sy = yx * x + yy * y + yh * (h - 1);
     }
 };
 
@@ -345,7 +330,7 @@ struct Bytes {
 
 template <class Pixel>
 void Turn(const QImage& stored, QImage* upright, int orientation) {
-    const SourceMap map{orientation, stored.width(), stored.height()};
+    const SourceMap map(orientation, stored.width(), stored.height());
     const uchar* src = stored.constBits();
     const std::size_t srcStride = std::size_t(stored.bytesPerLine());
     uchar* dst = upright->bits();
