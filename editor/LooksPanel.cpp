@@ -38,14 +38,14 @@ LooksPanel::LooksPanel(ViewController* controller, LookStore store, QWidget* par
     list_->setSpacing(6);
     list_->setWordWrap(true);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
-    save_ = new QPushButton(tr("Save Look…"), this);
-    save_->setObjectName(QStringLiteral("buttonSaveLook"));
+    auto* save = new QPushButton(tr("Save Look…"), this);
+    save->setObjectName(QStringLiteral("buttonSaveLook"));
     rename_ = new QPushButton(tr("Rename…"), this);
     rename_->setObjectName(QStringLiteral("buttonRenameLook"));
     delete_ = new QPushButton(tr("Delete"), this);
     delete_->setObjectName(QStringLiteral("buttonDeleteLook"));
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(save_);
+    buttons->addWidget(save);
     buttons->addWidget(rename_);
     buttons->addWidget(delete_);
     auto* layout = new QVBoxLayout(this);
@@ -53,7 +53,7 @@ LooksPanel::LooksPanel(ViewController* controller, LookStore store, QWidget* par
     layout->addWidget(list_, 1);
     layout->addLayout(buttons);
 
-    connect(save_, &QPushButton::clicked, this, &LooksPanel::SaveLook);
+    connect(save, &QPushButton::clicked, this, &LooksPanel::SaveLook);
     connect(rename_, &QPushButton::clicked, this, &LooksPanel::RenameLook);
     connect(delete_, &QPushButton::clicked, this, &LooksPanel::DeleteLook);
     connect(list_, &QListWidget::itemClicked, this,

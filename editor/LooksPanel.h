@@ -6,7 +6,6 @@
 // be read is listed with a warning and never applied.
 #pragma once
 
-#include <QHash>
 #include <QWidget>
 
 #include "settings/Looks.h"
@@ -17,7 +16,6 @@ class QPushButton;
 
 namespace lumetra {
 
-class Dialogs;
 class ViewController;
 
 class LooksPanel : public QWidget {
@@ -29,9 +27,6 @@ class LooksPanel : public QWidget {
     void Refresh();
 
     QListWidget* list() const { return list_; }
-    QPushButton* saveButton() const { return save_; }
-    QPushButton* renameButton() const { return rename_; }
-    QPushButton* deleteButton() const { return delete_; }
 
     // The panel's commands, as its buttons run them.
     void SaveLook();
@@ -48,7 +43,6 @@ class LooksPanel : public QWidget {
     LookStore store_;
     QList<Look> looks_;
     QListWidget* list_;
-    QPushButton* save_;
     QPushButton* rename_;
     QPushButton* delete_;
 };

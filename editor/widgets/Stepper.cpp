@@ -8,26 +8,26 @@
 namespace lumetra {
 
 Stepper::Stepper(QWidget* parent) : QWidget(parent) {
-    up_ = new QToolButton(this);
-    down_ = new QToolButton(this);
-    up_->setArrowType(Qt::UpArrow);
-    down_->setArrowType(Qt::DownArrow);
-    for (QToolButton* button : {up_, down_}) {
+    auto* up = new QToolButton(this);
+    auto* down = new QToolButton(this);
+    up->setArrowType(Qt::UpArrow);
+    down->setArrowType(Qt::DownArrow);
+    for (QToolButton* button : {up, down}) {
         button->setAutoRepeat(true);
         button->setAutoRepeatDelay(400);
         button->setAutoRepeatInterval(60);
         button->setFixedSize(18, 12);
         button->setFocusPolicy(Qt::NoFocus);
     }
-    up_->setAccessibleName(tr("Increase"));
-    down_->setAccessibleName(tr("Decrease"));
+    up->setAccessibleName(tr("Increase"));
+    down->setAccessibleName(tr("Decrease"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(up_);
-    layout->addWidget(down_);
-    connect(up_, &QToolButton::clicked, this, &Stepper::stepUp);
-    connect(down_, &QToolButton::clicked, this, &Stepper::stepDown);
+    layout->addWidget(up);
+    layout->addWidget(down);
+    connect(up, &QToolButton::clicked, this, &Stepper::stepUp);
+    connect(down, &QToolButton::clicked, this, &Stepper::stepDown);
 }
 
 void Stepper::setRange(float minimum, float maximum) {

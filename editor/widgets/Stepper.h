@@ -6,8 +6,6 @@
 
 #include <QWidget>
 
-class QToolButton;
-
 namespace lumetra {
 
 class Stepper : public QWidget {
@@ -28,17 +26,12 @@ class Stepper : public QWidget {
     void stepUp();
     void stepDown();
 
-    QToolButton* upButton() const { return up_; }
-    QToolButton* downButton() const { return down_; }
-
   signals:
     void stepped();
 
   private:
     void stepBy(float delta);
 
-    QToolButton* up_;
-    QToolButton* down_;
     float value_ = 0.f;
     float minimum_ = 0.f;
     float maximum_ = 100.f;
