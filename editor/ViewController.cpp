@@ -32,24 +32,14 @@ namespace lumetra {
 namespace {
 
 int CheckState(const QCheckBox* box) {
-    switch (box->checkState()) {
-        case Qt::Checked:
-            return 1;
-        case Qt::PartiallyChecked:
-            return -1;
-        default:
-            return 0;
-    }
+    const Qt::CheckState state = box->checkState();
+    return state == Qt::Checked ? 1 : (state == Qt::PartiallyChecked ? -1 : 0);
 }
 
 void SetCheckState(QCheckBox* box, int state) {
-    if (state == -1) {
-        box->setTristate(true);
-        box->setCheckState(Qt::PartiallyChecked);
-    } else {
-        box->setTristate(false);
-        box->setCheckState(state == 1 ? Qt::Checked : Qt::Unchecked);
-    }
+    box->setTristate(state == -1);
+    box->setCheckState(state == -1 ? Qt::PartiallyChecked
+                                   : (state == 1 ? Qt::Checked : Qt::Unchecked));
 }
 
 }  // namespace
@@ -78,29 +68,18 @@ void ViewController::viewDidLoad() {
     // The window the controller sits in asks it before closing.
     if (window() != this) window()->installEventFilter(this);
 
-    comboTextFontType->clear();
-    comboTextFontType->addItems(FontFamilyNames());
-    comboTextPosition->clear();
-    comboTextPosition->addItems(PositionTitles());
-    comboImagePosition->clear();
-    comboImagePosition->addItems(PositionTitles());
+    for (const FieldSpec& field : SettingsFields()) {
+        if (field.kind != FieldKind::PopUp) continue;
+        auto* popUp = static_cast<QComboBox*>(Control(field));
+        popUp->clear();
+        popUp->addItems(PopUpItems(field));
+    }
 
     for (QToolButton* button : {buttonZoomIn, buttonZoomOut, buttonResetZoom}) {
         auto* effect = new QGraphicsOpacityEffect(button);
         effect->setOpacity(0.5);
         button->setGraphicsEffect(effect);
     }
-
-    sliderVignetteRadius->setRange(-0.25f, 0.25f);
-    sliderPixellatePixelSize->setRange(0.f, 0.2f);
-    sliderHalftoneDotSize->setRange(0.f, 0.2f);
-
-    for (const FieldSpec& field : SettingsFields())
-        if (field.kind == FieldKind::Stepper && field.group == Group::Transform3D)
-            static_cast<Stepper*>(Control(field))->setIncrement(0.01f);
-
-    comboFormat->clear();
-    comboFormat->addItems(FormatTitles());
 
     checkKeepExifInfo->setToolTip(
         QStringLiteral("Keep the EXIF information and creation date of the original image"));
@@ -207,10 +186,7 @@ bool ViewController::windowShouldClose() {
 bool ViewController::eventFilter(QObject* watched, QEvent* event) {
     if (HandleViewportEvent(watched, event)) return true;
     if (event->type() == QEvent::Close && watched == window()) {
-        if (windowShouldClose())
-            event->accept();
-        else
-            event->ignore();
+        event->setAccepted(windowShouldClose());
         return !event->isAccepted();
     }
     return QWidget::eventFilter(watched, event);
