@@ -141,14 +141,12 @@ std::optional<Options> ParseOptions(const QStringList& arguments, QString* error
                 return fail(
                     QStringLiteral("%1 needs a number of pixels from 1 to 1000000").arg(name));
             (name == QLatin1String("--width") ? options.width : options.height) = size;
-        } else if (name == QLatin1String("--keep-exif")) {
-            if (options.keepExif == false)
+        } else if (name == QLatin1String("--keep-exif") ||
+                   name == QLatin1String("--no-keep-exif")) {
+            const bool keep = name == QLatin1String("--keep-exif");
+            if (options.keepExif == !keep)
                 return fail(QStringLiteral("--keep-exif and --no-keep-exif exclude each other"));
-            options.keepExif = true;
-        } else if (name == QLatin1String("--no-keep-exif")) {
-            if (options.keepExif == true)
-                return fail(QStringLiteral("--keep-exif and --no-keep-exif exclude each other"));
-            options.keepExif = false;
+            options.keepExif = keep;
         } else if (name == QLatin1String("--overwrite")) {
             options.overwrite = true;
         } else if (name == QLatin1String("--jobs") || name == QLatin1String("-j") ||

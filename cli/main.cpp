@@ -38,21 +38,12 @@ class Progress {
         std::lock_guard lock(mutex_);
         ++done_;
         if (terminal_) Print(stderr, QStringLiteral("\r\033[K"));
-        if (result.ok && result.damaged)
-            Print(stderr, QStringLiteral("[%1/%2] DAMAGED %3: %4; what could be read went to %5\n")
-                              .arg(done_)
-                              .arg(total_)
-                              .arg(input, result.message, result.outputPath));
-        else if (result.ok)
-            Print(stderr, QStringLiteral("[%1/%2] %3 -> %4\n")
-                              .arg(done_)
-                              .arg(total_)
-                              .arg(input, result.outputPath));
-        else
-            Print(stderr, QStringLiteral("[%1/%2] FAILED %3: %4\n")
-                              .arg(done_)
-                              .arg(total_)
-                              .arg(input, result.message));
+        const QString line = !result.ok ? QStringLiteral("FAILED %1: %2").arg(input, result.message)
+                             : result.damaged
+                                 ? QStringLiteral("DAMAGED %1: %2; what could be read went to %3")
+                                       .arg(input, result.message, result.outputPath)
+                                 : QStringLiteral("%1 -> %2").arg(input, result.outputPath);
+        Print(stderr, QStringLiteral("[%1/%2] %3\n").arg(done_).arg(total_).arg(line));
         if (terminal_ && done_ < total_) {
             const int width = 30;
             const int filled = done_ * width / total_;
