@@ -19,25 +19,12 @@ class Bytes {
         if (offset < 0 || n < 0 || offset > size_ || size_ - offset < n) return false;
         return device_->seek(offset) && device_->read(out, n) == n;
     }
-    bool U8(qint64 offset, std::uint32_t* v) {
-        unsigned char b = 0;
-        if (!Read(offset, reinterpret_cast<char*>(&b), 1)) return false;
-        *v = b;
-        return true;
-    }
-    bool U16(qint64 offset, bool bigEndian, std::uint32_t* v) {
-        unsigned char b[2];
-        if (!Read(offset, reinterpret_cast<char*>(b), 2)) return false;
-        *v = bigEndian ? std::uint32_t(b[0] << 8 | b[1]) : std::uint32_t(b[1] << 8 | b[0]);
-        return true;
-    }
-    bool U32(qint64 offset, bool bigEndian, std::uint32_t* v) {
+    // An unsigned number of 1, 2 or 4 bytes at offset, in the byte order given.
+    bool Unsigned(qint64 offset, int bytes, bool bigEndian, std::uint32_t* v) {
         unsigned char b[4];
-        if (!Read(offset, reinterpret_cast<char*>(b), 4)) return false;
-        *v = bigEndian ? std::uint32_t(b[0]) << 24 | std::uint32_t(b[1]) << 16 |
-                             std::uint32_t(b[2]) << 8 | b[3]
-                       : std::uint32_t(b[3]) << 24 | std::uint32_t(b[2]) << 16 |
-                             std::uint32_t(b[1]) << 8 | b[0];
+        if (!Read(offset, reinterpret_cast<char*>(b), bytes)) return false;
+        *v = 0;
+        for (int i = 0; i < bytes; ++i) *v = *v << 8 | b[bigEndian ? i : bytes - 1 - i];
         return true;
     }
 
@@ -52,7 +39,7 @@ QString PngDamage(Bytes& file) {
     while (true) {
         std::uint32_t length = 0;
         char type[4];
-        if (!file.U32(at, true, &length) || !file.Read(at + 4, type, 4)) return kCutShort;
+        if (!file.Unsigned(at, 4, true, &length) || !file.Read(at + 4, type, 4)) return kCutShort;
         if (length > 0x7FFFFFFFu) return QStringLiteral("a PNG chunk has an impossible length");
         const qint64 end = at + 12 + qint64(length);
         if (end > file.size()) return kCutShort;
@@ -65,7 +52,7 @@ QString PngDamage(Bytes& file) {
 // first image's data, the frame that is shown, must be complete.
 QString GifDamage(Bytes& file) {
     std::uint32_t flags = 0;
-    if (!file.U8(10, &flags)) return kCutShort;
+    if (!file.Unsigned(10, 1, false, &flags)) return kCutShort;
     qint64 at = 13;
     if (flags & 0x80) at += 3 * (qint64(2) << (flags & 7));
     // Skips data sub-blocks (a length byte, then that many bytes) up to the
@@ -73,7 +60,7 @@ QString GifDamage(Bytes& file) {
     const auto skipSubBlocks = [&file](qint64* pos) {
         while (true) {
             std::uint32_t n = 0;
-            if (!file.U8(*pos, &n)) return false;
+            if (!file.Unsigned(*pos, 1, false, &n)) return false;
             *pos += 1 + qint64(n);
             if (n == 0) return true;
             if (*pos > file.size()) return false;
@@ -81,13 +68,13 @@ QString GifDamage(Bytes& file) {
     };
     while (true) {
         std::uint32_t introducer = 0;
-        if (!file.U8(at, &introducer)) return kCutShort;
+        if (!file.Unsigned(at, 1, false, &introducer)) return kCutShort;
         if (introducer == 0x21) {  // extension: label, sub-blocks
             at += 2;
             if (!skipSubBlocks(&at)) return kCutShort;
         } else if (introducer == 0x2C) {  // image: descriptor, colours, LZW size, data
             std::uint32_t imageFlags = 0;
-            if (!file.U8(at + 9, &imageFlags)) return kCutShort;
+            if (!file.Unsigned(at + 9, 1, false, &imageFlags)) return kCutShort;
             at += 10;
             if (imageFlags & 0x80) at += 3 * (qint64(2) << (imageFlags & 7));
             at += 1;  // LZW minimum code size
@@ -104,14 +91,14 @@ QString GifDamage(Bytes& file) {
 // a compressed one must be as long as its header says.
 QString BmpDamage(Bytes& file) {
     std::uint32_t fileSize = 0, offset = 0, headerSize = 0;
-    if (!file.U32(2, false, &fileSize) || !file.U32(10, false, &offset) ||
-        !file.U32(14, false, &headerSize))
+    if (!file.Unsigned(2, 4, false, &fileSize) || !file.Unsigned(10, 4, false, &offset) ||
+        !file.Unsigned(14, 4, false, &headerSize))
         return kCutShort;
     if (offset > file.size()) return kCutShort;
     if (headerSize < 40) return {};  // the old OS/2 header: nothing more to check
     std::uint32_t width = 0, height = 0, bits = 0, compression = 0;
-    if (!file.U32(18, false, &width) || !file.U32(22, false, &height) ||
-        !file.U16(28, false, &bits) || !file.U32(30, false, &compression))
+    if (!file.Unsigned(18, 4, false, &width) || !file.Unsigned(22, 4, false, &height) ||
+        !file.Unsigned(28, 2, false, &bits) || !file.Unsigned(30, 4, false, &compression))
         return kCutShort;
     const std::int64_t w = std::int32_t(width);
     std::int64_t h = std::int32_t(height);
@@ -132,9 +119,9 @@ QString TiffDamage(Bytes& file) {
     if (!file.Read(0, order, 2)) return kCutShort;
     const bool big = order[0] == 'M';
     std::uint32_t magic = 0, ifd = 0, entries = 0;
-    if (!file.U16(2, big, &magic)) return kCutShort;
+    if (!file.Unsigned(2, 2, big, &magic)) return kCutShort;
     if (magic != 42) return {};  // BigTIFF: left to the reader
-    if (!file.U32(4, big, &ifd) || !file.U16(ifd, big, &entries)) return kCutShort;
+    if (!file.Unsigned(4, 4, big, &ifd) || !file.Unsigned(ifd, 2, big, &entries)) return kCutShort;
     if (qint64(ifd) + 2 + qint64(entries) * 12 > file.size()) return kCutShort;
 
     struct Array {
@@ -145,15 +132,15 @@ QString TiffDamage(Bytes& file) {
         const qint64 entry = qint64(ifd) + 2 + qint64(i) * 12;
         std::uint32_t tag = 0;
         Array a;
-        if (!file.U16(entry, big, &tag) || !file.U16(entry + 2, big, &a.type) ||
-            !file.U32(entry + 4, big, &a.count))
+        if (!file.Unsigned(entry, 2, big, &tag) || !file.Unsigned(entry + 2, 2, big, &a.type) ||
+            !file.Unsigned(entry + 4, 4, big, &a.count))
             return kCutShort;
         a.found = true;
         const qint64 size = a.type == 3 ? 2 : 4;
         // Values that fit in four bytes are held in the entry itself.
         if (qint64(a.count) * size <= 4)
             a.valueAt = std::uint32_t(entry + 8);
-        else if (!file.U32(entry + 8, big, &a.valueAt))
+        else if (!file.Unsigned(entry + 8, 4, big, &a.valueAt))
             return kCutShort;
         if (tag == 273 || tag == 324) offsets = a;  // strip or tile offsets
         if (tag == 279 || tag == 325) counts = a;   // their byte counts
@@ -162,18 +149,16 @@ QString TiffDamage(Bytes& file) {
     if (offsets.count != counts.count || (offsets.type != 3 && offsets.type != 4) ||
         (counts.type != 3 && counts.type != 4))
         return QStringLiteral("the TIFF strip table is corrupt");
-    const qint64 offsetSize = offsets.type == 3 ? 2 : 4;
-    const qint64 countSize = counts.type == 3 ? 2 : 4;
+    const int offsetSize = offsets.type == 3 ? 2 : 4;
+    const int countSize = counts.type == 3 ? 2 : 4;
     if (qint64(offsets.valueAt) + qint64(offsets.count) * offsetSize > file.size() ||
         qint64(counts.valueAt) + qint64(counts.count) * countSize > file.size())
         return kCutShort;
     for (std::uint32_t i = 0; i < offsets.count; ++i) {
         std::uint32_t start = 0, length = 0;
         const bool read =
-            (offsetSize == 2 ? file.U16(offsets.valueAt + qint64(i) * 2, big, &start)
-                             : file.U32(offsets.valueAt + qint64(i) * 4, big, &start)) &&
-            (countSize == 2 ? file.U16(counts.valueAt + qint64(i) * 2, big, &length)
-                            : file.U32(counts.valueAt + qint64(i) * 4, big, &length));
+            file.Unsigned(offsets.valueAt + qint64(i) * offsetSize, offsetSize, big, &start) &&
+            file.Unsigned(counts.valueAt + qint64(i) * countSize, countSize, big, &length);
         if (!read || qint64(start) + qint64(length) > file.size()) return kCutShort;
     }
     return {};
