@@ -413,26 +413,28 @@ locale_t CLocale() {
     return c;
 }
 
-}  // namespace
-
-bool ParseFloatText(const QString& text, float* value) {
+// A text that is one number in the settings text's rules, read by parse
+// (strtof_l or strtod_l) in the C locale.
+template <class Number>
+bool ParseNumberText(const QString& text, Number* value,
+                     Number (*parse)(const char*, char**, locale_t)) {
     const std::optional<QByteArray> bytes = StrictNumberBytes(text);
     if (!bytes) return false;
     char* end = nullptr;
-    const float parsed = strtof_l(bytes->constData(), &end, CLocale());
+    const Number parsed = parse(bytes->constData(), &end, CLocale());
     if (end != bytes->constData() + bytes->size()) return false;
     *value = parsed;
     return true;
 }
 
+}  // namespace
+
+bool ParseFloatText(const QString& text, float* value) {
+    return ParseNumberText(text, value, strtof_l);
+}
+
 bool ParseDoubleText(const QString& text, double* value) {
-    const std::optional<QByteArray> bytes = StrictNumberBytes(text);
-    if (!bytes) return false;
-    char* end = nullptr;
-    const double parsed = strtod_l(bytes->constData(), &end, CLocale());
-    if (end != bytes->constData() + bytes->size()) return false;
-    *value = parsed;
-    return true;
+    return ParseNumberText(text, value, strtod_l);
 }
 
 float TextFieldNumber(const QString& text) {
