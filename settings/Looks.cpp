@@ -14,8 +14,10 @@ namespace {
 
 const QString kSuffix = QStringLiteral(".") + kSettingsFileExtension;
 
-void Say(QString* error, const QString& text) {
+// Fails with the reason in *error, when the caller asked for it.
+bool Fail(QString* error, const QString& text) {
     if (error) *error = text;
+    return false;
 }
 
 // The looks in one folder, by name.
@@ -100,48 +102,33 @@ bool LookStore::UserHas(const QString& name) const {
 }
 
 bool LookStore::Save(const QString& name, const EditSettings& settings, QString* error) const {
-    if (const QString bad = NameError(name); !bad.isEmpty()) {
-        Say(error, bad);
-        return false;
-    }
-    if (userFolder_.isEmpty() || !QDir().mkpath(userFolder_)) {
-        Say(error, QStringLiteral("The folder for looks cannot be made: %1").arg(userFolder_));
-        return false;
-    }
+    if (const QString bad = NameError(name); !bad.isEmpty()) return Fail(error, bad);
+    if (userFolder_.isEmpty() || !QDir().mkpath(userFolder_))
+        return Fail(error,
+                    QStringLiteral("The folder for looks cannot be made: %1").arg(userFolder_));
     return WriteSettingsFile(UserPath(name), settings, error);
 }
 
 bool LookStore::Rename(const QString& from, const QString& to, QString* error) const {
-    if (const QString bad = NameError(to); !bad.isEmpty()) {
-        Say(error, bad);
-        return false;
-    }
-    if (!UserHas(from)) {
-        Say(error, QStringLiteral("There is no look of yours named %1.").arg(from));
-        return false;
-    }
+    if (const QString bad = NameError(to); !bad.isEmpty()) return Fail(error, bad);
+    if (!UserHas(from))
+        return Fail(error, QStringLiteral("There is no look of yours named %1.").arg(from));
     if (from == to) return true;
-    if (QFileInfo::exists(UserPath(to))) {
-        Say(error, QStringLiteral("A look named %1 exists already.").arg(to));
-        return false;
-    }
-    if (!QFile::rename(UserPath(from), UserPath(to))) {
-        Say(error, QStringLiteral("The look %1 could not be renamed.").arg(from));
-        return false;
-    }
+    if (QFileInfo::exists(UserPath(to)))
+        return Fail(error, QStringLiteral("A look named %1 exists already.").arg(to));
+    if (!QFile::rename(UserPath(from), UserPath(to)))
+        return Fail(error, QStringLiteral("The look %1 could not be renamed.").arg(from));
     return true;
 }
 
 bool LookStore::Remove(const QString& name, QString* error) const {
-    if (!UserHas(name)) {
-        Say(error, QStringLiteral("There is no look of yours named %1.").arg(name));
-        return false;
-    }
+    if (!UserHas(name))
+        return Fail(error, QStringLiteral("There is no look of yours named %1.").arg(name));
     QFile file(UserPath(name));
     if (file.moveToTrash() || file.remove()) return true;
-    Say(error,
+    return Fail(
+        error,
         QStringLiteral("The look %1 could not be deleted: %2").arg(name, file.errorString()));
-    return false;
 }
 
 }  // namespace lumetra
