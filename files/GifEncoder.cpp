@@ -15,8 +15,10 @@ namespace {
 
 constexpr int kMaxGifSide = 65535;  // sides are 16-bit fields in the file
 
-void SetError(QString* error, const QString& text) {
+// Fails with the reason in *error, when the caller asked for it.
+QByteArray Fail(QString* error, const QString& text) {
     if (error) *error = text;
+    return {};
 }
 
 int AppendToBuffer(GifFileType* gif, const GifByteType* bytes, int count) {
@@ -31,23 +33,18 @@ QByteArray EncodeGif(const QImage& source, QString* error) {
     const QImage rgba = source.convertToFormat(QImage::Format_RGBA8888);
     const int width = rgba.width();
     const int height = rgba.height();
-    if (rgba.isNull() || width < 1 || height < 1) {
-        SetError(error, QStringLiteral("There is no picture to encode."));
-        return {};
-    }
-    if (width > kMaxGifSide || height > kMaxGifSide) {
-        SetError(error,
-                 QStringLiteral("GIF cannot hold a picture wider or higher than 65535 pixels."));
-        return {};
-    }
+    if (rgba.isNull() || width < 1 || height < 1)
+        return Fail(error, QStringLiteral("There is no picture to encode."));
+    if (width > kMaxGifSide || height > kMaxGifSide)
+        return Fail(error,
+                    QStringLiteral("GIF cannot hold a picture wider or higher than 65535 pixels."));
     GifPalette palette;
     if (!ChooseGifPalette(rgba, &palette, error)) return {};
     std::vector<GifPixelType> indexes;
     try {
         indexes.resize(std::size_t(width) * std::size_t(height));
     } catch (const std::bad_alloc&) {
-        SetError(error, QStringLiteral("Not enough memory to encode the picture."));
-        return {};
+        return Fail(error, QStringLiteral("Not enough memory to encode the picture."));
     }
     DitherOntoPalette(rgba, palette, indexes.data());
     const int transparent = palette.transparent;
@@ -60,18 +57,12 @@ QByteArray EncodeGif(const QImage& source, QString* error) {
         colours[i] =
             GifColorType{palette.colours[i][0], palette.colours[i][1], palette.colours[i][2]};
     Owned<ColorMapObject, GifFreeMapObject> map(GifMakeMapObject(tableSize, colours.data()));
-    if (!map) {
-        SetError(error, QStringLiteral("Not enough memory to encode the picture."));
-        return {};
-    }
+    if (!map) return Fail(error, QStringLiteral("Not enough memory to encode the picture."));
 
     QByteArray out;
     int status = 0;
     GifFileType* gif = EGifOpen(&out, AppendToBuffer, &status);
-    if (!gif) {
-        SetError(error, QString::fromUtf8(GifErrorString(status)));
-        return {};
-    }
+    if (!gif) return Fail(error, QString::fromUtf8(GifErrorString(status)));
     EGifSetGifVersion(gif, true);
     bool ok = EGifPutScreenDesc(gif, width, height, 8, 0, map.get()) == GIF_OK;
     if (ok && transparent >= 0) {
@@ -94,11 +85,9 @@ QByteArray EncodeGif(const QImage& source, QString* error) {
         ok = false;
         if (failure == 0) failure = closeStatus;
     }
-    if (!ok) {
-        SetError(error, QStringLiteral("The GIF encoder failed: %1")
-                            .arg(QString::fromUtf8(GifErrorString(failure))));
-        return {};
-    }
+    if (!ok)
+        return Fail(error, QStringLiteral("The GIF encoder failed: %1")
+                               .arg(QString::fromUtf8(GifErrorString(failure))));
     return out;
 }
 

@@ -27,8 +27,10 @@ constexpr double kRatioSpread = 50.0;  // factor 0.0: 4 * 50 = 200:1
 // tile for the whole picture (512-pixel tiles lose 0.14 dB).
 constexpr int kTileSide = 1024;
 
-void SetError(QString* error, const QString& text) {
+// Fails with the reason in *error, when the caller asked for it.
+QByteArray Fail(QString* error, const QString& text) {
     if (error) *error = text;
+    return {};
 }
 
 // The wavelet needs each resolution level to keep at least one sample, so a
@@ -88,10 +90,7 @@ QByteArray EncodeRegion(const QImage& bitmap, int x0, int y0, int x1, int y1, co
     }
     jp2::ImagePtr planes(
         opj_image_create(OPJ_UINT32(coding.components), parameters, OPJ_CLRSPC_SRGB));
-    if (!planes) {
-        SetError(error, QStringLiteral("Not enough memory to encode the picture."));
-        return {};
-    }
+    if (!planes) return Fail(error, QStringLiteral("Not enough memory to encode the picture."));
     planes->x0 = OPJ_UINT32(x0);
     planes->y0 = OPJ_UINT32(y0);
     planes->x1 = OPJ_UINT32(x1);
@@ -140,16 +139,11 @@ QByteArray EncodeRegion(const QImage& bitmap, int x0, int y0, int x1, int y1, co
     }
 
     jp2::CodecPtr codec(opj_create_compress(jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K));
-    if (!codec) {
-        SetError(error, QStringLiteral("The JPEG 2000 encoder could not be started."));
-        return {};
-    }
+    if (!codec) return Fail(error, QStringLiteral("The JPEG 2000 encoder could not be started."));
     jp2::Messages messages;
     messages.Attach(codec.get());
-    if (!opj_setup_encoder(codec.get(), &settings, planes.get())) {
-        SetError(error, messages.error);
-        return {};
-    }
+    if (!opj_setup_encoder(codec.get(), &settings, planes.get()))
+        return Fail(error, messages.error);
     if (threads > 1 && opj_has_thread_support()) opj_codec_set_threads(codec.get(), threads);
 
     jp2::WriteBuffer out;
@@ -157,11 +151,10 @@ QByteArray EncodeRegion(const QImage& bitmap, int x0, int y0, int x1, int y1, co
     const bool encoded = stream && opj_start_compress(codec.get(), planes.get(), stream.get()) &&
                          opj_encode(codec.get(), stream.get()) &&
                          opj_end_compress(codec.get(), stream.get());
-    if (!encoded || out.failed) {
-        SetError(error, messages.error.isEmpty() ? QStringLiteral("The JPEG 2000 encoder failed.")
-                                                 : messages.error);
-        return {};
-    }
+    if (!encoded || out.failed)
+        return Fail(error, messages.error.isEmpty()
+                               ? QStringLiteral("The JPEG 2000 encoder failed.")
+                               : messages.error);
     out.data.truncate(qsizetype(out.end));
     return out.data;
 }
@@ -205,8 +198,7 @@ bool AppendTileParts(const QByteArray& codestream, int index, QByteArray* out) {
 QByteArray JoinTiles(const QByteArray& firstJp2, const std::vector<QByteArray>& codestreams,
                      int width, int height, QString* error) {
     const auto fail = [error] {
-        SetError(error, QStringLiteral("The JPEG 2000 encoder wrote an unexpected file."));
-        return QByteArray();
+        return Fail(error, QStringLiteral("The JPEG 2000 encoder wrote an unexpected file."));
     };
     // The JP2 boxes: ihdr inside jp2h, and the codestream box jp2c, last.
     qsizetype ihdr = -1, jp2c = -1;
@@ -260,20 +252,13 @@ double Jpeg2000CompressionRatio(double quality) {
 }
 
 QByteArray EncodeJpeg2000(const QImage& source, double quality, QString* error) {
-    if (source.isNull()) {
-        SetError(error, QStringLiteral("There is no picture to encode."));
-        return {};
-    }
-    if (!std::isfinite(quality)) {
-        SetError(error, QStringLiteral("The compression factor is not a number."));
-        return {};
-    }
+    if (source.isNull()) return Fail(error, QStringLiteral("There is no picture to encode."));
+    if (!std::isfinite(quality))
+        return Fail(error, QStringLiteral("The compression factor is not a number."));
     const QImage image =
         IsSaveBitmap(source) ? source : source.convertToFormat(QImage::Format_RGBA8888);
-    if (image.isNull()) {
-        SetError(error, QStringLiteral("Not enough memory to encode the picture."));
-        return {};
-    }
+    if (image.isNull())
+        return Fail(error, QStringLiteral("Not enough memory to encode the picture."));
     const int width = image.width();
     const int height = image.height();
     Coding coding;
@@ -310,12 +295,8 @@ QByteArray EncodeJpeg2000(const QImage& source, double quality, QString* error) 
             }
         }
     });
-    for (int t = 0; t < tiles; ++t) {
-        if (codestreams[std::size_t(t)].isEmpty()) {
-            SetError(error, errors[std::size_t(t)]);
-            return {};
-        }
-    }
+    for (int t = 0; t < tiles; ++t)
+        if (codestreams[std::size_t(t)].isEmpty()) return Fail(error, errors[std::size_t(t)]);
     return JoinTiles(codestreams[0], codestreams, width, height, error);
 }
 
