@@ -39,6 +39,12 @@ struct Decoded {
     int orientation = 1;  // what turns image upright
 };
 
+// Fails with the reason in *error.
+bool Fail(QString* error, const QString& text) {
+    *error = text;
+    return false;
+}
+
 bool AboveLimit(const QSize& size, std::int64_t maxPixels) {
     return std::int64_t(size.width()) * std::int64_t(size.height()) > maxPixels;
 }
@@ -47,32 +53,19 @@ bool AboveLimit(const QSize& size, std::int64_t maxPixels) {
 // empty; else false with the reason in *error.
 bool OpenSource(const QString& path, QFile* file, QString* error) {
     const QFileInfo info(path);
-    if (!info.exists()) {
-        *error = QStringLiteral("The file does not exist.");
-        return false;
-    }
-    if (!info.isFile()) {
-        *error = QStringLiteral("This is not a file.");
-        return false;
-    }
+    if (!info.exists()) return Fail(error, QStringLiteral("The file does not exist."));
+    if (!info.isFile()) return Fail(error, QStringLiteral("This is not a file."));
     file->setFileName(path);
-    if (!file->open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("The file cannot be read: %1").arg(file->errorString());
-        return false;
-    }
-    if (file->size() == 0) {
-        *error = QStringLiteral("The file is empty.");
-        return false;
-    }
+    if (!file->open(QIODevice::ReadOnly))
+        return Fail(error, QStringLiteral("The file cannot be read: %1").arg(file->errorString()));
+    if (file->size() == 0) return Fail(error, QStringLiteral("The file is empty."));
     return true;
 }
 
 // A compressed file larger than this cannot hold a picture we accept.
 bool FileSizeAllowed(const QFile& file, std::int64_t maxPixels, QString* error) {
-    if (file.size() > maxPixels * 8 + (qint64(64) << 20)) {
-        *error = QStringLiteral("The file is too large.");
-        return false;
-    }
+    if (file.size() > maxPixels * 8 + (qint64(64) << 20))
+        return Fail(error, QStringLiteral("The file is too large."));
     return true;
 }
 
@@ -80,10 +73,8 @@ bool FileSizeAllowed(const QFile& file, std::int64_t maxPixels, QString* error) 
 bool ReadAll(QFile* file, std::int64_t maxPixels, QByteArray* data, QString* error) {
     if (!FileSizeAllowed(*file, maxPixels, error)) return false;
     *data = file->readAll();
-    if (file->error() != QFileDevice::NoError) {
-        *error = QStringLiteral("The file cannot be read: %1").arg(file->errorString());
-        return false;
-    }
+    if (file->error() != QFileDevice::NoError)
+        return Fail(error, QStringLiteral("The file cannot be read: %1").arg(file->errorString()));
     return true;
 }
 
