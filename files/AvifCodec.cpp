@@ -135,16 +135,11 @@ CodecPicture DecodeAvif(const QByteArray& data, std::int64_t maxPixels) {
     const Decoder decoder = Parse(data, &out.error);
     if (!decoder) return out;
     const avifImage* header = decoder->image;
-    if (CodecAboveLimit(header->width, header->height, maxPixels)) {
-        out.error = CodecTooLarge(header->width, header->height);
-        return out;
-    }
+    if (CodecAboveLimit(header->width, header->height, maxPixels))
+        return CodecFailure(CodecTooLarge(header->width, header->height));
     // The first frame of a sequence.
     const avifResult result = avifDecoderNextImage(decoder.get());
-    if (result != AVIF_RESULT_OK) {
-        out.error = Why(result);
-        return out;
-    }
+    if (result != AVIF_RESULT_OK) return CodecFailure(Why(result));
     const avifImage* image = decoder->image;
     const bool deep = image->depth > 8;
     const int width = int(image->width);
@@ -152,15 +147,9 @@ CodecPicture DecodeAvif(const QByteArray& data, std::int64_t maxPixels) {
     // From the frame pool, warm from earlier opens.
     QImage picture =
         AcquireImage(width, height, deep ? QImage::Format_RGBA64 : QImage::Format_RGBA8888);
-    if (picture.isNull()) {
-        out.error = QStringLiteral("Not enough memory for the image.");
-        return out;
-    }
+    if (picture.isNull()) return CodecFailure(QStringLiteral("Not enough memory for the image."));
     const avifResult converted = ConvertToRgb(image, &picture);
-    if (converted != AVIF_RESULT_OK) {
-        out.error = Why(converted);
-        return out;
-    }
+    if (converted != AVIF_RESULT_OK) return CodecFailure(Why(converted));
     if (image->icc.size > 0)
         SetColourSpaceFromIcc(&picture, QByteArray(reinterpret_cast<const char*>(image->icc.data),
                                                    qsizetype(image->icc.size)));

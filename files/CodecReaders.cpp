@@ -102,9 +102,7 @@ const QString kNotAPicture = QStringLiteral("The file is not an image in a forma
 
 CodecPicture DecodeWithCodec(CodecFormat format, const QByteArray& data, std::int64_t maxPixels) {
     if (const Codec* codec = CodecOf(format)) return codec->decode(data, maxPixels);
-    CodecPicture none;
-    none.error = kNotAPicture;
-    return none;
+    return CodecFailure(kNotAPicture);
 }
 
 QSize CodecHeaderSize(CodecFormat format, const QByteArray& data, QString* error) {

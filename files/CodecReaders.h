@@ -35,6 +35,11 @@ struct CodecPicture {
     QString damage;  // part of the picture could be decoded: what is wrong
 };
 
+// A picture that could not be decoded, for the reason given.
+inline CodecPicture CodecFailure(const QString& error) {
+    return CodecPicture{QImage(), error, QString()};
+}
+
 // Decodes the whole file held in data. Refuses, before decoding, a picture
 // whose header claims more than maxPixels.
 CodecPicture DecodeWithCodec(CodecFormat format, const QByteArray& data, std::int64_t maxPixels);

@@ -86,10 +86,9 @@ CodecPicture DecodeHeif(const QByteArray& data, std::int64_t maxPixels) {
     const int width = heif_image_handle_get_width(handle.get());
     const int height = heif_image_handle_get_height(handle.get());
     if (CodecAboveLimit(storedWidth, storedHeight, maxPixels) ||
-        CodecAboveLimit(width, height, maxPixels)) {
-        out.error = CodecTooLarge(std::max(storedWidth, width), std::max(storedHeight, height));
-        return out;
-    }
+        CodecAboveLimit(width, height, maxPixels))
+        return CodecFailure(
+            CodecTooLarge(std::max(storedWidth, width), std::max(storedHeight, height)));
     const int bits = heif_image_handle_get_luma_bits_per_pixel(handle.get());
     const bool deep = bits > 8;
     Owned<heif_decoding_options, heif_decoding_options_free> options(heif_decoding_options_alloc());
@@ -98,24 +97,16 @@ CodecPicture DecodeHeif(const QByteArray& data, std::int64_t maxPixels) {
         handle.get(), &decodedRaw, heif_colorspace_RGB,
         deep ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RGBA, options.get());
     const Owned<heif_image, heif_image_release> decoded(decodedRaw);
-    if (e.code != heif_error_Ok || !decoded) {
-        out.error = Why(e);
-        return out;
-    }
+    if (e.code != heif_error_Ok || !decoded) return CodecFailure(Why(e));
     int stride = 0;
     const uint8_t* plane =
         heif_image_get_plane_readonly(decoded.get(), heif_channel_interleaved, &stride);
     const int w = heif_image_get_width(decoded.get(), heif_channel_interleaved);
     const int h = heif_image_get_height(decoded.get(), heif_channel_interleaved);
-    if (!plane || w <= 0 || h <= 0) {
-        out.error = QStringLiteral("The image could not be decoded.");
-        return out;
-    }
+    if (!plane || w <= 0 || h <= 0)
+        return CodecFailure(QStringLiteral("The image could not be decoded."));
     QImage image(w, h, deep ? QImage::Format_RGBA64 : QImage::Format_RGBA8888);
-    if (image.isNull()) {
-        out.error = QStringLiteral("Not enough memory for the image.");
-        return out;
-    }
+    if (image.isNull()) return CodecFailure(QStringLiteral("Not enough memory for the image."));
     const qsizetype rowBytes = qsizetype(w) * (deep ? 8 : 4);
     uchar* pixels = image.bits();  // detached once, before the bands start
     const qsizetype lineBytes = image.bytesPerLine();

@@ -96,17 +96,12 @@ CodecPicture DecodeRaw(const QByteArray& data, std::int64_t maxPixels) {
     if (!Open(raw.get(), data, maxPixels, &out.error)) return out;
     int code = raw->unpack();
     // LibRaw counts the reads that ran past the end of the data.
-    if (code == LIBRAW_SUCCESS && raw->error_count() > 0) {
-        out.error = kDamaged;
-        return out;
-    }
+    if (code == LIBRAW_SUCCESS && raw->error_count() > 0) return CodecFailure(kDamaged);
     if (code == LIBRAW_SUCCESS) code = raw->dcraw_process();
-    if (code != LIBRAW_SUCCESS) {
-        out.error = code == LIBRAW_UNSUFFICIENT_MEMORY
-                        ? QStringLiteral("Not enough memory for the image.")
-                        : Why(code);
-        return out;
-    }
+    if (code != LIBRAW_SUCCESS)
+        return CodecFailure(code == LIBRAW_UNSUFFICIENT_MEMORY
+                                ? QStringLiteral("Not enough memory for the image.")
+                                : Why(code));
     // The developed picture is copied straight into the frame the engine
     // reads: LibRaw writes each row's 16-bit channels (three, or one for a
     // monochrome camera) into the end of that row, and the row is then
@@ -116,23 +111,15 @@ CodecPicture DecodeRaw(const QByteArray& data, std::int64_t maxPixels) {
     int w = 0, h = 0, colors = 0, bits = 0;
     raw->get_mem_image_format(&w, &h, &colors, &bits);
     if (w <= 0 || h <= 0 || bits != 16 || (colors != 3 && colors != 1) ||
-        CodecAboveLimit(w, h, maxPixels)) {
-        out.error = kDamaged;
-        return out;
-    }
+        CodecAboveLimit(w, h, maxPixels))
+        return CodecFailure(kDamaged);
     QImage image = AcquireImage(w, h, QImage::Format_RGBA64);
-    if (image.isNull()) {
-        out.error = QStringLiteral("Not enough memory for the image.");
-        return out;
-    }
+    if (image.isNull()) return CodecFailure(QStringLiteral("Not enough memory for the image."));
     uchar* const frame = image.bits();  // detached once, before the bands start
     const qsizetype stride = image.bytesPerLine();
     const std::size_t offset = std::size_t(w) * (8 - 2 * colors);
     code = raw->copy_mem_image(frame + offset, int(stride), 0);
-    if (code != LIBRAW_SUCCESS) {
-        out.error = Why(code);
-        return out;
-    }
+    if (code != LIBRAW_SUCCESS) return CodecFailure(Why(code));
     ParallelBands(h, w, [&](int y0, int y1) {
         for (int y = y0; y < y1; ++y) {
             auto* row = reinterpret_cast<quint16*>(frame + y * stride);

@@ -57,27 +57,18 @@ QSize WebpSize(const QByteArray& data, QString* error) {
 CodecPicture DecodeWebp(const QByteArray& data, std::int64_t maxPixels) {
     CodecPicture out;
     const Demuxer demux = Demux(data);
-    if (!demux) {
-        out.error = kDamaged;
-        return out;
-    }
+    if (!demux) return CodecFailure(kDamaged);
     const int width = int(WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_WIDTH));
     const int height = int(WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_HEIGHT));
-    if (CodecAboveLimit(width, height, maxPixels)) {
-        out.error = CodecTooLarge(width, height);
-        return out;
-    }
+    if (CodecAboveLimit(width, height, maxPixels))
+        return CodecFailure(CodecTooLarge(width, height));
     WebPIterator frame;
-    if (!WebPDemuxGetFrame(demux.get(), 1, &frame)) {
-        out.error = kDamaged;
-        return out;
-    }
+    if (!WebPDemuxGetFrame(demux.get(), 1, &frame)) return CodecFailure(kDamaged);
     // From the frame pool, warm from earlier opens.
     QImage canvas = AcquireImage(width, height, QImage::Format_RGBA8888);
     if (canvas.isNull()) {
         WebPDemuxReleaseIterator(&frame);
-        out.error = QStringLiteral("Not enough memory for the image.");
-        return out;
+        return CodecFailure(QStringLiteral("Not enough memory for the image."));
     }
     // Only a frame smaller than the canvas leaves pixels to clear.
     if (frame.x_offset != 0 || frame.y_offset != 0 || frame.width != width ||
@@ -103,10 +94,7 @@ CodecPicture DecodeWebp(const QByteArray& data, std::int64_t maxPixels) {
         WebPFreeDecBuffer(&config.output);
     }
     WebPDemuxReleaseIterator(&frame);
-    if (!decoded) {
-        out.error = kDamaged;
-        return out;
-    }
+    if (!decoded) return CodecFailure(kDamaged);
     SetColourSpaceFromIcc(&canvas, Chunk(demux.get(), "ICCP"));
     const int orientation = ExifBlockOrientation(Chunk(demux.get(), "EXIF"));
     out.image = orientation == 1 ? std::move(canvas) : ApplyExifOrientation(canvas, orientation);
