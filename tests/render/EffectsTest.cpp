@@ -184,6 +184,12 @@ TEST(Effects, PositionalEffectsActOnlyWithinTheirCircles) {
          {0, 23.9},
          {36.1, far},
          [](I i) { return ImageTools::BlurImage(i, 5.f); }},
+        {"focus blur with a hard edge",
+         [](I i) { return ImageTools::FocusBlurImage(i, 5.f, 0.3f, 0.f); },
+         false,
+         {0, 35.9},
+         {36.1, far},
+         [](I i) { return ImageTools::BlurImage(i, 5.f); }},
     };
     const int w = 120, h = 80;
     const Image eightBit = Image::FromQImage(test::PhotoLike(w, h, true));
