@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -203,6 +204,18 @@ QString StdoutCapture::Finish() {
     const QString text = QString::fromUtf8(ReadBytes(path_));
     QFile::remove(path_);
     return text;
+}
+
+int LargestDifference(const QImage& a, const QImage& b, bool alpha) {
+    int largest = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            largest = std::max({largest, std::abs(qRed(p) - qRed(q)),
+                                std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q)),
+                                alpha ? std::abs(qAlpha(p) - qAlpha(q)) : 0});
+        }
+    return largest;
 }
 
 }  // namespace lumetra::test

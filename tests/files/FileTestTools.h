@@ -38,6 +38,10 @@ QImage DecodeFile(const QString& path);
 QByteArray EncodeWithLibjpeg(const QImage& picture, bool cmyk, int quality,
                              unsigned restartInterval = 0);
 
+// The largest difference of a channel between two pictures of one size,
+// alpha included when asked.
+int LargestDifference(const QImage& a, const QImage& b, bool alpha);
+
 // A JPEG photo whose Exif block names the camera that took it.
 QByteArray CameraJpeg(const QByteArray& make);
 

@@ -87,7 +87,7 @@ struct PixelCase {
     const char* name;  // the file's name
     std::function<QByteArray(const QString& scratch)> file;
     QPoint at;
-    float r, g, b, a;
+    test::Rgba colour;
     float tolerance;
     bool deep = false;  // read at more than 8 bits
 };
@@ -125,103 +125,41 @@ TEST(Read, EveryKindOfFileGivesItsColours) {
         return [file](const QString&) { return file; };
     };
 
+    const auto rgb8 = [](int r, int g, int b) {
+        return test::Rgba{r / 255.f, g / 255.f, b / 255.f, 1};
+    };
+    const auto opaque = [](const QColor& c) {
+        return test::Rgba{float(c.redF()), float(c.greenF()), float(c.blueF()), 1};
+    };
+    const auto openJpeg = [&](const QByteArray& netpbm, const char* extension) {
+        return
+            [&netpbm, extension](const QString& s) { return OpenJpegFile(s, netpbm, extension); };
+    };
+    const test::Rgba deepPixel{deepRed, 40001 / 65535.f, deepBlue, 1};
+    const float g14 = 14 * 4369 / 65535.f;
     const PixelCase cases[] = {
-        {"grey.jpg",
-         bytes(Encode(grey, "jpeg", 100)),
-         {30, 10},
-         180 / 255.f,
-         180 / 255.f,
-         180 / 255.f,
-         1,
-         3.f / 255},
-        {"print.jpg", bytes(test::EncodeWithLibjpeg(cmyk, true, 95)), {8, 8}, 1, 0, 0, 1, .15f},
-        {"deep.png",
-         bytes(Encode(deep, "png")),
-         {25, 1},
-         deepRed,
-         40001 / 65535.f,
-         deepBlue,
-         1,
-         1e-6f,
-         true},
-        {"deep.tiff",
-         bytes(Encode(deep, "tiff")),
-         {25, 1},
-         deepRed,
-         40001 / 65535.f,
-         deepBlue,
-         1,
-         1e-6f,
-         true},
-        {"p3.png",
-         bytes(Encode(p3, "png", 100)),
-         {8, 8},
-         float(fromP3.redF()),
-         float(fromP3.greenF()),
-         float(fromP3.blueF()),
-         1,
-         1.5f / 255},
-        {"p3.jpg",
-         bytes(Encode(p3, "jpeg", 100)),
-         {8, 8},
-         float(fromP3.redF()),
-         float(fromP3.greenF()),
-         float(fromP3.blueF()),
-         1,
-         3.f / 255},  // JPEG moves a level
-        {"srgb.png",
-         bytes(Encode(srgb, "png", 100)),
-         {8, 8},
-         110 / 255.f,
-         150 / 255.f,
-         90 / 255.f,
-         1,
-         1.5f / 255},
-        {"first-frame.gif", TwoFrameGif, {3, 3}, 1, 0, 0, 1, .1f},
+        {"grey.jpg", bytes(Encode(grey, "jpeg", 100)), {30, 10}, rgb8(180, 180, 180), 3.f / 255},
+        {"print.jpg", bytes(test::EncodeWithLibjpeg(cmyk, true, 95)), {8, 8}, {1, 0, 0, 1}, .15f},
+        {"deep.png", bytes(Encode(deep, "png")), {25, 1}, deepPixel, 1e-6f, true},
+        {"deep.tiff", bytes(Encode(deep, "tiff")), {25, 1}, deepPixel, 1e-6f, true},
+        {"p3.png", bytes(Encode(p3, "png", 100)), {8, 8}, opaque(fromP3), 1.5f / 255},
+        // JPEG moves a level.
+        {"p3.jpg", bytes(Encode(p3, "jpeg", 100)), {8, 8}, opaque(fromP3), 3.f / 255},
+        {"srgb.png", bytes(Encode(srgb, "png", 100)), {8, 8}, rgb8(110, 150, 90), 1.5f / 255},
+        {"first-frame.gif", TwoFrameGif, {3, 3}, {1, 0, 0, 1}, .1f},
         {"PHOTO.JPX",
          [&withAlpha](const QString& scratch) {
              ImageTools::SaveImage(withAlpha, scratch, 4, 1.0);
              return test::ReadBytes(scratch);
          },
          {3, 30},
-         float(alphaPixel.redF()),
-         float(alphaPixel.greenF()),
-         float(alphaPixel.blueF()),
-         float(alphaPixel.alphaF()),
+         {float(alphaPixel.redF()), float(alphaPixel.greenF()), float(alphaPixel.blueF()),
+          float(alphaPixel.alphaF())},
          .04f},
-        {"deep-grey.j2k",
-         [&](const QString& s) { return OpenJpegFile(s, deepPgm, ".j2k"); },
-         {4, 2},
-         14 * 4369 / 65535.f,
-         14 * 4369 / 65535.f,
-         14 * 4369 / 65535.f,
-         1,
-         1e-6f,
-         true},
-        {"grey.jp2",
-         [&](const QString& s) { return OpenJpegFile(s, greyPgm, ".jp2"); },
-         {3, 1},
-         210 / 255.f,
-         210 / 255.f,
-         210 / 255.f,
-         1,
-         1e-6f},
-        {"grey.j2k",
-         [&](const QString& s) { return OpenJpegFile(s, greyPgm, ".j2k"); },
-         {3, 1},
-         210 / 255.f,
-         210 / 255.f,
-         210 / 255.f,
-         1,
-         1e-6f},
-        {"rgb.jp2",
-         [&](const QString& s) { return OpenJpegFile(s, rgbPpm, ".jp2"); },
-         {2, 1},
-         180 / 255.f,
-         75 / 255.f,
-         42 / 255.f,
-         1,
-         1e-6f},
+        {"deep-grey.j2k", openJpeg(deepPgm, ".j2k"), {4, 2}, {g14, g14, g14, 1}, 1e-6f, true},
+        {"grey.jp2", openJpeg(greyPgm, ".jp2"), {3, 1}, rgb8(210, 210, 210), 1e-6f},
+        {"grey.j2k", openJpeg(greyPgm, ".j2k"), {3, 1}, rgb8(210, 210, 210), 1e-6f},
+        {"rgb.jp2", openJpeg(rgbPpm, ".jp2"), {2, 1}, rgb8(180, 75, 42), 1e-6f},
     };
     QTemporaryDir dir;
     for (const PixelCase& c : cases) {
@@ -232,11 +170,11 @@ TEST(Read, EveryKindOfFileGivesItsColours) {
         EXPECT_FALSE(read.damaged);
         EXPECT_TRUE(!c.deep || read.image.isFloat()) << "read at 8 bits";
         const test::Rgba p = PixelAt(read.image, c.at.x(), c.at.y());
-        EXPECT_NEAR(p.r, c.r, c.tolerance);
-        EXPECT_NEAR(p.g, c.g, c.tolerance);
-        EXPECT_NEAR(p.b, c.b, c.tolerance);
-        EXPECT_NEAR(p.a, c.a, c.tolerance);
-        if (c.r == c.g && c.g == c.b) {  // grey stays grey
+        EXPECT_NEAR(p.r, c.colour.r, c.tolerance);
+        EXPECT_NEAR(p.g, c.colour.g, c.tolerance);
+        EXPECT_NEAR(p.b, c.colour.b, c.tolerance);
+        EXPECT_NEAR(p.a, c.colour.a, c.tolerance);
+        if (c.colour.r == c.colour.g && c.colour.g == c.colour.b) {  // grey stays grey
             EXPECT_EQ(p.r, p.g);
             EXPECT_EQ(p.g, p.b);
         }

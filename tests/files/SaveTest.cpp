@@ -60,16 +60,6 @@ QImage WithTransparentStrips(int width, int height) {
     return image;
 }
 
-int MaxDifference(const QImage& a, const QImage& b) {
-    int worst = 0;
-    for (int y = 0; y < a.height(); ++y) {
-        const uchar* p = a.constScanLine(y);
-        const uchar* q = b.constScanLine(y);
-        for (int i = 0; i < 4 * a.width(); ++i) worst = std::max(worst, std::abs(p[i] - q[i]));
-    }
-    return worst;
-}
-
 // Peak signal-to-noise ratio of the colour channels, in dB.
 double Psnr(const QImage& a, const QImage& b) {
     const QImage p = a.convertToFormat(QImage::Format_RGBA8888);
@@ -200,7 +190,8 @@ TEST_P(SaveFormats, WriteAFileThatOtherProgramsReadAndKeepWhatTheFormatHolds) {
                                       .convertToFormat(QImage::Format_RGBA8888);
             const QImage back = SaveAndRead(opaque, "lossless");
             ASSERT_EQ(back.size(), opaque.size());
-            EXPECT_EQ(MaxDifference(back, opaque), 0) << size.width() << "x" << size.height();
+            EXPECT_EQ(test::LargestDifference(back, opaque, true), 0)
+                << size.width() << "x" << size.height();
         }
     }
     if (c.index == 5) {
@@ -218,7 +209,8 @@ TEST_P(SaveFormats, WriteAFileThatOtherProgramsReadAndKeepWhatTheFormatHolds) {
             ASSERT_TRUE(ImageTools::SaveImage(picture, dir.filePath("alpha"), c.index, 0.8));
             const QImage back = test::DecodeWithImageMagick(dir.filePath("alpha"));
             ASSERT_EQ(back.size(), picture.size());
-            EXPECT_EQ(MaxDifference(back, picture), 0) << size.width() << "x" << size.height();
+            EXPECT_EQ(test::LargestDifference(back, picture, true), 0)
+                << size.width() << "x" << size.height();
         }
     }
     if (c.index == 3) {  // alpha as an opacity channel, nearly exact at factor 1.0

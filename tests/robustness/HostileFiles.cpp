@@ -87,25 +87,6 @@ QByteArray Claiming(const QString& kind, quint32 side) {
     return file;
 }
 
-QByteArray PngBomb() {
-    return Claiming("png", 100000);
-}
-QByteArray TiffBomb() {
-    return Claiming("tif", 100000);
-}
-QByteArray BmpBomb() {
-    return Claiming("bmp", 100000);
-}
-QByteArray JpegBomb() {
-    return Claiming("jpg", 60000);
-}
-QByteArray GifBomb() {
-    return Claiming("gif", 65535);
-}
-QByteArray Jpeg2000Bomb() {
-    return Claiming("jp2", 60000);
-}
-
 // A lossless WebP whose header claims 16384 x 16384 pixels (the format's
 // largest), followed by noise.
 QByteArray WebpBomb() {
@@ -244,6 +225,10 @@ QByteArray SoundFile(const QString& kind) {
 std::vector<HostileFile> HostileCorpus() {
     std::vector<HostileFile> corpus;
     const QSize size(kWidth, kHeight);
+    const auto refused = [&corpus](std::string label, const QString& name,
+                                   std::function<QByteArray()> make) {
+        corpus.push_back({std::move(label), name, Bytes(std::move(make)), Outcome::Refused, {}});
+    };
 
     // Sound files cut short: inside the header, and at a third, two thirds
     // and two bytes before the end of their data.
@@ -310,78 +295,46 @@ std::vector<HostileFile> HostileCorpus() {
     }
 
     // Empty files with each extension.
-    for (const char* extension : {"jpg", "png", "tif", "gif", "bmp", "jp2"}) {
-        corpus.push_back({std::string("Empty_") + extension,
-                          QStringLiteral("empty.") + extension,
-                          Bytes([] { return QByteArray(); }),
-                          Outcome::Refused,
-                          {}});
-    }
+    for (const char* extension : {"jpg", "png", "tif", "gif", "bmp", "jp2"})
+        refused(std::string("Empty_") + extension, QStringLiteral("empty.") + extension,
+                [] { return QByteArray(); });
 
     // The right extension, the wrong content.
-    corpus.push_back({"TextNamedJpg",
-                      "letter.jpg",
-                      Bytes([] { return QByteArray("Dear friend,\nthis is not a photo.\n"); }),
-                      Outcome::Refused,
-                      {}});
-    corpus.push_back(
-        {"NoiseNamedPng", "noise.png", Bytes([] { return Noise(4096, 7); }), Outcome::Refused, {}});
-    corpus.push_back({"PngSignatureThenNoise",
-                      "fake.png",
-                      Bytes([] { return QByteArray("\x89PNG\r\n\x1a\n", 8) + Noise(2048, 11); }),
-                      Outcome::Refused,
-                      {}});
-    corpus.push_back({"TiffHeaderThenNoise",
-                      "fake.tif",
-                      Bytes([] { return QByteArray("II*\0\x08\0\0\0", 8) + Noise(2048, 13); }),
-                      Outcome::Refused,
-                      {}});
-    corpus.push_back({"JpegMarkersThenNoise",
-                      "fake.jpg",
-                      Bytes([] { return QByteArray("\xFF\xD8\xFF\xE0", 4) + Noise(2048, 17); }),
-                      Outcome::Refused,
-                      {}});
-    corpus.push_back(
-        {"Jpeg2000SignatureThenNoise",
-         "fake.jp2",
-         Bytes([] { return QByteArray("\0\0\0\x0CjP  \r\n\x87\n", 12) + Noise(2048, 19); }),
-         Outcome::Refused,
-         {}});
+    refused("TextNamedJpg", "letter.jpg",
+            [] { return QByteArray("Dear friend,\nthis is not a photo.\n"); });
+    refused("NoiseNamedPng", "noise.png", [] { return Noise(4096, 7); });
+    refused("PngSignatureThenNoise", "fake.png",
+            [] { return QByteArray("\x89PNG\r\n\x1a\n", 8) + Noise(2048, 11); });
+    refused("TiffHeaderThenNoise", "fake.tif",
+            [] { return QByteArray("II*\0\x08\0\0\0", 8) + Noise(2048, 13); });
+    refused("JpegMarkersThenNoise", "fake.jpg",
+            [] { return QByteArray("\xFF\xD8\xFF\xE0", 4) + Noise(2048, 17); });
+    refused("Jpeg2000SignatureThenNoise", "fake.jp2",
+            [] { return QByteArray("\0\0\0\x0CjP  \r\n\x87\n", 12) + Noise(2048, 19); });
 
     // Headers that claim far more pixels than the editor accepts: refused
     // before any memory is taken for them.
-    corpus.push_back(
-        {"PngClaiming100000x100000", "bomb.png", Bytes(PngBomb), Outcome::Refused, {}});
-    corpus.push_back(
-        {"TiffClaiming100000x100000", "bomb.tif", Bytes(TiffBomb), Outcome::Refused, {}});
-    corpus.push_back(
-        {"BmpClaiming100000x100000", "bomb.bmp", Bytes(BmpBomb), Outcome::Refused, {}});
-    corpus.push_back(
-        {"JpegClaiming60000x60000", "bomb.jpg", Bytes(JpegBomb), Outcome::Refused, {}});
-    corpus.push_back({"GifScreen65535x65535", "bomb.gif", Bytes(GifBomb), Outcome::Refused, {}});
-    corpus.push_back(
-        {"Jpeg2000Claiming60000x60000", "bomb.jp2", Bytes(Jpeg2000Bomb), Outcome::Refused, {}});
-    corpus.push_back(
-        {"WebpClaiming16384x16384", "bomb.webp", Bytes(WebpBomb), Outcome::Refused, {}});
+    for (const auto& [label, extension, side] :
+         {std::tuple{"PngClaiming100000x100000", "png", 100000},
+          std::tuple{"TiffClaiming100000x100000", "tif", 100000},
+          std::tuple{"BmpClaiming100000x100000", "bmp", 100000},
+          std::tuple{"JpegClaiming60000x60000", "jpg", 60000},
+          std::tuple{"GifScreen65535x65535", "gif", 65535},
+          std::tuple{"Jpeg2000Claiming60000x60000", "jp2", 60000}}) {
+        const QString kind = extension;
+        const int claimed = side;
+        refused(label, "bomb." + kind, [kind, claimed] { return Claiming(kind, claimed); });
+    }
+    refused("WebpClaiming16384x16384", "bomb.webp", WebpBomb);
     // libavif and libheif refuse sides beyond 16384 and 32768 themselves,
     // LibRaw beyond 64000: these claims pass them and meet the editor's limit.
-    corpus.push_back({"AvifClaiming16000x16000",
-                      "bomb.avif",
-                      Bytes([] { return WithIspe(SoundFile("avif"), 16000); }),
-                      Outcome::Refused,
-                      {}});
-    corpus.push_back({"HeicClaiming30000x30000",
-                      "bomb.heic",
-                      Bytes([] { return WithIspe(SoundFile("heic"), 30000); }),
-                      Outcome::Refused,
-                      {}});
-    corpus.push_back(
-        {"JpegXlClaiming100000x100000", "bomb.jxl", Bytes(JxlBomb), Outcome::Refused, {}});
-    corpus.push_back({"DngClaiming30000x30000",
-                      "bomb.dng",
-                      Bytes([] { return MakeDng(kWidth, kHeight, 1, QSize(30000, 30000)); }),
-                      Outcome::Refused,
-                      {}});
+    refused("AvifClaiming16000x16000", "bomb.avif",
+            [] { return WithIspe(SoundFile("avif"), 16000); });
+    refused("HeicClaiming30000x30000", "bomb.heic",
+            [] { return WithIspe(SoundFile("heic"), 30000); });
+    refused("JpegXlClaiming100000x100000", "bomb.jxl", JxlBomb);
+    refused("DngClaiming30000x30000", "bomb.dng",
+            [] { return MakeDng(kWidth, kHeight, 1, QSize(30000, 30000)); });
     // The newer formats' signatures followed by noise.
     for (const auto& [label, name, signature] :
          {std::tuple{"WebpSignatureThenNoise", "fake.webp",
@@ -397,8 +350,7 @@ std::vector<HostileFile> HostileCorpus() {
           std::tuple{"JpegXlSignatureThenNoise", "fake.jxl", QByteArray("\xFF\x0A", 2)},
           std::tuple{"DngHeaderThenNoise", "fake.dng", QByteArray("II*\0\x08\0\0\0", 8)}}) {
         const QByteArray head = signature;
-        corpus.push_back(
-            {label, name, Bytes([head] { return head + Noise(4096, 23); }), Outcome::Refused, {}});
+        refused(label, name, [head] { return head + Noise(4096, 23); });
     }
 
     // Exif blocks: metadata that lies does not spoil a sound picture.
