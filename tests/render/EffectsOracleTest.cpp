@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The moving kernels against slow, obvious implementations of the same
-// definitions: the 3D transform solved pixel by pixel, and motion and zoom
-// blur integrated sample by sample.
+// definitions: the Gaussian summed tap by tap, the 3D transform solved pixel
+// by pixel, and motion and zoom blur integrated sample by sample.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <utility>
+#include <vector>
 
 #include "render/EffectsTestSupport.h"
+#include "render/Gaussian.h"
 #include "render/ImageTools.h"
 
 namespace lumetra {
@@ -66,6 +69,50 @@ double NineTapWeight(double steps) {
     const int n = std::min(7, int(std::floor(steps + 4)));
     const double t = steps + 4 - n;
     return w[n] * (1 - t) + w[n + 1] * t;
+}
+
+// A step at `at` along a line of n pixels blurred with the sampled Gaussian,
+// edge pixels repeated beyond the line.
+std::vector<double> BlurredStep(int n, int at, double sigma) {
+    const int reach = int(std::ceil(8 * sigma));
+    // tail[j]: the weights of taps j - reach and beyond, as a share of all.
+    std::vector<double> tail(std::size_t(2 * reach + 2), 0.0);
+    for (int k = reach; k >= -reach; --k)
+        tail[std::size_t(k + reach)] =
+            tail[std::size_t(k + reach + 1)] + std::exp(-0.5 * k * k / (sigma * sigma));
+    std::vector<double> out(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)  // pixel i + k is past the step when k >= at - i
+        out[std::size_t(i)] =
+            tail[std::size_t(std::clamp(at - i, -reach, reach + 1) + reach)] / tail[0];
+    return out;
+}
+
+// The three ways the blur runs (direct taps for small sigmas, then the
+// recursive filter in single and in double precision) on a corner of white
+// beside the direct blur's tile and band edges (columns 512, rows 300), and
+// on a sub-region: every pixel is the product of the two blurred steps.
+TEST(GaussianAgainstTaps, MatchesTheSampledGaussianOnACorner) {
+    const int w = 1100, h = 600;
+    const Image corner = test::Painted(w, h, [&](int x, int y) {
+        const float v = x >= 509 && y >= 296 ? 1.f : 0.f;
+        return Rgba{v, v, v, 1.f};
+    });
+    for (const double sigma : {1.0, 2.5, 3.0, 3.5, 35.0, 150.0, 2000.0})
+        for (const fx::Rect region : {fx::Rect{0, 0, w, h}, fx::Rect{500, 250, 300, 97}}) {
+            Image out = test::DeepCopy(corner);
+            fx::GaussianBlurRegion(corner, region, sigma, out, [](int, int, int, float*) {});
+            const auto across = BlurredStep(region.width, 509 - region.x, sigma);
+            const auto down = BlurredStep(region.height, 296 - region.y, sigma);
+            double worst = 0;
+            for (int y = 0; y < region.height; ++y)
+                for (int x = 0; x < region.width; ++x) {
+                    const float* p = out.row(region.y + y) + 4 * (region.x + x);
+                    const double expected = across[std::size_t(x)] * down[std::size_t(y)];
+                    for (int c = 0; c < 4; ++c)
+                        worst = std::max(worst, std::abs(p[c] - (c == 3 ? 1.0 : expected)));
+                }
+            EXPECT_LT(worst, 3e-4) << "sigma " << sigma << ", region " << region.width;
+        }
 }
 
 // [u v 0 1] M = W [a b . 1] solved for u, v; false behind the viewer or singular.
