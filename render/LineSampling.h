@@ -98,16 +98,25 @@ LUMETRA_INLINE void SampleLine(const View& view, double minorAt0, double slope, 
             __builtin_prefetch(view.src + view.At(ahead, int(v)));
             __builtin_prefetch(view.src + view.At(ahead, int(std::min(v + 1.0, maxJ))));
         }
-        const int i = std::clamp(m, 0, maxI);
         const double v = minorAt0 + slope * m;
-        const double j0f = std::floor(v);
-        const float frac = float(v - j0f);
-        const int j0 = int(std::clamp(j0f, 0.0, maxJ));
-        Px p = Premultiply(LoadPx(view.src + view.At(i, j0)));
-        if (frac != 0.f) {
-            const int j1 = int(std::clamp(j0f + 1.0, 0.0, maxJ));
-            const Px q = Premultiply(LoadPx(view.src + view.At(i, j1)));
-            p += (q - p) * frac;
+        Px p;
+        if (m >= 0 && m <= maxI && v >= 0.0 && v < maxJ) {
+            // Both taps inside the picture, as for most samples: no clamping.
+            const int j0 = int(v);
+            const float frac = float(v - j0);
+            p = Premultiply(LoadPx(view.src + view.At(m, j0)));
+            p += (Premultiply(LoadPx(view.src + view.At(m, j0 + 1))) - p) * frac;
+        } else {
+            const int i = std::clamp(m, 0, maxI);
+            const double j0f = std::floor(v);
+            const float frac = float(v - j0f);
+            const int j0 = int(std::clamp(j0f, 0.0, maxJ));
+            p = Premultiply(LoadPx(view.src + view.At(i, j0)));
+            if (frac != 0.f) {
+                const int j1 = int(std::clamp(j0f + 1.0, 0.0, maxJ));
+                const Px q = Premultiply(LoadPx(view.src + view.At(i, j1)));
+                p += (q - p) * frac;
+            }
         }
         const D4 f = __builtin_convertvector(p, D4);
         s0 += f;
