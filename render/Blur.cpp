@@ -85,14 +85,21 @@ fx::FinishRun Dispatched(const Finish& finish) {
     };
 }
 
-// The picture as floats, row by row, into a new picture.
-Image FloatCopy(const Image& image) {
+// A new float picture holding the float picture `image` outside `region`;
+// the region's pixels are left for the caller to write.
+Image CopyOutside(const Image& image, const fx::Rect& region) {
     Image out = Image::CreateUninitialised(image.width(), image.height());
     ParallelBands(image.height(), image.width(), [&](int y0, int y1) {
         for (int y = y0; y < y1; ++y) {
+            const float* src = image.row(y);
             float* dst = out.row(y);
-            const float* src = image.rowAsFloat(y, dst);
-            if (src != dst) std::memcpy(dst, src, image.rowFloats() * sizeof(float));
+            if (y < region.y || y >= region.y + region.height) {
+                std::memcpy(dst, src, image.rowFloats() * sizeof(float));
+                continue;
+            }
+            const std::size_t right = std::size_t(region.x + region.width) * 4;
+            std::memcpy(dst, src, std::size_t(region.x) * 4 * sizeof(float));
+            std::memcpy(dst + right, src + right, (image.rowFloats() - right) * sizeof(float));
         }
     });
     return out;
@@ -133,7 +140,6 @@ Image ImageTools::CircleBlurImage(const Image& image, float blurSize, float blur
     // Beyond radius + 0.5 pixels nothing of a pixel is inside.
     const double edgeSquared = (radius + 0.5) * (radius + 0.5);
     const Image sharp = image.toFloat();
-    Image out = FloatCopy(sharp);
     // Only the circle and the reach of the blur around it need blurring.
     const double reach = radius + 1.0 + std::ceil(6.0 * std::min(sigma, fx::kMaxGaussianSigma));
     fx::Rect region;
@@ -141,6 +147,7 @@ Image ImageTools::CircleBlurImage(const Image& image, float blurSize, float blur
     region.y = int(std::max(0.0, std::floor(cy - reach)));
     region.width = int(std::min(double(w), std::ceil(cx + reach))) - region.x;
     region.height = int(std::min(double(h), std::ceil(cy + reach))) - region.y;
+    Image out = CopyOutside(sharp, region);
     const auto finish = [&](int x0, int y, int count, float* pixels) LUMETRA_INLINE_LAMBDA {
         const float* original = sharp.row(y) + 4 * x0;
         const double dy = y + 0.5 - cy;
