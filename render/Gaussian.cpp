@@ -256,18 +256,6 @@ LUMETRA_TARGET_AVX2 void StripAvx2(const Image& rows, int h, int x0, int count,
                                    const Image* finishReads) {
     StripBody(rows, h, x0, count, k, s, regionX, regionY, target, finish, finishReads);
 }
-#else
-template <class V>
-void RowAvx2(const float* src, bool premultiplied, float* dst, int n, const Sections<V>& k, Px* xs,
-             Px* causal) {
-    RowBody(src, premultiplied, dst, n, k, xs, causal);
-}
-template <class V>
-void StripAvx2(const Image& rows, int h, int x0, int count, const Sections<V>& k, StripState<V>& s,
-               int regionX, int regionY, Image& target, const FinishRun& finish,
-               const Image* finishReads) {
-    StripBody(rows, h, x0, count, k, s, regionX, regionY, target, finish, finishReads);
-}
 #endif
 
 // Small sigmas are blurred directly: the sampled Gaussian over four sigmas
@@ -330,11 +318,6 @@ LUMETRA_TARGET_AVX2 void WeightedSumAvx2(const float* const* in, const float* we
                                          int floats, float* out) {
     WeightedSumBody(in, weight, reach, floats, out);
 }
-#else
-void WeightedSumAvx2(const float* const* in, const float* weight, int reach, int floats,
-                     float* out) {
-    WeightedSumBody(in, weight, reach, floats, out);
-}
 #endif
 
 void DirectBlurRegion(const Image& source, Rect region, double sigma, Image& target,
@@ -346,7 +329,11 @@ void DirectBlurRegion(const Image& source, Rect region, double sigma, Image& tar
     for (int k = -reach; k <= reach; ++k) total += std::exp(-0.5 * k * k / (sigma * sigma));
     for (int k = -reach; k <= reach; ++k)
         weight[std::size_t(k + reach)] = float(std::exp(-0.5 * k * k / (sigma * sigma)) / total);
+#if LUMETRA_HAS_AVX2_VARIANT
     const auto sum = CpuHasAvx2() ? &WeightedSumAvx2 : &WeightedSum;
+#else
+    const auto sum = &WeightedSum;
+#endif
     const int w = region.width;
     const int h = region.height;
     // An 8-bit source is converted a whole row at a time: one tile, so that
@@ -407,7 +394,13 @@ void BlurRegion(const Image& source, Rect region, double sigma, Image& target,
                 const FinishRun& finish, const Image* finishReads, bool premultiplied = false,
                 Image* rowsScratch = nullptr) {
     const Sections<V> k = MakeSections<V>(sigma);
-    const bool avx2 = CpuHasAvx2();
+#if LUMETRA_HAS_AVX2_VARIANT
+    const auto row = CpuHasAvx2() ? &RowAvx2<V> : &Row<V>;
+    const auto strip = CpuHasAvx2() ? &StripAvx2<V> : &Strip<V>;
+#else
+    const auto row = &Row<V>;
+    const auto strip = &Strip<V>;
+#endif
     const int w = region.width;
     const int h = region.height;
 
@@ -421,8 +414,7 @@ void BlurRegion(const Image& source, Rect region, double sigma, Image& target,
         causal.resize(std::size_t(w) + 1);
         for (int y = y0; y < y1; ++y) {
             const float* src = source.rowAsFloat(region.y + y, scratch.data()) + 4 * region.x;
-            (avx2 ? RowAvx2<V> : Row<V>)(src, premultiplied, rows.row(y), w, k, xs.data(),
-                                         causal.data());
+            row(src, premultiplied, rows.row(y), w, k, xs.data(), causal.data());
         }
     });
 
@@ -433,8 +425,7 @@ void BlurRegion(const Image& source, Rect region, double sigma, Image& target,
         for (int s = s0; s < s1; ++s) {
             const int x0 = s * kStripWidth;
             const int count = std::min(kStripWidth, w - x0);
-            (avx2 ? StripAvx2<V> : Strip<V>)(rows, h, x0, count, k, *state, region.x, region.y,
-                                             target, finish, finishReads);
+            strip(rows, h, x0, count, k, *state, region.x, region.y, target, finish, finishReads);
         }
     });
 }
