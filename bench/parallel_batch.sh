@@ -2,8 +2,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # lumetra-batch over many small photos: one process working through them
 # one after another (--jobs 1) against GNU parallel running one process per
-# photo in two slots, and the ways in between. Prints the median wall time
-# of each over RUNS interleaved rounds and its speed-up over the first.
+# photo in two slots, and the ways in between, and one process on one core
+# (--threads 1). Prints the median wall time of each over RUNS interleaved
+# rounds and its speed-up over the first.
 #
 #   bash bench/parallel_batch.sh            # COUNT=200 SIZE=1732x1155 RUNS=3
 #   LOOK=Cartoon COUNT=50 bash bench/parallel_batch.sh
@@ -48,9 +49,10 @@ run() {  # name, command...: prints the seconds the command took
     echo "$end - $start" | bc
 }
 
-names=(sequential parallel parallel-threads1 parallel-batches in-process-default)
+names=(sequential sequential-threads1 parallel parallel-threads1 parallel-batches in-process-default)
 declare -A commands=(
     [sequential]="\"\$BATCH\" --look \"\$LOOK\" --jobs 1 -o \"\$WORK/out\" in/*.jpg"
+    [sequential-threads1]="\"\$BATCH\" --look \"\$LOOK\" --jobs 1 --threads 1 -o \"\$WORK/out\" in/*.jpg"
     [parallel]="parallel --will-cite -j$SLOTS \"\$BATCH\" --look \"'\$LOOK'\" --output-template \"'\$WORK/out/{dir}/{name}_processed.{ext}'\" --base in {} ::: in/*.jpg"
     [parallel-threads1]="parallel --will-cite -j$SLOTS \"\$BATCH\" --look \"'\$LOOK'\" --threads 1 --output-template \"'\$WORK/out/{dir}/{name}_processed.{ext}'\" --base in {} ::: in/*.jpg"
     [parallel-batches]="parallel --will-cite -j$SLOTS -X \"\$BATCH\" --look \"'\$LOOK'\" --threads 1 --output-template \"'\$WORK/out/{dir}/{name}_processed.{ext}'\" --base in ::: in/*.jpg"
