@@ -111,13 +111,12 @@ LUMETRA_INLINE Px Fold(V v) {
 template <class V>
 LUMETRA_INLINE void RowBody(const float* src, bool premultiplied, float* dst, int n,
                             const Sections<V>& k, Px* xs, Px* causal) {
+    const Px base = premultiplied ? LoadPx(src) : Premultiply(LoadPx(src));
     if (premultiplied) {
-        for (int i = 0; i < n; ++i) xs[i] = LoadPx(src + 4 * i);
+        for (int i = 0; i < n; ++i) xs[i] = LoadPx(src + 4 * i) - base;
     } else {
-        for (int i = 0; i < n; ++i) xs[i] = Premultiply(LoadPx(src + 4 * i));
+        for (int i = 0; i < n; ++i) xs[i] = Premultiply(LoadPx(src + 4 * i)) - base;
     }
-    const Px base = xs[0];
-    for (int i = 0; i < n; ++i) xs[i] -= base;
 
     // Causal, with the first pixel repeated before the row.
     V x1 = Both<V>(xs[0]);
@@ -270,8 +269,8 @@ constexpr double kDirectSigma = 3.0;
 constexpr int kDirectTile = 512;      // columns per tile
 constexpr int kDirectBandRows = 256;  // rows per band, at least
 
-// out[f] = sum over k of weight[k] * in[k][f] for f < floats (a multiple of
-// 4), with 2 reach + 1 symmetric taps, written as the centre plus each pair's
+// out[f] = sum over k of weight[|k - reach|] * in[k][f] for f < floats (a
+// multiple of 4), with 2 reach + 1 symmetric taps, written as the centre plus each pair's
 // difference from it: a flat stretch then comes out exactly as it went in,
 // and a nearly flat one keeps the sign of its small departure whatever the
 // processor's rounding.
@@ -292,7 +291,7 @@ LUMETRA_INLINE void WeightedSumBody(const float* const* in, const float* weight,
         for (int k = 1; k <= reach; ++k) {
             const float* before = in[reach - k] + f;
             const float* after = in[reach + k] + f;
-            const float wk = weight[reach + k];
+            const float wk = weight[k];
             for (int b = 0; b < kBlock; ++b)
                 acc[b] +=
                     ((simd::Load<F8>(before + 8 * b) + simd::Load<F8>(after + 8 * b)) - twice[b]) *
@@ -305,8 +304,7 @@ LUMETRA_INLINE void WeightedSumBody(const float* const* in, const float* weight,
         const Px twice = centre + centre;
         Px acc{};
         for (int k = 1; k <= reach; ++k)
-            acc += ((LoadPx(in[reach - k] + f) + LoadPx(in[reach + k] + f)) - twice) *
-                   weight[reach + k];
+            acc += ((LoadPx(in[reach - k] + f) + LoadPx(in[reach + k] + f)) - twice) * weight[k];
         StorePx(out + f, centre + acc);
     }
 }
@@ -324,11 +322,15 @@ void DirectBlurRegion(const Image& source, Rect region, double sigma, Image& tar
                       const FinishRun& finish) {
     const int reach = int(std::ceil(4.0 * sigma));
     const int taps = 2 * reach + 1;
-    std::vector<float> weight(static_cast<std::size_t>(taps));
+    // The weight of the taps k pixels either side, as a share of all taps.
+    std::vector<double> tap(static_cast<std::size_t>(reach) + 1);
     double total = 0.0;
-    for (int k = -reach; k <= reach; ++k) total += std::exp(-0.5 * k * k / (sigma * sigma));
-    for (int k = -reach; k <= reach; ++k)
-        weight[std::size_t(k + reach)] = float(std::exp(-0.5 * k * k / (sigma * sigma)) / total);
+    for (int k = 0; k <= reach; ++k) {
+        tap[std::size_t(k)] = std::exp(-0.5 * k * k / (sigma * sigma));
+        total += k ? 2.0 * tap[std::size_t(k)] : tap[0];
+    }
+    std::vector<float> weight(tap.size());
+    for (std::size_t k = 0; k < tap.size(); ++k) weight[k] = float(tap[k] / total);
 #if LUMETRA_HAS_AVX2_VARIANT
     const auto sum = CpuHasAvx2() ? &WeightedSumAvx2 : &WeightedSum;
 #else
